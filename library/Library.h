@@ -1,0 +1,32 @@
+// Library-wide values set when the library loads.
+#pragma once
+
+#include <string>
+
+namespace vorbel {
+
+constexpr int MaxPath = 260;
+
+// The library folder: the folder of the library file with its trailing
+// separator, or the empty text when the library's path can't be read. Other
+// units append file names to it by plain concatenation.
+const char* LibraryFolder();
+
+// Drive and folder of `modulePath` up to and including the last separator
+// (a path without one gives the empty text).
+std::string FolderOfModule(const std::string& modulePath);
+
+}  // namespace vorbel
+
+namespace platform {
+class Application;
+}
+
+namespace vorbel {
+
+// The library's own application object: its message boxes go through it and
+// its hint event belongs to the map dialog while that is open. Creates the
+// QApplication when the calling program has none.
+platform::Application& App();
+
+}  // namespace vorbel

@@ -1,0 +1,88 @@
+// The per-user registry store: the stand-in for HKEY_CURRENT_USER.
+//
+// One text file in the registry-export format holds every key and value:
+//
+//   Windows Registry Editor Version 5.00
+//
+//   [HKEY_CURRENT_USER\Software\Vorbel]
+//   "DllPath"="/opt/vorbel/"
+//   "UseJP"=dword:00000001
+//
+// It lives at $VORBEL_REGISTRY when that is set, else at
+// ${XDG_CONFIG_HOME:-~/.config}/vorbel/registry.reg. Every change rewrites
+// the whole file through a temporary file, fsync and rename under an
+// exclusive flock; reads take a shared lock. Key names compare without regard
+// to letter case and keep the case they were created with. Values are byte
+// strings passed through unchanged. A store that does not parse is never
+// overwritten: reads behave as for an empty store, writes fail.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Exception.h"
+
+namespace platform {
+
+enum class RegDataType { Unknown, String, ExpandString, Integer, Binary };
+
+// A store file that can't be read, parsed or replaced; says which file and
+// (for a parse error) which line.
+class RegistryError : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// Path of the store file in use.
+std::string RegistryStorePath();
+
+// Why the store can't be used right now (file and line of a parse error, or
+// the system's error text); empty when it reads fine or does not exist yet.
+std::string RegistryStoreProblem();
+
+// An accessor in the manner of the form framework's registry object: open one
+// key at a time under HKEY_CURRENT_USER, read or write its values, close it.
+// Key paths are backslash-separated; a leading backslash makes a path
+// absolute, otherwise it is taken below the open key (or the root when none
+// is open).
+class Registry {
+public:
+    Registry() = default;
+    ~Registry() = default;
+    Registry(const Registry&) = delete;
+    Registry& operator=(const Registry&) = delete;
+
+    // Opens `key`; with canCreate the key and every missing key above it are
+    // created. False when the key is missing (and not created) or the store
+    // can't be read or written.
+    bool OpenKey(const std::string& key, bool canCreate);
+    void CloseKey();
+    bool KeyExists(const std::string& key) const;
+    // The open key's full path (without the hive), empty when none is open.
+    const std::string& CurrentPath() const { return current_; }
+
+    bool ValueExists(const std::string& name) const;
+    RegDataType GetDataType(const std::string& name) const;
+
+    // Readers throw RegistryError ("Invalid data type for '<name>'") when the
+    // value is missing or of another type, as the framework's accessor did.
+    std::string ReadString(const std::string& name) const;  // String or ExpandString
+    std::int32_t ReadInteger(const std::string& name) const;
+    std::vector<std::uint8_t> ReadBinaryData(const std::string& name) const;
+
+    // Writers throw RegistryError when no key is open or the store can't be
+    // replaced.
+    void WriteString(const std::string& name, const std::string& value);
+    void WriteExpandString(const std::string& name, const std::string& value);
+    void WriteInteger(const std::string& name, std::int32_t value);
+    void WriteBinaryData(const std::string& name, const std::vector<std::uint8_t>& value);
+    bool DeleteValue(const std::string& name);
+
+private:
+    std::string current_;  // full key path below the hive, e.g. "Software\Vorbel"
+    bool open_ = false;
+};
+
+}  // namespace platform
