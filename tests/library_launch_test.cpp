@@ -8,29 +8,17 @@
 
 #include "Launch.h"
 #include "Library.h"
+#include "MessageBoxRecorder.h"
 #include "TestSupport.h"
-#include "platform/forms/Application.h"
 #include "vorbel/Launch.h"
 
+using testing_support::MessageBoxRecorder;
 using testing_support::ReadFile;
 using testing_support::ScopedEnv;
 using testing_support::TempDir;
 using testing_support::WriteFile;
 
 namespace {
-
-// Records every message box and answers it with OK.
-class BoxRecorder {
-public:
-    BoxRecorder() {
-        platform::SetMessageBoxHook([this](const platform::MessageBoxCall& call) {
-            calls.push_back(call);
-            return platform::IDOK;
-        });
-    }
-    ~BoxRecorder() { platform::SetMessageBoxHook(nullptr); }
-    std::vector<platform::MessageBoxCall> calls;
-};
 
 void WriteScript(const std::filesystem::path& path, const std::string& body) {
     WriteFile(path, "#!/bin/sh\n" + body);
@@ -54,7 +42,7 @@ private:
 TEST(Launch, WaitsForTheProgramAndIgnoresItsExitCode) {
     TempDir library, work;
     WriteScript(library.path() / "quillsen", "echo \"$# $1 $(pwd)\" > ran.txt\necho $$ > pid.txt\nexit 3\n");
-    BoxRecorder boxes;
+    MessageBoxRecorder boxes;
     InFolder cwd(work.path());
     EXPECT_EQ(vorbel::RunSibling(library.path().string() + "/", "quillsen"), 1);
     EXPECT_EQ(ReadFile(work.path() / "ran.txt"), "1 -c " + std::filesystem::canonical(work.path()).string() + "\n");
@@ -68,7 +56,7 @@ TEST(Launch, WaitsForTheProgramAndIgnoresItsExitCode) {
 TEST(Launch, MissingOrUnrunnableProgramShowsTheMessage) {
     TempDir library;
     WriteFile(library.path() / "quillsen", "#!/bin/sh\n");  // not executable
-    BoxRecorder boxes;
+    MessageBoxRecorder boxes;
     EXPECT_EQ(vorbel::RunSibling(library.path().string() + "/", "morak"), 0);
     EXPECT_EQ(vorbel::RunSibling(library.path().string() + "/", "quillsen"), 0);
     ASSERT_EQ(boxes.calls.size(), 2u);
@@ -82,7 +70,7 @@ TEST(Launch, EmptyLibraryFolderSearchesThePath) {
     TempDir bin, work;
     WriteScript(bin.path() / "morak", "touch found.txt\n");
     ScopedEnv path("PATH", bin.path().string() + ":/usr/bin:/bin");
-    BoxRecorder boxes;
+    MessageBoxRecorder boxes;
     InFolder cwd(work.path());
     EXPECT_EQ(vorbel::RunSibling("", "morak"), 1);
     EXPECT_TRUE(std::filesystem::exists(work.path() / "found.txt"));
@@ -97,7 +85,7 @@ TEST(Launch, FolderTooLongForThePathBufferIsAFailedStart) {
     while (deep.string().size() < vorbel::MaxPath) deep /= std::string(60, 'd');
     std::filesystem::create_directories(deep);
     WriteScript(deep / "quillsen", "exit 0\n");
-    BoxRecorder boxes;
+    MessageBoxRecorder boxes;
     EXPECT_EQ(vorbel::RunSibling(deep.string() + "/", "quillsen"), 0);
     ASSERT_EQ(boxes.calls.size(), 1u);
     EXPECT_EQ(boxes.calls[0].text, "quillsenを起動できませんでした．");
@@ -106,7 +94,7 @@ TEST(Launch, FolderTooLongForThePathBufferIsAFailedStart) {
 TEST(Launch, ExportsUseTheLibraryFolder) {
     // The test program links the library statically: its folder is the test
     // program's folder, which holds no sibling programs.
-    BoxRecorder boxes;
+    MessageBoxRecorder boxes;
     EXPECT_EQ(RunMorak(), 0);
     ASSERT_EQ(boxes.calls.size(), 1u);
     EXPECT_EQ(boxes.calls[0].text, "morakを起動できませんでした．");
