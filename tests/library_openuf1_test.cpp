@@ -41,18 +41,8 @@ void SetDate(const std::string& path, int year, int month, int day) {
     utimensat(AT_FDCWD, path.c_str(), times, 0);
 }
 
-class OpenUF1Test : public ::testing::Test {
+class OpenUF1Test : public DataFolderTest {
 protected:
-    OpenUF1Test() {
-        vorbel::App();
-        settings.SetRoot("/opt/wx/bin/", Folder());
-    }
-    ~OpenUF1Test() override { platform::SetModalFormHook(nullptr); }
-
-    std::string Folder() const { return data.path().string() + "/"; }
-    void AddFiles(std::initializer_list<const char*> names) {
-        for (const char* name : names) WriteFile(data.path() / name, "data");
-    }
     // Runs the export; `act` does what the user does once the dialog shows.
     int Run(std::function<void(TOpenUF1*)> act, bool english = true, bool changeFolder = true) {
         platform::SetModalFormHook([this, act](QWidget* form) {
@@ -79,8 +69,6 @@ protected:
             english);
     }
 
-    DialogSettings settings;
-    TempDir data;
     // What the user does in the folder-change dialog during Run.
     std::function<void(QFileDialog*)> onFileDialog;
 };

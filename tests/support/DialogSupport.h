@@ -5,11 +5,16 @@
 #include <QStringList>
 #include <QTreeWidget>
 
+#include <gtest/gtest.h>
+
+#include <initializer_list>
 #include <optional>
 #include <string>
 
+#include "Library.h"
 #include "TestSupport.h"
 #include "platform/Registry.h"
+#include "platform/forms/Application.h"
 
 namespace testing_support {
 
@@ -29,6 +34,25 @@ public:
 private:
     TempDir dir_;
     ScopedEnv env_;
+};
+
+// A dialog test over its own settings and data folder; the data folder is
+// TmpPath and DllPath is "/opt/wx/bin/".
+class DataFolderTest : public ::testing::Test {
+protected:
+    DataFolderTest() {
+        vorbel::App();
+        settings.SetRoot("/opt/wx/bin/", Folder());
+    }
+    ~DataFolderTest() override { platform::SetModalFormHook(nullptr); }
+
+    std::string Folder() const { return data.path().string() + "/"; }
+    void AddFiles(std::initializer_list<const char*> names) {
+        for (const char* name : names) WriteFile(data.path() / name, "data");
+    }
+
+    DialogSettings settings;
+    TempDir data;
 };
 
 inline QStringList RowCells(const QTreeWidget* list, int row) {
