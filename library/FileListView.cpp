@@ -114,6 +114,18 @@ void SetUpShowField(QLineEdit* edit, int left, int top, int width, int height, c
     edit->setPalette(palette);
 }
 
+QString CountText(bool japanese, int count, const QString& word) {
+    QString number = QString::number(count);
+    if (japanese) return QString::fromUtf8("ﾌｫﾙﾀﾞ内に全部で") + number + QString::fromUtf8("個の") + word +
+                         QString::fromUtf8("ﾌｧｲﾙがあります．");
+    return QStringLiteral("Totally ") + number + QStringLiteral(" ") + word + QStringLiteral(" file(s) in this folder.");
+}
+
+void ShowName(QLineEdit* edit, const std::string& name) {
+    edit->setText(QFile::decodeName(name.c_str()));
+    edit->setCursorPosition(0);
+}
+
 int FillFileList(QTreeWidget* list, const std::string& pattern, const RowFormat& format,
                  const FileItem::Compare& compare, bool sorted, const std::function<void()>& noFiles) {
     list->hide();

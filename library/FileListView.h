@@ -51,6 +51,12 @@ void SetFileColumns(QTreeWidget* list, bool japanese, const QString& firstSample
 // A read-only field on the button face, left out of the tab order.
 void SetUpShowField(QLineEdit* edit, int left, int top, int width, int height, const QColor& textColor);
 
+// "Totally N <word> file(s) in this folder." or its Japanese form.
+QString CountText(bool japanese, int count, const QString& word);
+
+// Shows a file or folder name (as the file system spells it) from its start.
+void ShowName(QLineEdit* edit, const std::string& name);
+
 // Refills the list from the files matching `pattern`: the list is hidden
 // while it fills, sorted when `sorted`, and `noFiles` runs (with the list
 // still hidden) when there is none. Returns the number of rows.

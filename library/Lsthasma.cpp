@@ -66,10 +66,7 @@ void TLstHASMA::FormCreate() {
         Label->setText(Text("Files In :"));
     }
     SetFileColumns(LvwFiles, JPMode, Text("IXXXXXXX.SMA"));
-    int count = ScanFolder();
-    QString number = QString::number(count);
-    LblCount->setText(JPMode ? Text("ﾌｫﾙﾀﾞ内に全部で") + number + Text("個の") + Extension + Text("ﾌｧｲﾙがあります．")
-                             : Text("Totally ") + number + Text(" ") + Extension + Text(" file(s) in this folder."));
+    LblCount->setText(CountText(JPMode, ScanFolder(), Extension));
     if (QTreeWidgetItem* first = LvwFiles->topLevelItem(0))
         LvwFiles->setCurrentItem(first, 0, QItemSelectionModel::NoUpdate);
 }
@@ -78,7 +75,7 @@ void TLstHASMA::FormCreate() {
 void TLstHASMA::InitFolder() {
     std::string stored = ReadRootText("TmpPath");
     Folder = stored.empty() ? DefaultDataFolder(ReadRootText("DllPath")) : stored;
-    EdtPath->setText(QFile::decodeName(Folder.c_str()));
+    ShowName(EdtPath, Folder);
 }
 
 int TLstHASMA::ScanFolder() {

@@ -92,7 +92,6 @@ void TOpenUF1::BuildLayout() {
 
 void TOpenUF1::FormCreate() {
     InitFolder();
-    EdtPath->setText(QFile::decodeName(Folder.c_str()));
     if (!JPMode) {
         setFont(EnglishFont());
         BtnIncludedPath->setText(Text("Files &In"));
@@ -102,7 +101,7 @@ void TOpenUF1::FormCreate() {
     BtnIncludedPath->setVisible(CanChangeFolder != 0);
     Label->setVisible(CanChangeFolder == 0);
     SetFileColumns(LvwFiles, JPMode, Text("IXXXXXXX.UF1"));
-    LblCount->setText(CountText(ScanFolder(), "UF1"));
+    LblCount->setText(CountText(JPMode, ScanFolder(), Text("UF1")));
     if (QTreeWidgetItem* first = LvwFiles->topLevelItem(0)) {
         // Chosen and focused, but not highlighted.
         LvwFiles->setCurrentItem(first, 0, QItemSelectionModel::NoUpdate);
@@ -111,13 +110,7 @@ void TOpenUF1::FormCreate() {
     }
 }
 
-QString TOpenUF1::CountText(int count, const char* word) const {
-    QString number = QString::number(count);
-    if (JPMode) return Text("ﾌｫﾙﾀﾞ内に全部で") + number + Text("個の") + Text(word) + Text("ﾌｧｲﾙがあります．");
-    return Text("Totally ") + number + Text(" ") + Text(word) + Text(" file(s) in this folder.");
-}
-
-void TOpenUF1::ShowSelectedFile() { EdtFile->setText(QFile::decodeName(SelectedFile.c_str())); }
+void TOpenUF1::ShowSelectedFile() { ShowName(EdtFile, SelectedFile); }
 
 void TOpenUF1::InitFolder() {
     std::string stored = ReadRootText("TmpPath");
@@ -127,11 +120,11 @@ void TOpenUF1::InitFolder() {
     } else {
         Folder = stored;
     }
-    EdtPath->setText(QFile::decodeName(Folder.c_str()));
+    ShowName(EdtPath, Folder);
 }
 
 void TOpenUF1::SaveFolder() {
-    EdtPath->setText(QFile::decodeName(Folder.c_str()));
+    ShowName(EdtPath, Folder);
     WriteRootText("TmpPath", Folder);
 }
 
@@ -151,7 +144,7 @@ void TOpenUF1::BtnIncludedPathClick() {
         Folder = SplitPath(QFile::encodeName(OpenDialog->selectedFiles().first()).toStdString()) + "/";
         SaveFolder();
     }
-    LblCount->setText(CountText(ScanFolder(), "uf1"));
+    LblCount->setText(CountText(JPMode, ScanFolder(), Text("uf1")));
     if (QTreeWidgetItem* first = LvwFiles->topLevelItem(0)) LvwFiles->setCurrentItem(first);
 }
 

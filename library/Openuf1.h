@@ -56,6 +56,5 @@ public:
 
 private:
     void BuildLayout();
-    QString CountText(int count, const char* word) const;
     void ShowSelectedFile();
 };
