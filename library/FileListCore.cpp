@@ -33,9 +33,10 @@ unsigned char FoldedByte(char c) {
 }
 
 std::string StationNameOf(int station, bool japanese) {
-    if (station < 1 || station > AMeDASCount) return {};
-    const StationRecord& record = _AMeDASItems[station - 1];
-    return japanese ? record.Name : record.Pron;
+    // The accessors copy the text out of the packed row, whose pointers may
+    // lie unaligned.
+    char buffer[StationTextBufferSize];
+    return japanese ? GetAMeDASName(station - 1, buffer) : GetAMeDASPron(station - 1, buffer);
 }
 
 std::string YearText(int year, bool japanese) {

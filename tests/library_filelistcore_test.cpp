@@ -32,6 +32,11 @@ std::vector<std::string> SortedNames(std::vector<FileRow> rows, const SortState&
     return names;
 }
 
+std::string Pron(int index) {
+    char buffer[StationTextBufferSize];
+    return GetAMeDASPron(index, buffer);
+}
+
 }  // namespace
 
 TEST(FileListCore, DataFileNames) {
@@ -86,13 +91,14 @@ TEST(FileListCore, DatesAndSizes) {
 TEST(FileListCore, CellsOfARow) {
     FileRow row = RowNamed("0471999.uf1");
     EXPECT_EQ(row.station, 47);
-    EXPECT_EQ(row.stationName, _AMeDASItems[46].Pron);
+    EXPECT_EQ(row.stationName, Pron(46));
     EXPECT_EQ(row.yearText, "1999");
     EXPECT_EQ(row.dateText, "99/12/31");
     EXPECT_EQ(row.sizeText, "1,234,567");
-    EXPECT_EQ(RowNamed("0471999.uf1", true).stationName, _AMeDASItems[46].Name);
+    char kanji[StationTextBufferSize];
+    EXPECT_EQ(RowNamed("0471999.uf1", true).stationName, GetAMeDASName(46, kanji));
     EXPECT_EQ(RowNamed("0010009.uf1").yearText, "9");
-    EXPECT_EQ(RowNamed("8429999.uf1").stationName, _AMeDASItems[841].Pron);
+    EXPECT_EQ(RowNamed("8429999.uf1").stationName, Pron(841));
     EXPECT_EQ(RowNamed("8429999.uf1").yearText, "Standard Year");
     EXPECT_EQ(RowNamed("0449999.uf1", true).yearText, platform::Utf8ToCp932("標準年"));
     // Numbers outside the table have no name but keep their value.

@@ -25,8 +25,14 @@ using namespace testing_support;
 namespace {
 
 QString Utf(const char* text) { return QString::fromUtf8(text); }
-QString Pron(int station) { return QString::fromUtf8(_AMeDASItems[station - 1].Pron); }
-QString Kanji(int station) { return QString::fromStdString(platform::Cp932ToUtf8(_AMeDASItems[station - 1].Name)); }
+QString Pron(int station) {
+    char buffer[StationTextBufferSize];
+    return QString::fromUtf8(GetAMeDASPron(station - 1, buffer));
+}
+QString Kanji(int station) {
+    char buffer[StationTextBufferSize];
+    return QString::fromStdString(platform::Cp932ToUtf8(GetAMeDASName(station - 1, buffer)));
+}
 
 // Sets a file's last change to noon of a local date.
 void SetDate(const std::string& path, int year, int month, int day) {
