@@ -44,12 +44,15 @@ const int monthLengths[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
 
 int MonthLength(int month, int year) { return monthLengths[month - 1] + (month == 2 && Is_Leap(year) ? 1 : 0); }
 
-// The day of `month` on which its second Monday falls.
-int SecondMonday(int year, int month) {
+// Moves the row to the second Monday among the first 31 days of its month.
+void MoveToSecondMonday(HolidayRow& row, int year) {
     int mondays = 0;
-    for (int day = 1;; ++day) {
-        TIntDate date{year, month, day};
-        if (GetWeek(IntDateToJday(&date)) == Monday && ++mondays == 2) return day;
+    for (int day = 1; day <= 31; ++day) {
+        TIntDate date{year, row.month, day};
+        if (GetWeek(IntDateToJday(&date)) == Monday && ++mondays == 2) {
+            row.day = day;
+            return;
+        }
     }
 }
 
@@ -80,7 +83,9 @@ TIntDate Corrected(TIntDate date) {
     return date;
 }
 
-bool operator==(const TIntDate& a, const TIntDate& b) { return a.year == b.year && a.month == b.month && a.day == b.day; }
+bool operator==(const TIntDate& a, const TIntDate& b) {
+    return a.year == b.year && a.month == b.month && a.day == b.day;
+}
 
 void WarnOfCorrection(const std::string& argument, const std::string& corrected) {
     std::string text = " Argument: " + argument + " was incorrect.\r\n" + "Corrected: " + corrected;
@@ -120,11 +125,11 @@ int SetHolidayArray(int year) {
     comingOfAgeDay.day = 15;
     sportsDay.day = 10;
     if (year >= FirstMondayHolidayYear) {
-        comingOfAgeDay.day = SecondMonday(year, 1);
-        sportsDay.day = SecondMonday(year, 10);
+        MoveToSecondMonday(comingOfAgeDay, year);
+        MoveToSecondMonday(sportsDay, year);
     }
-    return static_cast<int>(
-        std::count_if(std::begin(holidays), std::end(holidays), [year](const HolidayRow& row) { return row.fromYear <= year; }));
+    auto inForce = [year](const HolidayRow& row) { return row.fromYear <= year; };
+    return static_cast<int>(std::count_if(std::begin(holidays), std::end(holidays), inForce));
 }
 
 bool Is_Holiday(TIntDate* date) {
@@ -172,9 +177,9 @@ void TdayToStrDate(int tday, int year, char* text) {
 
 int IntDateToTday(TIntDate* date) {
     int monthsBefore = std::clamp(date->month, 1, 13) - 1;
-    int tday = date->day;
+    long long tday = date->day;
     for (int month = 1; month <= monthsBefore; ++month) tday += MonthLength(month, date->year);
-    return tday;
+    return static_cast<int>(tday);
 }
 
 int StrDateToTday(char* text) {
@@ -195,13 +200,16 @@ int IntDateToJday(TIntDate* date) {
         jy -= 1;
         jm = month + 13.0;
     }
-    int jd = static_cast<int>(std::floor(365.25 * jy)) + static_cast<int>(std::floor(30.6001 * jm)) + day + 1720995;
+    // Held wider than an int so that a date far out of range gives a number
+    // (wrapped) rather than an overflow.
+    long long jd = static_cast<long long>(std::floor(365.25 * jy)) + static_cast<long long>(std::floor(30.6001 * jm)) +
+                   day + 1720995;
     constexpr long long GregorianStart = 15 + 31 * (10 + 12 * 1582LL);  // 15 October 1582
     if (day + 31 * (month + 12LL * year) >= GregorianStart) {
-        int ja = static_cast<int>(0.01 * jy);
-        jd += 2 - ja + static_cast<int>(0.25 * ja);
+        long long ja = static_cast<long long>(0.01 * jy);
+        jd += 2 - ja + static_cast<long long>(0.25 * ja);
     }
-    return jd;
+    return static_cast<int>(jd);
 }
 
 int StrDateToJday(char* text) {

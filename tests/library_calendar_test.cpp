@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <climits>
 #include <cstring>
 #include <set>
 #include <string>
@@ -106,6 +107,18 @@ TEST(Calendar, JulianDayNumbersOfKnownDates) {
     EXPECT_EQ(GetWeek(-8), 1);
 }
 
+TEST(Calendar, DatesFarOutOfRangeStaySafe) {
+    // Under the sanitizers: no overflow, and the holiday search ends.
+    EXPECT_EQ(SetHolidayArray(INT_MAX), 15);
+    for (TIntDate date : {Date(INT_MAX, INT_MAX, INT_MAX), Date(INT_MIN, INT_MIN, INT_MIN), Date(INT_MAX, 1, 1)}) {
+        IntDateToJday(&date);
+        IntDateToTday(&date);
+        Is_Holiday(&date);
+    }
+    EXPECT_EQ(GetWeek(INT_MAX), 3);
+    EXPECT_EQ(GetWeek(INT_MIN), 0);
+}
+
 TEST(Calendar, DayNumbersAndWeekdaysAgreeWithTheGregorianCalendar) {
     int previous = 0;
     for (sys_days day = sys_days{1583y / 1 / 1}; day <= sys_days{2200y / 12 / 31}; day += days{1}) {
@@ -156,7 +169,8 @@ TEST(Calendar, DayOfYearClampsAndInvertsDates) {
             ASSERT_EQ(IntDateToTday(&date), tday) << y;
         }
     }
-    TIntDate last = Date(2004, 12, 31), march = Date(2003, 3, 1), beyond = Date(2004, 13, 1), before = Date(2004, -5, 7);
+    TIntDate last = Date(2004, 12, 31), march = Date(2003, 3, 1);
+    TIntDate beyond = Date(2004, 13, 1), before = Date(2004, -5, 7);
     EXPECT_EQ(IntDateToTday(&last), 366);
     EXPECT_EQ(IntDateToTday(&march), 60);
     EXPECT_EQ(IntDateToTday(&beyond), 367);

@@ -29,8 +29,8 @@
 //     for every field it does not reach, and only its own characters are
 //     rewritten: its NUL and whatever follows it stay as they were.
 //
-// Day numbers are defined for dates whose Julian Day Number fits an int
-// (years within about +-5 800 000).
+// Day numbers are meaningful for dates whose Julian Day Number fits an int
+// (years within about +-5 800 000); beyond that they wrap around.
 #pragma once
 
 #include <cstdint>
