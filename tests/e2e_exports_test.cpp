@@ -93,13 +93,13 @@ TEST_F(Exports, TheTableAndTheAccessorsAgree) {
     ASSERT_EQ(max(), 842);
     for (int i = 0; i < 842; ++i) {
         ASSERT_EQ(id(i), i + 1);
-        ASSERT_EQ(items[i].ID, i + 1);
-        ASSERT_EQ(volume(i), items[i].Volume);
+        ASSERT_EQ(static_cast<int>(items[i].ID), i + 1);
+        ASSERT_EQ(volume(i), static_cast<int>(items[i].Volume));
         ASSERT_EQ(windLevel(i), 6.5) << "whatever the old gauge height " << windLevelOld(i);
-        ASSERT_DOUBLE_EQ(windLevelOld(i), items[i].WindLevelOld / 10.0);
+        ASSERT_DOUBLE_EQ(windLevelOld(i), static_cast<int>(items[i].WindLevelOld) / 10.0);
     }
     EXPECT_EQ(TextOf(name, 0), platform::Utf8ToCp932("宗谷岬"));
-    EXPECT_EQ(TextOf(name, 841), items[841].Name);
+    EXPECT_EQ(TextOf(name, 841), static_cast<const char*>(items[841].Name));
     EXPECT_EQ(windLevelOld(0), 8.0);
 }
 
