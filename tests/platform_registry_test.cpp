@@ -232,6 +232,17 @@ TEST(RegistryText, ReadsWhatPeopleAndTheRegistryEditorWrite) {
     EXPECT_TRUE(platform::ParseRegistryText("\n\n").empty());
 }
 
+TEST(RegistryText, DeepKeysGetEachParentOnce) {
+    std::string path;
+    for (int depth = 0; depth < 64; ++depth) path += "\\K" + std::to_string(depth);
+    auto keys = platform::ParseRegistryText("Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER" + path +
+                                            "]\n\"v\"=dword:1\n[HKEY_CURRENT_USER\\k0\\K1]\n");
+    ASSERT_EQ(keys.size(), 64u);
+    EXPECT_EQ(keys[0].path, "K0");
+    EXPECT_EQ(keys[63].path, path.substr(1));
+    EXPECT_EQ(keys[63].values.size(), 1u);
+}
+
 TEST(RegistryText, NamesTheLineOfEveryMistake) {
     const std::string header = "Windows Registry Editor Version 5.00\n\n";
     const std::string key = header + "[HKEY_CURRENT_USER\\Software]\n";
