@@ -1,6 +1,7 @@
 #include "FileListView.h"
 
 #include <QColor>
+#include <QDialog>
 #include <QFile>
 #include <QFontMetrics>
 #include <QHeaderView>
@@ -60,10 +61,13 @@ FileItem::FileItem(const FileRow& row, Compare compare) : QTreeWidgetItem(Cells(
 
 const FileRow& RowOf(const QTreeWidgetItem* item) { return static_cast<const FileItem*>(item)->Row(); }
 
-QFont LayoutFont() {
+void SetUpListDialog(QDialog* dialog, int width, int height) {
+    dialog->setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    dialog->setFixedSize(width, height);
     QFont font(QStringLiteral("IPAPGothic"));
     font.setPixelSize(15);
-    return font;
+    dialog->setFont(font);
 }
 
 QFont EnglishFont() { return QFont(QStringLiteral("Liberation Sans"), 8); }

@@ -12,6 +12,7 @@
 #include "FileListCore.h"
 
 class QColor;
+class QDialog;
 class QLineEdit;
 class QTreeWidget;
 class QWidget;
@@ -35,9 +36,10 @@ private:
 // The row behind a list item.
 const FileRow& RowOf(const QTreeWidgetItem* item);
 
-// The layout font of the dialogs and the font of their English forms.
-QFont LayoutFont();
+// The font of the dialogs' English forms.
 QFont EnglishFont();
+// A fixed-size dialog window with a close box, in the Japanese layout font.
+void SetUpListDialog(QDialog* dialog, int width, int height);
 
 // The cells' format in the user's locale: its date and thousands separators.
 RowFormat LocaleRowFormat(bool japanese);

@@ -35,10 +35,7 @@ TLstHASMA::TLstHASMA(QWidget* owner, const QString& pattern, bool japanese)
 }
 
 void TLstHASMA::BuildLayout() {
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint);
-    setFixedSize(569, 297);
-    setFont(LayoutFont());
+    SetUpListDialog(this, 569, 297);
 
     Label = new QLabel(Text("ﾌｧｲﾙの場所 :"), this);
     Label->setGeometry(24, 7, 161, 25);

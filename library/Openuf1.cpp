@@ -39,11 +39,8 @@ TOpenUF1::TOpenUF1(QWidget* owner, bool japanese, std::uint8_t canChangeFolder)
 }
 
 void TOpenUF1::BuildLayout() {
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint);
-    setFixedSize(569, 290);
+    SetUpListDialog(this, 569, 290);
     setWindowTitle(Text("Open a source file (*.uf1)"));
-    setFont(LayoutFont());
 
     // The label lies under the folder button and shows only while the button is hidden.
     Label = new QLabel(Text("ﾌｧｲﾙの場所 :"), this);
