@@ -111,7 +111,11 @@ DegMinSec GetAMeDASLongit60(int index) {
     return InRange(index) ? vorbel::Sexagesimal(_AMeDASItems[index].Longitude) : DegMinSec{0, 0, 0};
 }
 double GetAMeDASHeight(int index) { return InRange(index) ? _AMeDASItems[index].Height : 0.0; }
-double GetAMeDASWindLevelOld(int index) { return InRange(index) ? _AMeDASItems[index].WindLevelOld * 0.1 : 0.0; }
+// The product is formed in extended precision and rounded once, so 66 gives
+// the double nearest 6.6 rather than 6.6000000000000005.
+double GetAMeDASWindLevelOld(int index) {
+    return InRange(index) ? static_cast<double>(_AMeDASItems[index].WindLevelOld * 0.1L) : 0.0;
+}
 double GetAMeDASWindLevel(int index) { return InRange(index) ? 6.5 : 0.0; }
 
 }  // extern "C"

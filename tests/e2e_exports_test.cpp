@@ -96,7 +96,8 @@ TEST_F(Exports, TheTableAndTheAccessorsAgree) {
         ASSERT_EQ(static_cast<int>(items[i].ID), i + 1);
         ASSERT_EQ(volume(i), static_cast<int>(items[i].Volume));
         ASSERT_EQ(windLevel(i), 6.5) << "whatever the old gauge height " << windLevelOld(i);
-        ASSERT_DOUBLE_EQ(windLevelOld(i), static_cast<int>(items[i].WindLevelOld) / 10.0);
+        // Exactly the double nearest the tenths, not a product rounded twice.
+        ASSERT_EQ(windLevelOld(i), static_cast<int>(items[i].WindLevelOld) / 10.0);
     }
     EXPECT_EQ(TextOf(name, 0), platform::Utf8ToCp932("宗谷岬"));
     EXPECT_EQ(TextOf(name, 841), static_cast<const char*>(items[841].Name));
