@@ -2,6 +2,8 @@
 
 #include <dlfcn.h>
 
+#include <filesystem>
+
 namespace platform {
 
 namespace {
@@ -35,7 +37,16 @@ void UnloadModule(ModuleHandle module) {
 std::string ModulePathOf(const void* address) {
     Dl_info info{};
     if (dladdr(address, &info) == 0 || !info.dli_fname) return {};
-    return info.dli_fname;
+    std::string path = info.dli_fname;
+    // The loader keeps the path a module was opened by, relative ones
+    // included; taken against the current folder while that is still the one
+    // it was opened from, it stays right after the program moves elsewhere.
+    // A bare name (a program found in PATH) says nothing about its folder.
+    if (path.empty() || path.front() == '/' || path.find('/') == std::string::npos) return path;
+    while (path.starts_with("./")) path.erase(0, 2);
+    std::error_code error;
+    std::filesystem::path folder = std::filesystem::current_path(error);
+    return error ? path : (folder / path).string();
 }
 
 ModuleHandle HandleOfModule(const void* address) {

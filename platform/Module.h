@@ -14,7 +14,9 @@ std::string LastLoadError();
 // Address of the export `name`, nullptr when the module lacks it.
 void* ResolveSymbol(ModuleHandle module, const char* name);
 void UnloadModule(ModuleHandle module);
-// Full path of the module file that holds `address`; empty when it can't be told.
+// Full path of the module file that holds `address`; empty when it can't be
+// told. A module opened by a relative path is taken against the current
+// folder, so ask while that is the folder it was opened from (at load time).
 std::string ModulePathOf(const void* address);
 
 // The loader's handle of the loaded module that holds `address` (valid while

@@ -29,3 +29,26 @@ TEST(LaunchE2E, StartsTheSiblingBesideTheLibrary) {
     EXPECT_EQ(result, 1);
     EXPECT_EQ(ReadFile(work.path() / "started.txt"), "-c\n");
 }
+
+// A program that loads the library by a relative path and then moves to its
+// data folder still starts the sibling beside the library, not one found from
+// the new folder.
+TEST(LaunchE2E, LibraryLoadedByARelativePathKeepsItsFolder) {
+    TempDir install, work;
+    std::filesystem::copy_file(std::filesystem::path(BinDir()) / "libvorbel.so", install.path() / "libvorbel.so");
+    WriteFile(install.path() / "morak", "#!/bin/sh\necho beside > started.txt\n");
+    WriteFile(work.path() / "morak", "#!/bin/sh\necho elsewhere > started.txt\n");
+    chmod(install.file("morak").c_str(), 0755);
+    chmod(work.file("morak").c_str(), 0755);
+
+    auto old = std::filesystem::current_path();
+    std::filesystem::current_path(install.path());
+    platform::ModuleHandle library = platform::LoadModule("./libvorbel.so");
+    std::filesystem::current_path(work.path());
+    auto runMorak = library ? platform::Resolve<int (*)()>(library, "RunMorak") : nullptr;
+    int result = runMorak ? runMorak() : -1;
+    std::filesystem::current_path(old);
+    ASSERT_NE(library, nullptr) << platform::LastLoadError();
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(ReadFile(work.path() / "started.txt"), "beside\n");
+}
