@@ -49,6 +49,9 @@ TEST(LaunchE2E, LibraryLoadedByARelativePathKeepsItsFolder) {
     int result = runMorak ? runMorak() : -1;
     std::filesystem::current_path(old);
     ASSERT_NE(library, nullptr) << platform::LastLoadError();
+    auto instance = platform::Resolve<void* (*)()>(library, "_GetVorbelDLLInst");
+    ASSERT_NE(instance, nullptr);
+    EXPECT_EQ(instance(), library);
     EXPECT_EQ(result, 1);
     EXPECT_EQ(ReadFile(work.path() / "started.txt"), "beside\n");
 }
