@@ -73,7 +73,9 @@ extern "C" {
 
 int DllEntryPoint(void* instance, std::uint32_t, void*) {
     vorbel::moduleHandle = instance;
-    std::string path = platform::ModulePathOf(reinterpret_cast<const void*>(&DllEntryPoint));
+    // Read once, at load time: a library opened by a relative path is found
+    // from the folder current then, and later calls must give the same folder.
+    static const std::string path = platform::ModulePathOf(reinterpret_cast<const void*>(&DllEntryPoint));
     std::string folder = vorbel::FolderOfModule(path);
     std::memset(vorbel::libraryFolder, 0, sizeof vorbel::libraryFolder);
     if (!path.empty() && folder.size() < sizeof vorbel::libraryFolder)

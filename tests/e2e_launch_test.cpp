@@ -45,6 +45,9 @@ TEST(LaunchE2E, LibraryLoadedByARelativePathKeepsItsFolder) {
     std::filesystem::current_path(install.path());
     platform::ModuleHandle library = platform::LoadModule("./libvorbel.so");
     std::filesystem::current_path(work.path());
+    // A later call of the entry routine keeps the folder it found at load time.
+    auto entry = library ? platform::Resolve<int (*)(void*, unsigned, void*)>(library, "DllEntryPoint") : nullptr;
+    if (entry) entry(library, 0, nullptr);
     auto runMorak = library ? platform::Resolve<int (*)()>(library, "RunMorak") : nullptr;
     int result = runMorak ? runMorak() : -1;
     std::filesystem::current_path(old);
