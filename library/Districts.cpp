@@ -144,6 +144,12 @@ std::int16_t RegionOfDistrict(std::int16_t district) {
     return 1000;
 }
 
+bool IsDistrictCode(std::int16_t code) {
+    const ::Region* r = RegionByCode(RegionOfDistrict(code));
+    int item = code - RegionOfDistrict(code) - 1;
+    return item >= 0 && item < static_cast<int>(r->districts.size());
+}
+
 const char* RegionName(int item, bool english) {
     if (item < 0 || item >= RegionCount) return "";
     return english ? Regions[item].english : Regions[item].japanese;

@@ -98,6 +98,13 @@ TEST(TPrefItems, OtherRegionCodesGiveNoItem) {
     }
 }
 
+TEST(IsDistrictCode, OnlyTheSixtyCodes) {
+    int count = 0;
+    for (int code = -1; code <= 9000; ++code) count += IsDistrictCode(static_cast<std::int16_t>(code));
+    EXPECT_EQ(count, 60);
+    for (const Range& r : DistrictRanges) EXPECT_TRUE(IsDistrictCode(r.code)) << r.code;
+}
+
 TEST(RegionName, BothLanguagesInRegionOrder) {
     EXPECT_STREQ(RegionName(2, true), "Kanto");
     EXPECT_STREQ(RegionName(2, false), "関東");

@@ -17,6 +17,9 @@ constexpr int RegionCount = 7;
 // 1014 (0 and negative codes too) to 1000.
 std::int16_t RegionOfDistrict(std::int16_t district);
 
+// True for the 60 district codes 1001-1014, 2001-2006, ... 7001-7008.
+bool IsDistrictCode(std::int16_t code);
+
 // Name of region item 0..6 (1000..7000): English "Kanto", Japanese (UTF-8) "関東".
 const char* RegionName(int item, bool english);
 
