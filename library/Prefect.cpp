@@ -497,9 +497,11 @@ void TFmPrefect::FormResize() {
     if (mapReady_) mapReady_ = BuildMap();
 }
 
+// The map is built before the window first shows; only later changes of
+// its size rebuild it.
 void TFmPrefect::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
-    FormResize();
+    if (isVisible()) FormResize();
 }
 
 void TFmPrefect::reject() { done(platform::mrCancel); }

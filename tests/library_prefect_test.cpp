@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -320,6 +321,29 @@ TEST_F(MapDialog, MemoShowsTheLongHintWhileTheDialogOwnsTheHintEvent) {
     });
     EXPECT_EQ(MapDlg(), 999);
     vorbel::App().OnHint = nullptr;
+}
+
+// The dialog as the user sees it: every pin head on the picture, yellow at
+// its anchor. The pictures are kept as artefacts of the test run.
+TEST_F(MapDialog, ShowsPinsOnTheDistrictPicture) {
+    for (bool english : {true, false}) {
+        OnShow([english](TFmPrefect& d) {
+            QApplication::processEvents();
+            QImage shot = d.grab().toImage();
+            shot.save(QString(STROVA_TEST_TMP) + (english ? "/map_3005_english.png" : "/map_3005_japanese.png"));
+            int visible = 0;
+            for (int slot = 0; slot < d.SlotCount(); ++slot) {
+                TPin* pin = d.PinOfSlot(slot);
+                QPoint at = d.Panel->mapTo(&d, QPoint(pin->AnchorX(), pin->AnchorY()));
+                if (!d.ScrollBox->viewport()->geometry().contains(d.ScrollBox->mapFrom(&d, at))) continue;
+                ++visible;
+                EXPECT_EQ(shot.pixelColor(at), QColor(255, 255, 0)) << slot;
+            }
+            EXPECT_GT(visible, 3);
+            d.BtnCan->click();
+        });
+        EXPECT_EQ(SelectDlg(english), 999);
+    }
 }
 
 TEST_F(MapDialog, UnknownDistrictOpensTheDefault) {
