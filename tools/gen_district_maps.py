@@ -63,8 +63,8 @@ def land_mask(west, east, south, north, w, h):
     with tempfile.TemporaryDirectory() as tmp:
         grid = pathlib.Path(tmp) / "mask.nc"
         subprocess.run(["gmt", "grdlandmask", "-R%.8f/%.8f/%.8f/%.8f" % (west, east, south, north),
-                        "-I%d+n/%d+n" % (w, h), "-r", "-Df", "-N0/1/0/1/0", "-G%s" % grid], check=True)
-        cells = subprocess.run(["gmt", "grd2xyz", str(grid), "-ZTLc"], check=True, capture_output=True).stdout
+                        "-I%d+n/%d+n" % (w, h), "-r", "-Df", "-N0/1/0/1/0", "-G%s" % grid], check=True, cwd=tmp)
+        cells = subprocess.run(["gmt", "grd2xyz", str(grid), "-ZTLc"], check=True, capture_output=True, cwd=tmp).stdout
     if len(cells) != w * h:
         raise SystemExit("unexpected mask size")
     return [list(cells[y * w:(y + 1) * w]) for y in range(h)]
