@@ -297,8 +297,7 @@ bool TFmPrefect::ReadMapInfo(int id) {
         map_ = info;
         return true;
     }
-    Fail("The map library <%1> has no valid map information %2.", "地図ライブラリ <%1> の地図情報 %2 が正しくありません。",
-         id);
+    FailMapInfo(id);
     return false;
 }
 
@@ -324,16 +323,14 @@ bool TFmPrefect::PlaceFurtherRanges(std::initializer_list<int> strings, int firs
     for (int id : strings) {
         if (!ReadMapInfo(id)) return false;
         if (map_.First != next || map_.Last > districtLast) {
-            Fail("The map library <%1> has no valid map information %2.",
-                 "地図ライブラリ <%1> の地図情報 %2 が正しくありません。", id);
+            FailMapInfo(id);
             return false;
         }
         AddPins(map_.First, map_.Last, map_.First - F);
         next = map_.Last + 1;
     }
     if (next != districtLast + 1) {
-        Fail("The map library <%1> has no valid map information %2.", "地図ライブラリ <%1> の地図情報 %2 が正しくありません。",
-             *(strings.end() - 1));
+        FailMapInfo(*(strings.end() - 1));
         return false;
     }
     first_ = F;
@@ -352,8 +349,7 @@ bool TFmPrefect::ReplaceFirstTwo(int string) {
     }
     if (!ReadMapInfo(string)) return false;
     if (map_.First != F || map_.Last != F + 1 || districtLast < F + 1) {
-        Fail("The map library <%1> has no valid map information %2.", "地図ライブラリ <%1> の地図情報 %2 が正しくありません。",
-             string);
+        FailMapInfo(string);
         return false;
     }
     AddPins(map_.First, map_.Last, 0);
@@ -505,6 +501,10 @@ void TFmPrefect::resizeEvent(QResizeEvent* event) {
 }
 
 void TFmPrefect::reject() { done(platform::mrCancel); }
+
+void TFmPrefect::FailMapInfo(int id) {
+    Fail("The map library <%1> has no valid map information %2.", "地図ライブラリ <%1> の地図情報 %2 が正しくありません。", id);
+}
 
 void TFmPrefect::Fail(const QString& english, const QString& japanese, int id) {
     QString text = (english_ ? english : japanese).arg(QString::fromStdString(LibraryPath())).arg(id);

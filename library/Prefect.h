@@ -93,7 +93,9 @@ private:
     void ClearPins();
     void ListStationsInMemo();
     void ShowHintInMemo(QObject* sender);
+    // Tells the user why the map can't be shown.
     void Fail(const QString& english, const QString& japanese, int id = 0);
+    void FailMapInfo(int id);
     std::string LibraryPath() const;
     QString Text(const char* cp932) const;
 

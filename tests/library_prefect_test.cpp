@@ -414,6 +414,11 @@ TEST_F(DamagedLibrary, MissingOrUnloadableLibrary) {
     ExpectRefused("can't be loaded.");
     Use(std::string("not a library"));
     ExpectRefused("can't be loaded.");
+    messages.clear();
+    EXPECT_EQ(MapDlg(), 999);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text,
+              "地図ライブラリ <" + std::string(vorbel::LibraryFolder()) + vorbel::ResourceLibraryName + "> を読み込めません。");
 }
 
 TEST_F(DamagedLibrary, MissingOrShortString) {
