@@ -11,7 +11,9 @@ constexpr platform::ResourceString Strings[] = {
 
 }  // namespace
 
-// Each picture's PNG file is assembled into the library between two labels.
+// Each picture's PNG file is assembled into the library between two labels
+// (found through the include path). The generator rewrites MapInfo.inc with
+// the pictures, which rebuilds this file.
 #define BRUVIK_PICTURE(code)                                                                          \
     asm(".pushsection .rodata\n.balign 8\n.globl idb_" #code "\n.hidden idb_" #code "\nidb_" #code \
         ":\n.incbin \"bruvik/maps/IDB_" #code ".png\"\n.globl idb_" #code "_end\n.hidden idb_" #code   \

@@ -11,7 +11,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollArea>
-#include <QStatusTipEvent>
+#include <QEnterEvent>
 
 #include <filesystem>
 #include <functional>
@@ -295,14 +295,14 @@ TEST_F(MapDialog, MemoShowsTheLongHintWhileTheDialogOwnsTheHintEvent) {
     int before = 0;
     vorbel::App().OnHint = [&] { ++before; };
     OnShow([](TFmPrefect& d) {
-        QStatusTipEvent onPin(d.PinOfSlot(0)->statusTip());
+        QEnterEvent onPin(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
         QApplication::sendEvent(d.PinOfSlot(0), &onPin);
         EXPECT_EQ(d.Memo->toPlainText(),
                   "There are 12 stations as follows:\nOgochi, Ome, Nerima, Hachioji, Fuchu, Tokyo, Shimkiba, Oshima, "
                   "Niijima, Miyakejima, Hachijojima, Chichijima.");
         EXPECT_EQ(d.PinOfSlot(0)->toolTip(), "358");
         EXPECT_EQ(d.ImgMap->toolTip(), "");
-        QStatusTipEvent onOk(d.BtnOk->statusTip());
+        QEnterEvent onOk(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
         QApplication::sendEvent(d.BtnOk, &onOk);
         EXPECT_EQ(d.Memo->toPlainText(),
                   "If the station on the left is correct, click here.\nThis dialog will close after clicking.");
@@ -313,7 +313,7 @@ TEST_F(MapDialog, MemoShowsTheLongHintWhileTheDialogOwnsTheHintEvent) {
     vorbel::App().OnHint();
     EXPECT_EQ(before, 1);
     OnShow([](TFmPrefect& d) {
-        QStatusTipEvent onMap(d.ImgMap->statusTip());
+        QEnterEvent onMap(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
         QApplication::sendEvent(d.ImgMap, &onMap);
         EXPECT_TRUE(d.Memo->toPlainText().startsWith("以下の 12 地点があります:\n小河内，青梅，"));
         EXPECT_TRUE(d.Memo->toPlainText().endsWith("，父島．"));
