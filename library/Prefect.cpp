@@ -22,13 +22,14 @@
 #include "Ameinfo.h"
 #include "Library.h"
 #include "platform/Cp932.h"
+#include "platform/ModuleNames.h"
 #include "platform/Resources.h"
 #include "platform/forms/Application.h"
 #include "vorbel/MapDialog.h"
 #include "vorbel/Pin.h"
 
 namespace vorbel {
-std::string ResourceLibraryName = "libbruvik.so";
+std::string ResourceLibraryName = platform::ResourceLibraryFile;
 }  // namespace vorbel
 
 extern "C" {

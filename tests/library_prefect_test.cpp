@@ -24,6 +24,7 @@
 #include "Prefect.h"
 #include "TestSupport.h"
 #include "platform/Module.h"
+#include "platform/ModuleNames.h"
 #include "platform/Resources.h"
 #include "platform/forms/Application.h"
 #include "vorbel/MapDialog.h"
@@ -45,7 +46,7 @@ protected:
     void TearDown() override {
         platform::SetModalFormHook(nullptr);
         platform::SetMessageBoxHook(nullptr);
-        vorbel::ResourceLibraryName = "libbruvik.so";
+        vorbel::ResourceLibraryName = platform::ResourceLibraryFile;
     }
 
     // Runs `act` on the dialog once it is shown.
@@ -69,7 +70,7 @@ protected:
     }
 
     static vorbel::MapInfo Info(int id) {
-        platform::ModuleHandle bruvik = platform::LoadModule(std::string(vorbel::LibraryFolder()) + "libbruvik.so");
+        platform::ModuleHandle bruvik = platform::LoadModule(std::string(vorbel::LibraryFolder()) + platform::ResourceLibraryFile);
         char text[vorbel::MapInfoBufferSize];
         platform::LoadResourceString(bruvik, id, text, sizeof text);
         platform::UnloadModule(bruvik);
@@ -371,7 +372,7 @@ protected:
     // A copy of the resource library with `from` replaced by `to` (same length
     // or shorter, NUL-padded), loaded by the dialog in place of the real one.
     void UseCopy(const std::vector<std::pair<std::string, std::string>>& patches) {
-        std::string bytes = testing_support::ReadFile(std::string(vorbel::LibraryFolder()) + "libbruvik.so");
+        std::string bytes = testing_support::ReadFile(std::string(vorbel::LibraryFolder()) + platform::ResourceLibraryFile);
         for (const auto& [from, to] : patches) {
             auto at = bytes.find(from);
             ASSERT_NE(at, std::string::npos) << from;
@@ -389,7 +390,7 @@ protected:
     }
     static std::string Text(int id) {
         char text[vorbel::MapInfoBufferSize];
-        platform::ModuleHandle bruvik = platform::LoadModule(std::string(vorbel::LibraryFolder()) + "libbruvik.so");
+        platform::ModuleHandle bruvik = platform::LoadModule(std::string(vorbel::LibraryFolder()) + platform::ResourceLibraryFile);
         platform::LoadResourceString(bruvik, id, text, sizeof text);
         platform::UnloadModule(bruvik);
         return text;
