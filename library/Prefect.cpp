@@ -7,6 +7,7 @@
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QPainter>
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -78,6 +79,17 @@ QPushButton* MakeBitButton(const QString& text, QStyle::StandardPixmap glyph, QW
     return button;
 }
 
+// The window icon: a map pin, drawn by the pin control itself.
+QIcon PinIcon() {
+    TPin pin(nullptr);
+    pin.PinStyle()->SetDir(dt10Key3);
+    QPixmap icon(pin.size());
+    icon.fill(Qt::transparent);
+    QPainter canvas(&icon);
+    pin.Paint(canvas);
+    return QIcon(icon);
+}
+
 // The long part of a hint: the text after the first "|", or all of it.
 QString LongHint(const QString& hint) {
     int bar = hint.indexOf('|');
@@ -105,6 +117,7 @@ TFmPrefect::~TFmPrefect() { FormDestroy(); }
 
 void TFmPrefect::BuildLayout() {
     setWindowTitle(Caption);
+    setWindowIcon(PinIcon());
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMaximizeButtonHint |
                    Qt::WindowCloseButtonHint);
     QFont font("IPAPGothic");
