@@ -252,12 +252,7 @@ void TFmPrefect::FillPrefectures(std::int16_t district) {
 
 void TFmPrefect::LoadMap(QObject* sender) {
     mapReady_ = BuildMap();
-    if (!mapReady_) {
-        ClearPins();
-        ImgMap->clear();
-        Panel->resize(0, 0);
-        first_ = last_ = stationCount_ = 0;
-    }
+    if (!mapReady_) ShowNoMap();
     CmbLocation->clear();
     for (int id = first_; mapReady_ && id <= last_; ++id)
         CmbLocation->addItem(Text(english_ ? amedas_->GetPron(id - 1) : amedas_->GetName(id - 1)));
@@ -504,7 +499,23 @@ void TFmPrefect::CmbPrefectureChange() {
 }
 
 void TFmPrefect::FormResize() {
-    if (mapReady_) mapReady_ = BuildMap();
+    if (!mapReady_) return;
+    mapReady_ = BuildMap();
+    if (!mapReady_) {
+        ShowNoMap();
+        CmbLocation->clear();
+    }
+}
+
+// After a map that could not be built: no picture, no pins, no stations.
+void TFmPrefect::ShowNoMap() {
+    ClearPins();
+    ImgMap->clear();
+    platform::SetHint(ImgMap, "");
+    Panel->resize(0, 0);
+    first_ = last_ = stationCount_ = 0;
+    BtnOk->setEnabled(false);
+    StxtResult->clear();
 }
 
 // The map is built before the window first shows; only later changes of

@@ -84,6 +84,7 @@ private:
     void FillPrefectures(std::int16_t district);
     void LoadMap(QObject* sender);
     bool BuildMap();
+    void ShowNoMap();
     bool ReadMapInfo(int id);
     bool PlaceRanges();
     bool PlaceFurtherRanges(std::initializer_list<int> strings, int firstAfterOwn);
