@@ -218,8 +218,9 @@ void TMainForm::SetRunEnabled(bool enabled) {
 }
 
 void TMainForm::FileOpenMenuClick() {
+    // No default suffix: Qt would append it even to a file picked from the
+    // list, and a bitmap whose name has no dot could not be opened.
     OpenDialog->setDirectory(Text(BmpPath));
-    OpenDialog->setDefaultSuffix("bmp");
     OpenDialog->selectNameFilter(OpenDialog->nameFilters().first());
     OpenDialog->setWindowTitle("Select a Bitmap File to Read...");
     if (platform::ShowModal(OpenDialog) != platform::mrOk || OpenDialog->selectedFiles().isEmpty()) return;
