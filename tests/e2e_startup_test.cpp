@@ -2,21 +2,17 @@
 // its own settings store, instance-lock folder and message log.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <thread>
 
 #include "TestSupport.h"
 #include "platform/InstanceLock.h"
 #include "platform/Names.h"
-
-extern char** environ;
 
 namespace {
 
@@ -37,41 +33,16 @@ protected:
     void SetUp() override { fs::permissions(dir.path(), fs::perms::owner_all); }  // a proper runtime folder
 
     pid_t Start() {
-        std::map<std::string, std::string> env;
-        for (char** e = environ; *e; ++e) {
-            std::string entry = *e;
-            std::size_t eq = entry.find('=');
-            env[entry.substr(0, eq)] = entry.substr(eq + 1);
-        }
-        env["VORBEL_REGISTRY"] = store;
-        env["XDG_RUNTIME_DIR"] = dir.path().string();
-        env["VORBEL_MESSAGE_LOG"] = boxes;
-        env["QT_QPA_PLATFORM"] = "offscreen";
-        env["LC_ALL"] = "C.UTF-8";
-        std::vector<std::string> entries;
-        for (const auto& [name, value] : env) entries.push_back(name + "=" + value);
-        std::vector<char*> envp;
-        for (auto& entry : entries) envp.push_back(entry.data());
-        envp.push_back(nullptr);
-        std::string program = BinDir() + "/strova";
-        char* argv[] = {program.data(), nullptr};
-        pid_t pid = 0;
-        EXPECT_EQ(posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, envp.data()), 0);
-        return pid;
+        return testing_support::StartProcess(BinDir() + "/strova", {},
+                                             {{"VORBEL_REGISTRY", store},
+                                              {"XDG_RUNTIME_DIR", dir.path().string()},
+                                              {"VORBEL_MESSAGE_LOG", boxes},
+                                              {"QT_QPA_PLATFORM", "offscreen"},
+                                              {"LC_ALL", "C.UTF-8"}});
     }
 
     // Exit code of a start that ends by itself (-1 when it had to be stopped).
-    int RunToEnd() {
-        pid_t pid = Start();
-        for (int i = 0; i < 600; ++i) {
-            int status = 0;
-            if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
-        kill(pid, SIGKILL);
-        waitpid(pid, nullptr, 0);
-        return -1;
-    }
+    int RunToEnd() { return testing_support::WaitForExit(Start(), 60); }
 
     std::string Boxes() const { return fs::exists(boxes) ? ReadFile(boxes) : std::string(); }
 
