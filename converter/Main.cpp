@@ -20,7 +20,7 @@
 #include "List.h"
 #include "Shared.h"
 #include "core/Paths.h"
-#include "platform/Names.h"
+#include "platform/ModuleNames.h"
 
 using strova::App;
 
@@ -324,10 +324,11 @@ void TMainForm::FileExitMenuClick() { close(); }
 // The page of the current language in the current folder, else the one
 // installed beside the program.
 void TMainForm::HelpUsageMenuClick() {
-    std::string page = JPMode ? platform::names::StrovaHelpJapanese : platform::names::StrovaHelp;
+    std::string name = JPMode ? platform::HelpFileJapanese : platform::HelpFileEnglish;
+    std::string page = strova::CurrentFolderPrefix + name;
     App().HelpFile = Text(page);
     if (!std::filesystem::exists(page)) {
-        std::string beside = strova::ProgramFolder() + strova::SplitAtLastSeparator(page).second;
+        std::string beside = strova::ProgramFolder() + name;
         if (std::filesystem::exists(beside)) App().HelpFile = Text(beside);
     }
     if (!App().ShowHelpContents())

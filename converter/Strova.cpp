@@ -7,9 +7,10 @@
 
 #include "Main.h"
 #include "Shared.h"
+#include "core/Paths.h"
 #include "platform/Exception.h"
 #include "platform/InstanceLock.h"
-#include "platform/Names.h"
+#include "platform/ModuleNames.h"
 #include "platform/Registry.h"
 
 namespace {
@@ -36,7 +37,7 @@ std::string ReadOrCreateDllPath(const std::string& programFolder) {
 }
 
 void LoadVorbel() {
-    strova::LibraryPath = ReadOrCreateDllPath(strova::ProgramFolder()) + platform::names::VorbelLibrary;
+    strova::LibraryPath = ReadOrCreateDllPath(strova::ProgramFolder()) + platform::LibraryFileName;
     strova::VorbelModule = platform::LoadModule(strova::LibraryPath);
     if (!strova::VorbelModule)
         throw platform::Exception(strova::LibraryPath + " can't be loaded.\rTerminate with the error.");
@@ -52,7 +53,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName("strova");
     platform::Application& app = strova::App();
 
-    if (!platform::TakeInstanceLock(platform::names::StrovaInstanceLock)) {
+    if (!platform::TakeInstanceLock(platform::StrovaInstanceLockName)) {
         app.MessageBox("\"Strova\" has been invoked already.", strova::ErrorCaption,
                        platform::MB_OK | platform::MB_ICONERROR);
         return 0;
@@ -60,7 +61,7 @@ int main(int argc, char** argv) {
     try {
         LoadVorbel();
         app.Title = "Strova";
-        app.HelpFile = platform::names::StrovaHelp;
+        app.HelpFile = QString(strova::CurrentFolderPrefix) + platform::HelpFileEnglish;
         auto mainForm = std::make_unique<TMainForm>(nullptr);
         mainForm->show();
         QApplication::exec();

@@ -25,7 +25,7 @@
 #include "List.h"
 #include "Shared.h"
 #include "TestSupport.h"
-#include "platform/Names.h"
+#include "platform/ModuleNames.h"
 #include "platform/Registry.h"
 
 using namespace platform;
@@ -46,7 +46,7 @@ protected:
 
     void SetUp() override {
         EnsureQApplication();
-        strova::LibraryPath = BinDir() + "/" + names::VorbelLibrary;
+        strova::LibraryPath = BinDir() + "/" + LibraryFileName;
         strova::VorbelModule = LoadModule(strova::LibraryPath);
         ASSERT_NE(strova::VorbelModule, nullptr) << LastLoadError();
         SetMessageBoxHook([this](const MessageBoxCall& call) {

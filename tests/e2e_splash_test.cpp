@@ -4,13 +4,13 @@
 
 #include "TestSupport.h"
 #include "platform/Module.h"
-#include "platform/Names.h"
+#include "platform/ModuleNames.h"
 
 namespace {
 
 TEST(SplashExportsTest, WorkInAProgramWithoutQt) {
     platform::ModuleHandle vorbel =
-        platform::LoadModule(testing_support::BinDir() + "/" + platform::names::VorbelLibrary);
+        platform::LoadModule(testing_support::BinDir() + "/" + platform::LibraryFileName);
     ASSERT_NE(vorbel, nullptr) << platform::LastLoadError();
     auto on = platform::Resolve<void (*)()>(vorbel, "SplashDlg_On");
     auto off = platform::Resolve<void (*)()>(vorbel, "SplashDlg_Off");

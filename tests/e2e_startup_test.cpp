@@ -12,7 +12,7 @@
 
 #include "TestSupport.h"
 #include "platform/InstanceLock.h"
-#include "platform/Names.h"
+#include "platform/ModuleNames.h"
 
 namespace {
 
@@ -61,7 +61,7 @@ bool MapsHold(pid_t pid, const std::string& path) {
 
 TEST_F(StartupTest, SecondInstanceIsToldAndLeavesEverythingAlone) {
     ScopedEnv runtime("XDG_RUNTIME_DIR", dir.path().string());
-    ASSERT_TRUE(platform::TakeInstanceLock(platform::names::StrovaInstanceLock));
+    ASSERT_TRUE(platform::TakeInstanceLock(platform::StrovaInstanceLockName));
     EXPECT_EQ(RunToEnd(), 0);
     EXPECT_EQ(Boxes(), "Strova - Error\t0x10\t\"Strova\" has been invoked already.\n");
     EXPECT_FALSE(fs::exists(store));  // the registry was never touched
@@ -69,7 +69,7 @@ TEST_F(StartupTest, SecondInstanceIsToldAndLeavesEverythingAlone) {
 
 TEST_F(StartupTest, FirstStartStoresTheProgramFolderAndLoadsTheLibraryFromIt) {
     pid_t pid = Start();
-    std::string library = BinDir() + "/" + platform::names::VorbelLibrary;
+    std::string library = BinDir() + "/" + platform::LibraryFileName;
     bool loaded = false;
     for (int i = 0; i < 600 && !loaded; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
