@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QtEndian>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
@@ -21,11 +22,11 @@ TEST(SplashTest, PictureIs320By240With24BitsPerPixel) {
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     QByteArray bytes = file.readAll();
     ASSERT_GE(bytes.size(), 54);
-    auto le32 = [&](int at) { return *reinterpret_cast<const qint32*>(bytes.constData() + at); };
+    auto le32 = [&](int at) { return qFromLittleEndian<qint32>(bytes.constData() + at); };
     EXPECT_EQ(bytes.left(2), "BM");
     EXPECT_EQ(le32(18), 320);
     EXPECT_EQ(le32(22), 240);
-    EXPECT_EQ(*reinterpret_cast<const quint16*>(bytes.constData() + 28), 24);
+    EXPECT_EQ(qFromLittleEndian<quint16>(bytes.constData() + 28), 24);
 }
 
 TEST(SplashTest, SplashShowsItsWindowModallyUntilItClosesItself) {

@@ -38,9 +38,10 @@ HelpViewerHook& ViewerHook() {
     return hook;
 }
 
+// Never destroyed: application objects may outlive the statics of their module.
 std::vector<Application*>& LiveApplications() {
-    static std::vector<Application*> apps;
-    return apps;
+    static auto* apps = new std::vector<Application*>;
+    return *apps;
 }
 
 // Errors that escape an event handler are shown in the standard error box of
