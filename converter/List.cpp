@@ -69,6 +69,7 @@ TListForm::TListForm(QWidget* owner, QPlainTextEdit* log, bool jpMode)
     BuildLayout();
     Memo->setUpdatesEnabled(false);
     for (const std::string& line : LinesOf(log)) Memo->appendPlainText(QString::fromLocal8Bit(line.c_str()));
+    Memo->moveCursor(QTextCursor::Start);
     Memo->setUpdatesEnabled(true);
     FormCreate();
 }
@@ -146,7 +147,11 @@ void TListForm::CopyBtnClick() {
 
 void TListForm::SaveBtnClick() {
     if (platform::ShowModal(SaveDialog) != platform::mrOk || SaveDialog->selectedFiles().isEmpty()) return;
-    SaveTo(SaveDialog->selectedFiles().first());
+    try {
+        SaveTo(SaveDialog->selectedFiles().first());
+    } catch (const std::exception& error) {
+        strova::App().ShowException(error);  // the window stays open
+    }
 }
 
 void TListForm::SaveTo(const QString& path) const {

@@ -102,7 +102,11 @@ void TMainForm::OptionMenuClick(QAction* sender) {
     JPMode = !OptionUSMenu->isChecked();
     ApplyLanguage();
     repaint();
-    WriteUseJP(JPMode);
+    try {
+        WriteUseJP(JPMode);
+    } catch (const std::exception& error) {
+        strova::App().ShowException(error);  // a store that can't be replaced
+    }
 }
 
 void TMainForm::ShowMainHint() { StatBar->showMessage(strova::App().Hint); }
