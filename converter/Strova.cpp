@@ -46,11 +46,10 @@ void LoadVorbel() {
 
 }  // namespace
 
+// The command line is not looked at here; the station window reads its "-f"
+// from the application's arguments.
 int main(int argc, char** argv) {
-    (void)argc;
-    (void)argv;
-    platform::EnsureQApplication();
-    QApplication::setApplicationName("strova");
+    platform::EnsureQApplication(argc, argv);
     platform::Application& app = strova::App();
 
     if (!platform::TakeInstanceLock(platform::StrovaInstanceLockName)) {

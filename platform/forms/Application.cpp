@@ -15,6 +15,7 @@
 #include <QUrl>
 #include <QWidget>
 
+#include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <vector>
@@ -143,12 +144,16 @@ int DefaultButtonOf(unsigned flags) {
 }
 
 bool EnsureQApplication() {
+    // Named after the running program, as the desktop shows it.
+    static int argc = 1;
+    static char* argv[] = {program_invocation_short_name, nullptr};
+    return EnsureQApplication(argc, argv);
+}
+
+bool EnsureQApplication(int& argc, char** argv) {
     if (QCoreApplication::instance()) return false;
     if (!std::getenv("QT_QPA_PLATFORM") && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY"))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    static int argc = 1;
-    static char name[] = "vorbel";
-    static char* argv[] = {name, nullptr};
     new GuardedApplication(argc, argv);  // lives as long as the process
     return true;
 }

@@ -79,6 +79,9 @@ void SetHelpViewerHook(HelpViewerHook hook);
 // Creates the QApplication when the process has none (offscreen when there is
 // no display). Returns true when it created one.
 bool EnsureQApplication();
+// The same for a program's entry, with its command line (both must outlive
+// the QApplication).
+bool EnsureQApplication(int& argc, char** argv);
 
 class Application : public QObject {
     Q_OBJECT
