@@ -46,6 +46,7 @@ protected:
 
     void SetUp() override {
         EnsureQApplication();
+        strova::App();  // before the library's own, as the program's entry makes it
         strova::LibraryPath = BinDir() + "/" + LibraryFileName;
         strova::VorbelModule = LoadModule(strova::LibraryPath);
         ASSERT_NE(strova::VorbelModule, nullptr) << LastLoadError();
@@ -377,6 +378,12 @@ TEST_F(MainFormTest, LogWindowShowsTheLogAndGivesTheHintsBack) {
     EXPECT_EQ(seen, "first line\n--- Step 1: Normally processed.");
     Hover(form->FileOpenBtn);
     EXPECT_EQ(form->StatBar->currentMessage(), "Reading a bitmap file colored gray.");
+}
+
+TEST_F(MainFormTest, MenuItemHintsReachTheStatusBarThoughTheLibraryHasItsOwnApplication) {
+    auto form = Create(false);
+    form->HelpMenu->setActiveAction(form->HelpAboutMenu);
+    EXPECT_EQ(form->StatBar->currentMessage(), "Displaying the version information dialog window.");
 }
 
 }  // namespace

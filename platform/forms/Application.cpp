@@ -213,13 +213,30 @@ bool Application::ShowHelpContents() {
     return QFileInfo::exists(path) && QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
-// A status-tip event belongs to this application object when the window it
-// comes from is one of this module's forms (or a plain Qt window): the
+namespace {
+
+// The module whose form a widget sits on: the first window, going out from
+// the widget's own through the windows that own it, whose class is not one of
+// Qt's (a menu or a file dialog belongs to the form that opened it).
+const void* FormModuleOf(QWidget* widget) {
+    const void* qt = ModuleBaseOf(&QWidget::staticMetaObject);
+    for (QWidget* window = widget->window(); window;
+         window = window->parentWidget() ? window->parentWidget()->window() : nullptr) {
+        const void* base = ModuleBaseOf(window->metaObject());
+        if (base != qt) return base;
+    }
+    return qt;
+}
+
+}  // namespace
+
+// A status-tip event belongs to this application object when it comes from
+// one of this module's forms, or from a window no module's form owns: the
 // converter's hint handling never sees the library's dialogs.
 bool Application::OwnsWindowOf(QObject* receiver) const {
     auto* widget = qobject_cast<QWidget*>(receiver);
     if (!widget) return false;
-    const void* base = ModuleBaseOf(widget->window()->metaObject());
+    const void* base = FormModuleOf(widget);
     return base == OwnModuleBase() || base == ModuleBaseOf(&QWidget::staticMetaObject);
 }
 
