@@ -20,15 +20,6 @@
 
 namespace {
 
-QToolButton* SpeedButton(QWidget* parent, const QString& glyph, int left) {
-    auto* button = new QToolButton(parent);
-    button->setAutoRaise(true);
-    button->setIcon(strova::Glyph(glyph));
-    button->setIconSize(QSize(24, 24));
-    button->setGeometry(left, 9, 33, 33);
-    return button;
-}
-
 // Draws the printed log with a painter on the printer.
 class PainterTarget : public strova::LogPrintTarget {
 public:
@@ -88,9 +79,9 @@ void TListForm::BuildLayout() {
     QPalette silver = Panel->palette();
     silver.setColor(QPalette::Window, QColor(192, 192, 192));
     Panel->setPalette(silver);
-    CopyBtn = SpeedButton(Panel, "copy", 10);
-    SaveBtn = SpeedButton(Panel, "save", 50);
-    PrintBtn = SpeedButton(Panel, "print", 90);
+    CopyBtn = strova::SpeedButton(Panel, "copy", 10, 9);
+    SaveBtn = strova::SpeedButton(Panel, "save", 50, 9);
+    PrintBtn = strova::SpeedButton(Panel, "print", 90, 9);
     BBtnClose = new QPushButton("&CLOSE", Panel);
     BBtnClose->setFixedSize(105, 33);
     auto* row = new QHBoxLayout(Panel);

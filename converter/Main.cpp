@@ -1,6 +1,5 @@
 #include "Main.h"
 
-#include <QApplication>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFrame>
@@ -27,15 +26,6 @@ using strova::App;
 namespace {
 
 QString Text(const std::string& bytes) { return QString::fromLocal8Bit(bytes.c_str()); }
-
-QToolButton* SpeedButton(QWidget* parent, const QString& glyph, int left, int top) {
-    auto* button = new QToolButton(parent);
-    button->setAutoRaise(true);
-    button->setIcon(strova::Glyph(glyph));
-    button->setIconSize(QSize(24, 24));
-    button->setGeometry(left, top, 33, 33);
-    return button;
-}
 
 }  // namespace
 
@@ -134,11 +124,11 @@ void TMainForm::BuildMenus() {
 void TMainForm::BuildButtonPanel() {
     BtnPanel = new QFrame(this);
     BtnPanel->setFixedHeight(51);
-    FileOpenBtn = SpeedButton(BtnPanel, "open", 5, 9);
-    RunBtn = SpeedButton(BtnPanel, "run", 53, 9);
+    FileOpenBtn = strova::SpeedButton(BtnPanel, "open", 5, 9);
+    RunBtn = strova::SpeedButton(BtnPanel, "run", 53, 9);
     RunBtn->setEnabled(false);
-    HelpBtn = SpeedButton(BtnPanel, "help", 159, 9);
-    AboutBtn = SpeedButton(BtnPanel, "about", 196, 9);
+    HelpBtn = strova::SpeedButton(BtnPanel, "help", 159, 9);
+    AboutBtn = strova::SpeedButton(BtnPanel, "about", 196, 9);
     connect(FileOpenBtn, &QToolButton::clicked, this, &TMainForm::FileOpenMenuClick);
     connect(RunBtn, &QToolButton::clicked, this, &TMainForm::RunMenuClick);
     connect(HelpBtn, &QToolButton::clicked, this, &TMainForm::HelpUsageMenuClick);

@@ -1,5 +1,7 @@
 #include "Shared.h"
 
+#include <QToolButton>
+
 #include <filesystem>
 
 #include "platform/Exception.h"
@@ -35,6 +37,15 @@ QIcon Glyph(const QString& name) {
     QIcon icon(":/strova/" + name + ".png");
     icon.addFile(":/strova/" + name + "_off.png", QSize(), QIcon::Disabled);
     return icon;
+}
+
+QToolButton* SpeedButton(QWidget* parent, const QString& glyph, int left, int top) {
+    auto* button = new QToolButton(parent);
+    button->setAutoRaise(true);
+    button->setIcon(Glyph(glyph));
+    button->setIconSize(QSize(24, 24));
+    button->setGeometry(left, top, 33, 33);
+    return button;
 }
 
 }  // namespace strova

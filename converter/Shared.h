@@ -9,6 +9,9 @@
 
 #include <string>
 
+class QToolButton;
+class QWidget;
+
 #include "App.h"
 #include "platform/Module.h"
 
@@ -52,5 +55,7 @@ std::string ProgramFolder();
 void InitResources();
 // A speed-button glyph pair: the normal look and the disabled look.
 QIcon Glyph(const QString& name);
+// A flat 33 x 33 speed button with the glyph pair `glyph`.
+QToolButton* SpeedButton(QWidget* parent, const QString& glyph, int left, int top);
 
 }  // namespace strova
