@@ -10,5 +10,7 @@ inline constexpr const char* QuillsenFileName = "quillsen";
 inline constexpr const char* MorakFileName = "morak";
 inline constexpr const char* HelpFileEnglish = "Strova.html";
 inline constexpr const char* HelpFileJapanese = "StrovaJ.html";
+// The lock file that marks a running converter.
+inline constexpr const char* StrovaInstanceLockName = "Pelgo19990209Mutex";
 
 }  // namespace platform

@@ -1,8 +1,13 @@
 #include "TestSupport.h"
 
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
+#include <thread>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -52,6 +57,47 @@ void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     if (!out) throw std::runtime_error("cannot write " + path.string());
     out << bytes;
+}
+
+pid_t StartProcess(const std::string& program, const std::vector<std::string>& args,
+                   const std::map<std::string, std::optional<std::string>>& env) {
+    std::map<std::string, std::string> merged;
+    for (char** entry = environ; *entry; ++entry) {
+        std::string text = *entry;
+        std::size_t eq = text.find('=');
+        if (eq != std::string::npos) merged[text.substr(0, eq)] = text.substr(eq + 1);
+    }
+    for (const auto& [name, value] : env) {
+        if (value)
+            merged[name] = *value;
+        else
+            merged.erase(name);
+    }
+    std::vector<std::string> entries;
+    for (const auto& [name, value] : merged) entries.push_back(name + "=" + value);
+    std::vector<char*> envp;
+    for (auto& entry : entries) envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    std::vector<std::string> words = {program};
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), envp.data()) != 0)
+        throw std::runtime_error("cannot start " + program);
+    return pid;
+}
+
+int WaitForExit(pid_t pid, int limitSeconds) {
+    for (int i = 0; i < limitSeconds * 10; ++i) {
+        int status = 0;
+        if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    return -1;
 }
 
 std::string BinDir() { return STROVA_BIN_DIR; }

@@ -2,9 +2,13 @@
 // variables set for one test, whole-file reads and writes.
 #pragma once
 
+#include <sys/types.h>
+
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace testing_support {
 
@@ -38,6 +42,15 @@ private:
 
 std::string ReadFile(const std::filesystem::path& path);
 void WriteFile(const std::filesystem::path& path, const std::string& bytes);
+
+// Starts `program` with `args` (after the program name) in this process's
+// environment changed by `env`: a value replaces or adds a variable, nullopt
+// removes it. Returns the process id.
+pid_t StartProcess(const std::string& program, const std::vector<std::string>& args,
+                   const std::map<std::string, std::optional<std::string>>& env);
+// The exit code of `pid` once it ends; a process still running after
+// `limitSeconds` is killed and gives -1, as does one ended by a signal.
+int WaitForExit(pid_t pid, int limitSeconds);
 
 // The built modules' folder (where strova, libvorbel.so and libbruvik.so lie).
 std::string BinDir();

@@ -1,0 +1,165 @@
+#include "List.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFileDialog>
+#include <QPlainTextEdit>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QStatusBar>
+#include <QToolButton>
+
+#include <filesystem>
+#include <regex>
+
+#include "Shared.h"
+#include "TestSupport.h"
+#include "core/LogPrint.h"
+#include "platform/Exception.h"
+
+using namespace platform;
+using testing_support::ReadFile;
+using testing_support::TempDir;
+
+namespace {
+
+class ListFormTest : public ::testing::Test {
+protected:
+    TempDir dir;
+    QPlainTextEdit* log = nullptr;
+
+    void SetUp() override {
+        EnsureQApplication();
+        log = new QPlainTextEdit;
+    }
+    void TearDown() override {
+        SetModalFormHook(nullptr);
+        delete log;
+    }
+    void Fill(int count) {
+        for (int i = 1; i <= count; ++i) log->appendPlainText(QString("Line %1: (%2,%3)").arg(i).arg(i * 10).arg(i * 7));
+    }
+    void SaveThroughTheDialog(TListForm& form, const std::string& path) {
+        SetModalFormHook([path](QWidget* shown) {
+            auto* dialog = qobject_cast<QFileDialog*>(shown);
+            ASSERT_NE(dialog, nullptr);
+            EXPECT_EQ(dialog->windowTitle(), "Assign a Filename to Save the Log...");
+            dialog->selectFile(QString::fromStdString(path));
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+        form.SaveBtn->click();
+        SetModalFormHook(nullptr);
+    }
+};
+
+TEST_F(ListFormTest, SavedLogEndsEveryLineWithCrLf) {
+    Fill(3);
+    TListForm form(nullptr, log, false);
+    SaveThroughTheDialog(form, dir.file("log.txt"));
+    EXPECT_EQ(ReadFile(dir.file("log.txt")), "Line 1: (10,7)\r\nLine 2: (20,14)\r\nLine 3: (30,21)\r\n");
+
+    TListForm empty(nullptr, new QPlainTextEdit(&form), false);
+    empty.SaveTo(QString::fromStdString(dir.file("empty.txt")));
+    EXPECT_EQ(ReadFile(dir.file("empty.txt")), "");
+}
+
+TEST_F(ListFormTest, CancelledSaveWritesNothingAndAnUnwritableFileIsReported) {
+    Fill(1);
+    TListForm form(nullptr, log, false);
+    SetModalFormHook([](QWidget* shown) { static_cast<QDialog*>(shown)->reject(); });
+    form.SaveBtn->click();
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+
+    std::string bad = dir.file("missing/log.txt");
+    try {
+        form.SaveTo(QString::fromStdString(bad));
+        ADD_FAILURE() << "no error";
+    } catch (const Exception& error) {
+        EXPECT_EQ(std::string(error.what()), "ファイル " + bad + " を作成できません");
+    }
+}
+
+TEST_F(ListFormTest, CopyTakesTheSelectionOnly) {
+    Fill(2);
+    TListForm form(nullptr, log, false);
+    QApplication::clipboard()->setText("before");
+    form.CopyBtn->click();
+    EXPECT_EQ(QApplication::clipboard()->text(), "before");
+
+    QTextCursor cursor = form.Memo->textCursor();
+    cursor.setPosition(0);
+    cursor.setPosition(6, QTextCursor::KeepAnchor);
+    form.Memo->setTextCursor(cursor);
+    form.CopyBtn->click();
+    EXPECT_EQ(QApplication::clipboard()->text(), "Line 1");
+}
+
+TEST_F(ListFormTest, CaptionHintsAndStatusBarFollowTheLanguage) {
+    TListForm english(nullptr, log, false);
+    EXPECT_EQ(english.windowTitle(), "Strova - Process Log Viewer");
+    EXPECT_EQ(HintOf(english.CopyBtn), "Clipboard Copy|Copying the displayed data to the clipboard.");
+    EXPECT_EQ(HintOf(english.PrintBtn), "Print|Printing the displayed data.");
+    EXPECT_EQ(english.Memo->font().family(), "Liberation Mono");
+    EXPECT_TRUE(english.Memo->isReadOnly());
+
+    TListForm japanese(nullptr, log, true);
+    EXPECT_EQ(HintOf(japanese.SaveBtn), "File Save|ﾛｸﾞの内容をﾌｧｲﾙとして保存します．");
+    EXPECT_EQ(HintOf(japanese.CopyBtn), "Clipboard Copy|ﾛｸﾞの内容をｸﾘｯﾌﾟﾎﾞｰﾄﾞにｺﾋﾟｰします．");
+    EXPECT_EQ(japanese.StatusBar->font().family(), "IPAPGothic");
+    EXPECT_EQ(japanese.StatusBar->font().pointSize(), 9);
+}
+
+int PdfPages(const std::string& pdf) {
+    std::regex page("/Type\\s*/Page[^s]");
+    return static_cast<int>(std::distance(std::sregex_iterator(pdf.begin(), pdf.end(), page), std::sregex_iterator()));
+}
+
+// Prints `lines` lines to a PDF at `dpi` and counts its pages.
+int PrintedPages(TListForm& form, int dpi, const std::string& path) {
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setResolution(dpi);
+    printer.setOutputFileName(QString::fromStdString(path));
+    form.PrintTo(printer);
+    EXPECT_EQ(form.ActivePrinter, nullptr);
+    return PdfPages(ReadFile(path));
+}
+
+TEST_F(ListFormTest, PrintedPagesBreakAfterTheRowsOfAPage) {
+    for (int dpi : {300, 600}) {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setResolution(dpi);
+        strova::PrintGeometry g = strova::ComputePrintGeometry(dpi, LogPrintPoints, printer.height());
+        ASSERT_GT(g.rowsPerPage, 5);
+
+        TListForm none(nullptr, log, false);
+        EXPECT_EQ(PrintedPages(none, dpi, dir.file("none.pdf")), 1) << dpi;
+
+        Fill(g.rowsPerPage - 4);  // rows 5 to N of page 1
+        TListForm full(nullptr, log, false);
+        EXPECT_EQ(PrintedPages(full, dpi, dir.file("full.pdf")), 1) << dpi;
+
+        Fill(1);
+        TListForm over(nullptr, log, false);
+        EXPECT_EQ(PrintedPages(over, dpi, dir.file("over.pdf")), 2) << dpi;
+        log->clear();
+    }
+}
+
+TEST_F(ListFormTest, CancelledPrintDialogPrintsNothing) {
+    Fill(1);
+    TListForm form(nullptr, log, false);
+    bool shown = false;
+    SetModalFormHook([&](QWidget* dialog) {
+        shown = qobject_cast<QPrintDialog*>(dialog) != nullptr;
+        static_cast<QDialog*>(dialog)->reject();
+    });
+    form.PrintBtn->click();
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(form.ActivePrinter, nullptr);
+}
+
+}  // namespace
