@@ -1,0 +1,96 @@
+// The first step of a conversion without windows: the headers of a 24-bit
+// bitmap, the scan that writes every gray pixel (RGB 192,192,192) as an
+// (x, y) record to the temporary pixel file, the header dump of the process
+// log and the texts of the step's error messages.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/Progress.h"
+
+namespace strova {
+
+#pragma pack(push, 1)
+struct BitmapFileHeader {
+    std::uint16_t bfType;
+    std::uint32_t bfSize;
+    std::uint16_t bfReserved1;
+    std::uint16_t bfReserved2;
+    std::uint32_t bfOffBits;
+};
+struct BitmapInfoHeader {
+    std::uint32_t biSize;
+    std::int32_t biWidth;
+    std::int32_t biHeight;
+    std::uint16_t biPlanes;
+    std::uint16_t biBitCount;
+    std::uint32_t biCompression;
+    std::uint32_t biSizeImage;
+    std::int32_t biXPelsPerMeter;
+    std::int32_t biYPelsPerMeter;
+    std::uint32_t biClrUsed;
+    std::uint32_t biClrImportant;
+};
+// One gray pixel of the temporary pixel file: column from the left, row in
+// the bitmap's file order (from the bottom for an ordinary bitmap).
+struct PixelRecord {
+    std::int32_t x;
+    std::int32_t y;
+};
+#pragma pack(pop)
+static_assert(sizeof(BitmapFileHeader) == 14 && sizeof(BitmapInfoHeader) == 40 && sizeof(PixelRecord) == 8);
+
+enum class BmpError {
+    None,
+    Open,       // the bitmap can't be opened
+    Read,       // a header or a pixel row is cut short, or the dimensions are out of reach
+    Not24Bit,   // biBitCount is not 24
+    TempOpen,   // the temporary pixel file can't be created
+    TempWrite,  // a record could not be written to the temporary pixel file
+};
+
+// The message of each error kind (caption "Strova - Error", MB_ICONERROR).
+std::string BmpErrorText(BmpError error, const std::string& bitmapPath, const std::string& tmpPath);
+
+// Bytes of a pixel row (3 a pixel, padded to 4); -1 when that does not fit
+// a 32-bit int. Rows of a width of 0 or less hold no pixel.
+std::int64_t RowStride(std::int32_t width);
+// Rows between two moves of the progress bar during the scan.
+int ScanProgressStep(std::int32_t height);
+
+// One bitmap, opened and its headers read on construction. Every failure is
+// kept as the first error; after it the reader does nothing more.
+class BmpReader {
+public:
+    explicit BmpReader(std::string path);
+    ~BmpReader();
+    BmpReader(const BmpReader&) = delete;
+    BmpReader& operator=(const BmpReader&) = delete;
+
+    BmpError Error() const { return error_; }
+    bool Ok() const { return error_ == BmpError::None; }
+    const BitmapFileHeader& FileHeader() const { return fileHeader_; }
+    const BitmapInfoHeader& InfoHeader() const { return infoHeader_; }
+    std::uint32_t GrayCount() const { return grayCount_; }
+
+    // Writes the temporary pixel file anew. A row cut short by the end of the
+    // file is a read error after the records of the pixels before the cut.
+    BmpError ScanGrayPixels(const std::string& tmpPath, ProgressSink& progress);
+    // The header dump of the process log.
+    std::vector<std::string> InfoLines() const;
+
+private:
+    void Fail(BmpError error);
+    void ReadHeaders();
+
+    std::string path_;
+    int fd_ = -1;
+    BitmapFileHeader fileHeader_{};
+    BitmapInfoHeader infoHeader_{};
+    std::uint32_t grayCount_ = 0;
+    BmpError error_ = BmpError::None;
+};
+
+}  // namespace strova

@@ -1,0 +1,243 @@
+#include "core/CfgCore.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <utility>
+
+#include "core/Nearest.h"
+#include "core/Parallel.h"
+
+namespace strova {
+
+namespace {
+
+constexpr int kSortStack = 50;  // 25 pairs of bounds
+constexpr int kMaxStationNumber = 32767;
+constexpr std::size_t kChunkPixels = 1 << 15;
+
+}  // namespace
+
+template <typename Distance>
+bool IndexSortHead(int n, const Distance* d, std::uint32_t* order, int head) {
+    for (int j = 0; j <= n; ++j) order[j] = static_cast<std::uint32_t>(j);
+    int stack[kSortStack];
+    int top = 0;
+    int l = 1;
+    int r = n;
+    for (;;) {
+        if (r - l < 7) {
+            for (int j = l + 1; j <= r; ++j) {
+                const std::uint32_t t = order[j];
+                const Distance v = d[t];
+                int i = j - 1;
+                for (; i >= 1 && d[order[i]] > v; --i) order[i + 1] = order[i];
+                order[i + 1] = t;
+            }
+            if (top == 0) return true;
+            r = stack[--top];
+            l = stack[--top];
+            continue;
+        }
+        const int k = (l + r) / 2;
+        std::swap(order[k], order[l + 1]);
+        if (d[order[l + 1]] > d[order[r]]) std::swap(order[l + 1], order[r]);
+        if (d[order[l]] > d[order[r]]) std::swap(order[l], order[r]);
+        if (d[order[l + 1]] > d[order[l]]) std::swap(order[l + 1], order[l]);
+        const std::uint32_t t = order[l];
+        const Distance v = d[t];
+        int i = l + 1;
+        int j = r;
+        for (;;) {
+            do ++i;
+            while (d[order[i]] < v);
+            do --j;
+            while (d[order[j]] > v);
+            if (j < i) break;
+            std::swap(order[i], order[j]);
+        }
+        order[l] = order[j];
+        order[j] = t;
+        if (top == kSortStack) return false;
+        // Push the larger part, go on with the smaller one; a part that starts
+        // beyond the head can't change the head and is left as it is.
+        int pushLow = i, pushHigh = r, nextLow = l, nextHigh = j - 1;
+        if (r - i + 1 < j - l) {
+            pushLow = l, pushHigh = j - 1, nextLow = i, nextHigh = r;
+        }
+        if (pushLow <= head) {
+            stack[top++] = pushLow;
+            stack[top++] = pushHigh;
+        }
+        if (nextLow <= head) {
+            l = nextLow;
+            r = nextHigh;
+        } else {
+            if (top == 0) return true;
+            r = stack[--top];
+            l = stack[--top];
+        }
+    }
+}
+
+template bool IndexSortHead(int, const double*, std::uint32_t*, int);
+template bool IndexSortHead(int, const std::int64_t*, std::uint32_t*, int);
+
+bool IndexSort(int n, const double* distances, std::uint32_t* order) {
+    return IndexSortHead(n, distances, order, n);
+}
+
+template <typename Distance>
+CfgRecord MakeCfgRecord(const PixelRecord& pixel, int n, const Distance* distances, const std::uint32_t* order) {
+    CfgRecord record{};
+    record.X = static_cast<std::int16_t>(pixel.x);
+    record.Y = static_cast<std::int16_t>(pixel.y);
+    if (n < 1) return record;
+    record.Station[0] = static_cast<std::int16_t>(order[1]);
+    if (distances[order[1]] == 0) return record;
+    for (int k = 2; k <= std::min(n, 10); ++k) record.Station[k - 1] = static_cast<std::int16_t>(order[k]);
+    return record;
+}
+
+template CfgRecord MakeCfgRecord(const PixelRecord&, int, const double*, const std::uint32_t*);
+template CfgRecord MakeCfgRecord(const PixelRecord&, int, const std::int64_t*, const std::uint32_t*);
+
+bool FitsCfgRecord(const PixelRecord& pixel) {
+    return pixel.x >= INT16_MIN && pixel.x <= INT16_MAX && pixel.y >= INT16_MIN && pixel.y <= INT16_MAX;
+}
+
+std::uint64_t CfgProgressStep(std::uint64_t pixelCount) { return (pixelCount + 50) / 100; }
+
+std::uint64_t CfgProgressMoves(std::uint64_t step, std::uint64_t first, std::uint64_t last) {
+    if (step < 2) return 0;
+    // Pixels i < m with i mod step = 1.
+    const auto below = [step](std::uint64_t m) { return m < 2 ? 0 : (m - 2) / step + 1; };
+    return below(last) - below(first);
+}
+
+std::string CfgOpenErrorText(const std::string& path) { return "File :" + path + "\r\ncan't open."; }
+
+CfgRun::CfgRun(std::string amePath, std::string cfgPath, std::string tmpPath, int stationCount)
+    : amePath_(std::move(amePath)), cfgPath_(std::move(cfgPath)), tmpPath_(std::move(tmpPath)),
+      stationCount_(stationCount) {
+    ameFd_ = ::open(amePath_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (ameFd_ < 0) openFailures_.push_back(amePath_);
+    cfg_.reset(std::fopen(cfgPath_.c_str(), "wb"));
+    if (!cfg_) openFailures_.push_back(cfgPath_);
+    tmpFd_ = ::open(tmpPath_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (tmpFd_ < 0) openFailures_.push_back(tmpPath_);
+    if (!openFailures_.empty()) error_ = CfgError::Open;
+}
+
+CfgRun::~CfgRun() {
+    if (ameFd_ >= 0) ::close(ameFd_);
+    if (tmpFd_ >= 0) ::close(tmpFd_);
+}
+
+CfgError CfgRun::Fail(CfgError error, std::string detail) {
+    error_ = error;
+    errorDetail_ = std::move(detail);
+    cfg_.reset();
+    return error_;
+}
+
+bool CfgRun::ReadStations(std::vector<AmeRecord>& stations) {
+    stations.resize(static_cast<std::size_t>(std::max(stationCount_, 0)));
+    const bool whole = ReadExactly(ameFd_, stations.data(), stations.size() * sizeof(AmeRecord), 0);
+    ::close(ameFd_);
+    ameFd_ = -1;
+    return whole;
+}
+
+namespace {
+
+struct CfgChunk {
+    std::uint64_t first = 0;
+    std::size_t count = 0;
+    std::size_t computed = 0;  // records made: all, or those before a pixel that doesn't fit
+    std::vector<PixelRecord> pixels;
+    std::vector<CfgRecord> records;
+    NearestStations::Scratch scratch;
+};
+
+}  // namespace
+
+CfgError CfgRun::FindAdjacentStations(ProgressSink& progress, int threads) {
+    if (!Ok()) return error_;
+    std::vector<AmeRecord> stations;
+    if (!ReadStations(stations)) return Fail(CfgError::StationRead);
+    if (stationCount_ > kMaxStationNumber) return Fail(CfgError::TooManyStations);
+    struct stat info {};
+    const std::uint64_t pixelCount = ::fstat(tmpFd_, &info) == 0 ? static_cast<std::uint64_t>(info.st_size) / 8 : 0;
+    if (pixelCount > 0 && stations.empty()) return Fail(CfgError::NoStation);
+    progress.SetToMinimum();
+    const std::uint64_t step = CfgProgressStep(pixelCount);
+
+    if (pixelCount > 0) {
+        const NearestStations nearest(stations);
+        std::atomic<bool> stopping{false};
+        const int workers = threads > 0 ? threads : WorkerThreads();
+        OrderedWorkers<CfgChunk> pool(workers, 2 * workers, [&](CfgChunk& chunk) {
+            if (stopping) return;
+            const auto misfit = std::find_if_not(chunk.pixels.begin(), chunk.pixels.begin() + chunk.count, FitsCfgRecord);
+            chunk.computed = static_cast<std::size_t>(misfit - chunk.pixels.begin());
+            nearest.Compute(chunk.pixels.data(), chunk.computed, chunk.records.data(), chunk.scratch);
+        });
+        std::uint64_t next = 0;
+        for (;;) {
+            for (CfgChunk* chunk; next < pixelCount && (chunk = pool.FreeSlot()) != nullptr;) {
+                chunk->first = next;
+                chunk->pixels.resize(kChunkPixels);
+                chunk->records.resize(kChunkPixels);
+                const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kChunkPixels, pixelCount - next));
+                chunk->count = ReadUpTo(tmpFd_, chunk->pixels.data(), want * sizeof(PixelRecord), next * sizeof(PixelRecord)) /
+                               sizeof(PixelRecord);
+                next = chunk->count == want ? next + want : pixelCount;  // a file that shrank ends here
+                pool.Submit();
+            }
+            CfgChunk* done = pool.WaitOldest();
+            if (!done) break;
+            if (std::fwrite(done->records.data(), sizeof(CfgRecord), done->computed, cfg_.get()) != done->computed) {
+                stopping = true;
+                return Fail(CfgError::Write);
+            }
+            progress.StepBy(static_cast<int>(CfgProgressMoves(step, done->first, done->first + done->computed)));
+            progress.ProcessMessages();
+            if (done->computed < done->count) {
+                const PixelRecord& misfit = done->pixels[done->computed];
+                stopping = true;
+                return Fail(CfgError::PixelRange, "(" + std::to_string(misfit.x) + ", " + std::to_string(misfit.y) + ")");
+            }
+            pool.Release();
+        }
+    }
+    ::close(tmpFd_);
+    tmpFd_ = -1;
+    if (std::fclose(cfg_.release()) != 0) return Fail(CfgError::Write);
+    return CfgError::None;
+}
+
+std::string CfgRun::ErrorText() const {
+    switch (error_) {
+    case CfgError::None:
+        return {};
+    case CfgError::Open:
+        return CfgOpenErrorText(openFailures_.front());
+    case CfgError::StationRead:
+        return "File :" + amePath_ + "\r\nholds fewer stations than were written.";
+    case CfgError::TooManyStations:
+        return "File :" + amePath_ + "\r\nholds more than 32767 stations, which a *.cfg file can't number.";
+    case CfgError::NoStation:
+        return "No AMeDAS station was written for this map,\r\nso the gray pixels have no nearest stations.";
+    case CfgError::PixelRange:
+        return "Gray pixel " + errorDetail_ + " lies beyond pixel 32767,\r\nwhich a *.cfg file can't hold.";
+    case CfgError::Write:
+        return "File :" + cfgPath_ + "\r\ncan't be written.";
+    }
+    return {};
+}
+
+}  // namespace strova

@@ -1,0 +1,101 @@
+// The third step without windows: the 24-byte record of the configuration
+// file (*.cfg), IndexSort, the record of one pixel, and the whole step that
+// writes the ten nearest stations of every gray pixel.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/BmpCore.h"
+#include "core/FileIo.h"
+#include "core/Progress.h"
+#include "core/Stations.h"
+
+namespace strova {
+
+#pragma pack(push, 1)
+struct CfgRecord {
+    std::int16_t X;
+    std::int16_t Y;
+    std::int16_t Station[10];  // 1-based positions in the *.ame file, nearest first; 0 names no station
+};
+#pragma pack(pop)
+static_assert(sizeof(CfgRecord) == 24);
+
+// Orders the station numbers 1..n by rising distance into order[1..n]
+// (order[0] = 0; distances[1..n] are read). The order among equal distances
+// is the one this procedure gives, and the files depend on it. False when
+// its stack of 25 ranges runs out, which cannot happen below 2^25 entries.
+bool IndexSort(int n, const double* distances, std::uint32_t* order);
+
+// IndexSort that only finishes the first `head` places: ranges lying wholly
+// beyond them are left unsorted, and places 1..head come out exactly as
+// IndexSort puts them (with head >= n it is IndexSort itself).
+template <typename Distance>
+bool IndexSortHead(int n, const Distance* distances, std::uint32_t* order, int head);
+
+// The record of a pixel from its distances and IndexSort's order: the nearest
+// station, then the next nine unless the nearest lies on the pixel itself;
+// places beyond the n stations hold 0.
+template <typename Distance>
+CfgRecord MakeCfgRecord(const PixelRecord& pixel, int n, const Distance* distances, const std::uint32_t* order);
+
+// Pixel coordinates the 16-bit fields of a record can hold.
+bool FitsCfgRecord(const PixelRecord& pixel);
+
+// Progress step of the nearest-station loop (0 or 1: the bar stays put).
+std::uint64_t CfgProgressStep(std::uint64_t pixelCount);
+// How many times the bar moves while the pixels first..last-1 are done.
+std::uint64_t CfgProgressMoves(std::uint64_t step, std::uint64_t first, std::uint64_t last);
+
+enum class CfgError {
+    None,
+    Open,             // a file could not be opened (see OpenFailures)
+    StationRead,      // the *.ame file holds fewer records than step 2 wrote
+    TooManyStations,  // station numbers above 32767 do not fit the records
+    NoStation,        // gray pixels but no station to refer them to
+    PixelRange,       // a pixel coordinate does not fit the 16-bit fields
+    Sort,             // IndexSort failed
+    Write,            // the *.cfg file could not be written
+};
+
+// The whole step for one run: the three files opened on construction, then
+// FindAdjacentStations. Messages have the caption "CfgData Error".
+class CfgRun {
+public:
+    CfgRun(std::string amePath, std::string cfgPath, std::string tmpPath, int stationCount);
+    ~CfgRun();
+    CfgRun(const CfgRun&) = delete;
+    CfgRun& operator=(const CfgRun&) = delete;
+
+    bool Ok() const { return error_ == CfgError::None; }
+    CfgError Error() const { return error_; }
+    // The paths that failed to open, in the order *.ame, *.cfg, pixel file.
+    const std::vector<std::string>& OpenFailures() const { return openFailures_; }
+
+    // Writes one record per gray pixel in file order. `threads` 0 uses all cores.
+    CfgError FindAdjacentStations(ProgressSink& progress, int threads = 0);
+    // The message of the error (for Open: one per failed path, see OpenErrorText).
+    std::string ErrorText() const;
+
+private:
+    CfgError Fail(CfgError error, std::string detail = {});
+    bool ReadStations(std::vector<AmeRecord>& stations);
+
+    std::string amePath_, cfgPath_, tmpPath_;
+    int stationCount_;
+    int ameFd_ = -1;
+    int tmpFd_ = -1;
+    FilePtr cfg_;
+    CfgError error_ = CfgError::None;
+    std::string errorDetail_;
+    std::vector<std::string> openFailures_;
+};
+
+// "File :" + path + CR LF + "can't open."
+std::string CfgOpenErrorText(const std::string& path);
+
+}  // namespace strova
