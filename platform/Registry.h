@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "Exception.h"
@@ -34,6 +35,35 @@ class RegistryError : public Exception {
 public:
     using Exception::Exception;
 };
+
+// The registry's own type codes, as the export format writes them in hex(n).
+constexpr std::uint32_t RegSz = 1, RegExpandSz = 2, RegBinary = 3, RegDword = 4;
+
+// One value as the store keeps it: the type code and the raw data (a text
+// without its NUL, a 32-bit integer as 4 little-endian bytes).
+struct RegistryValue {
+    std::string name;
+    std::uint32_t kind = RegSz;
+    std::string data;
+    bool operator==(const RegistryValue&) const = default;
+};
+
+struct RegistryKey {
+    std::string path;  // below the hive, components joined by '\'; "" is the hive itself
+    std::vector<RegistryValue> values;
+    bool operator==(const RegistryKey&) const = default;
+};
+
+// The whole store: every key once, each after the keys above it, in a fixed
+// order (component by component, ignoring letter case).
+using RegistryKeys = std::vector<RegistryKey>;
+
+// Reads the export format. Throws RegistryError "line <n>: <what is wrong>".
+// Keys that appear only as the parents of other keys are added, sections of
+// one key are merged and a later value replaces an earlier one of that name.
+RegistryKeys ParseRegistryText(std::string_view text);
+// Writes the export format; ParseRegistryText gives the same keys back.
+std::string FormatRegistryText(const RegistryKeys& keys);
 
 // Path of the store file in use.
 std::string RegistryStorePath();
@@ -81,6 +111,9 @@ public:
     bool DeleteValue(const std::string& name);
 
 private:
+    const RegistryValue* Find(const RegistryKeys& keys, const std::string& name) const;
+    void Write(const RegistryValue& value);
+
     std::string current_;  // full key path below the hive, e.g. "Software\Vorbel"
     bool open_ = false;
 };
