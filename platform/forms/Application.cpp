@@ -1,14 +1,23 @@
 #include "Application.h"
 
+#include <dlfcn.h>
+
+#include <QAction>
 #include <QApplication>
+#include <QDesktopServices>
 #include <QDialog>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPointer>
+#include <QStatusTipEvent>
 #include <QTimer>
+#include <QUrl>
 #include <QWidget>
 
 #include <cstdlib>
+#include <fstream>
+#include <vector>
 
 namespace platform {
 
@@ -23,6 +32,31 @@ ModalFormHook& FormHook() {
     static ModalFormHook hook;
     return hook;
 }
+
+HelpViewerHook& ViewerHook() {
+    static HelpViewerHook hook;
+    return hook;
+}
+
+std::vector<Application*>& LiveApplications() {
+    static std::vector<Application*> apps;
+    return apps;
+}
+
+// Errors that escape an event handler are shown in the standard error box of
+// the program's application object, and the window stays open.
+class GuardedApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+    bool notify(QObject* receiver, QEvent* event) override {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const std::exception& error) {
+            if (Application* app = MainApplication()) app->ShowException(error);
+            return false;
+        }
+    }
+};
 
 QString WithLineBreaks(QString text) {
     text.replace("\r\n", "\n");
@@ -57,10 +91,55 @@ std::vector<ButtonSet> ButtonsOf(unsigned flags) {
     }
 }
 
+std::size_t DefaultIndexOf(unsigned flags, std::size_t count) {
+    std::size_t index = (flags >> 8) & 0x3;
+    return index < count ? index : 0;
+}
+
+// Appends the box to the message log named by the environment; false when no
+// log is asked for.
+bool LogMessageBox(const QString& text, const QString& caption, unsigned flags) {
+    const char* path = std::getenv(MessageLogVariable);
+    if (!path || !*path) return false;
+    std::ofstream log(path, std::ios::binary | std::ios::app);
+    log << caption.toStdString() << '\t' << QString::asprintf("0x%02X", flags).toStdString() << '\t'
+        << text.toStdString() << '\n';
+    return true;
+}
+
+int ShowMessageBox(const QString& text, const QString& caption, unsigned flags) {
+    EnsureQApplication();
+    QMessageBox box(IconOf(flags), caption, WithLineBreaks(text));
+    std::vector<ButtonSet> buttons = ButtonsOf(flags);
+    for (const auto& b : buttons) box.addButton(b.button);
+    box.setDefaultButton(buttons[DefaultIndexOf(flags, buttons.size())].button);
+    int pressed = box.exec();
+    for (const auto& b : buttons)
+        if (b.button == pressed) return b.result;
+    return buttons.size() == 1 ? IDOK : IDCANCEL;
+}
+
+// Base address of the loaded module that holds `address`.
+const void* ModuleBaseOf(const void* address) {
+    Dl_info info{};
+    return dladdr(address, &info) ? info.dli_fbase : nullptr;
+}
+
+const void* OwnModuleBase() {
+    static const void* base = ModuleBaseOf(reinterpret_cast<const void*>(&OwnModuleBase));
+    return base;
+}
+
 }  // namespace
 
 void SetMessageBoxHook(MessageBoxHook hook) { BoxHook() = std::move(hook); }
 void SetModalFormHook(ModalFormHook hook) { FormHook() = std::move(hook); }
+void SetHelpViewerHook(HelpViewerHook hook) { ViewerHook() = std::move(hook); }
+
+int DefaultButtonOf(unsigned flags) {
+    std::vector<ButtonSet> buttons = ButtonsOf(flags);
+    return buttons[DefaultIndexOf(flags, buttons.size())].result;
+}
 
 bool EnsureQApplication() {
     if (QCoreApplication::instance()) return false;
@@ -69,7 +148,7 @@ bool EnsureQApplication() {
     static int argc = 1;
     static char name[] = "vorbel";
     static char* argv[] = {name, nullptr};
-    new QApplication(argc, argv);  // lives as long as the process
+    new GuardedApplication(argc, argv);  // lives as long as the process
     return true;
 }
 
@@ -80,27 +159,39 @@ int ShowModal(QWidget* form) {
             if (guard && FormHook()) FormHook()(guard);
         });
     }
-    if (auto* dialog = qobject_cast<QDialog*>(form)) return dialog->exec();
+    if (auto* dialog = qobject_cast<QDialog*>(form)) {
+        int result = dialog->exec();
+        return result == QDialog::Rejected ? mrCancel : result;
+    }
+    Qt::WindowModality modality = form->windowModality();
+    form->setProperty("ModalResult", mrNone);
     form->setWindowModality(Qt::ApplicationModal);
-    QEventLoop loop;
     form->show();
+    QEventLoop loop;
     while (guard && guard->isVisible()) loop.processEvents(QEventLoop::WaitForMoreEvents);
-    return guard ? guard->property("ModalResult").toInt() : mrCancel;
+    if (!guard) return mrCancel;
+    guard->setWindowModality(modality);
+    int result = guard->property("ModalResult").toInt();
+    return result == mrNone ? mrCancel : result;
 }
 
-Application::Application() = default;
-Application::~Application() = default;
+Application* MainApplication() { return LiveApplications().empty() ? nullptr : LiveApplications().front(); }
+
+Application::Application() {
+    EnsureQApplication();
+    qApp->installEventFilter(this);
+    LiveApplications().push_back(this);
+}
+
+Application::~Application() {
+    auto& apps = LiveApplications();
+    std::erase(apps, this);
+}
 
 int Application::MessageBox(const QString& text, const QString& caption, unsigned flags) {
     if (BoxHook()) return BoxHook()({text.toStdString(), caption.toStdString(), flags});
-    EnsureQApplication();
-    QMessageBox box(IconOf(flags), caption, WithLineBreaks(text));
-    std::vector<ButtonSet> buttons = ButtonsOf(flags);
-    for (const auto& b : buttons) box.addButton(b.button);
-    int pressed = box.exec();
-    for (const auto& b : buttons)
-        if (b.button == pressed) return b.result;
-    return buttons.size() == 1 ? IDOK : IDCANCEL;
+    if (LogMessageBox(text, caption, flags)) return DefaultButtonOf(flags);
+    return ShowMessageBox(text, caption, flags);
 }
 
 void Application::ShowException(const std::exception& error) {
@@ -109,12 +200,64 @@ void Application::ShowException(const std::exception& error) {
 
 void Application::ProcessMessages() { QCoreApplication::processEvents(); }
 
-bool Application::eventFilter(QObject* watched, QEvent* event) { return QObject::eventFilter(watched, event); }
+bool Application::ShowHelpContents() {
+    QString path = QFileInfo(HelpFile).absoluteFilePath();
+    if (ViewerHook()) return ViewerHook()(path);
+    return QFileInfo::exists(path) && QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
 
-void SetHint(QWidget* widget, const QString& hint) {
+// A status-tip event belongs to this application object when the window it
+// comes from is one of this module's forms (or a plain Qt window): the
+// converter's hint handling never sees the library's dialogs.
+bool Application::OwnsWindowOf(QObject* receiver) const {
+    auto* widget = qobject_cast<QWidget*>(receiver);
+    if (!widget) return false;
+    const void* base = ModuleBaseOf(widget->window()->metaObject());
+    return base == OwnModuleBase() || base == ModuleBaseOf(&QWidget::staticMetaObject);
+}
+
+bool Application::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::StatusTip || !OwnsWindowOf(watched)) return QObject::eventFilter(watched, event);
+    Hint = static_cast<QStatusTipEvent*>(event)->tip();
+    if (OnHint) OnHint();
+    return true;
+}
+
+// The whole hint is kept as a property, since Qt fills an empty tool tip of an
+// action with the action's text.
+template <typename Component>
+void SetHintOf(Component* component, const QString& hint) {
     int bar = hint.indexOf('|');
-    widget->setToolTip(bar < 0 ? hint : hint.left(bar));
-    widget->setStatusTip(bar < 0 ? hint : hint.mid(bar + 1));
+    component->setProperty("Hint", hint);
+    component->setToolTip(bar < 0 ? hint : hint.left(bar));
+    component->setStatusTip(bar < 0 ? hint : hint.mid(bar + 1));
+}
+
+void SetHint(QWidget* widget, const QString& hint) { SetHintOf(widget, hint); }
+void SetHint(QAction* action, const QString& hint) { SetHintOf(action, hint); }
+QString HintOf(const QObject* component) { return component->property("Hint").toString(); }
+
+int Tag(const QObject* component) { return component->property("Tag").toInt(); }
+void SetTag(QObject* component, int tag) { component->setProperty("Tag", tag); }
+
+QString MapFontFamily(const QString& family) {
+    if (family == QStringLiteral("MS Sans Serif")) return QStringLiteral("Liberation Sans");
+    if (family == QStringLiteral("Courier New")) return QStringLiteral("Liberation Mono");
+    if (family == QStringLiteral("ＭＳ Ｐゴシック") || family == QStringLiteral("ＭＳ　Ｐゴシック"))
+        return QStringLiteral("IPAPGothic");
+    return family;
+}
+
+QFont FontInPoints(const QString& family, int points) {
+    QFont font(MapFontFamily(family));
+    font.setPointSize(points);
+    return font;
+}
+
+QFont FontInPixels(const QString& family, int pixels) {
+    QFont font(MapFontFamily(family));
+    font.setPixelSize(pixels);
+    return font;
 }
 
 }  // namespace platform

@@ -7,6 +7,7 @@
 // process has none yet (a library export called by a program without Qt).
 #pragma once
 
+#include <QFont>
 #include <QObject>
 #include <QString>
 
@@ -14,6 +15,7 @@
 #include <functional>
 #include <string>
 
+class QAction;
 class QWidget;
 
 namespace platform {
@@ -31,6 +33,8 @@ enum : unsigned {
     MB_ICONQUESTION = 0x20,
     MB_ICONWARNING = 0x30,
     MB_ICONINFORMATION = 0x40,
+    MB_DEFBUTTON2 = 0x100,
+    MB_DEFBUTTON3 = 0x200,
 };
 enum : int { IDOK = 1, IDCANCEL = 2, IDABORT = 3, IDRETRY = 4, IDIGNORE = 5, IDYES = 6, IDNO = 7 };
 // Modal results of forms.
@@ -48,13 +52,29 @@ struct MessageBoxCall {
 using MessageBoxHook = std::function<int(const MessageBoxCall&)>;
 void SetMessageBoxHook(MessageBoxHook hook);
 
+// The environment variable that sends the message boxes of a whole process to
+// a file: each box is appended as one line "caption TAB 0xFLAGS TAB text LF"
+// (text as UTF-8 with its "\r" kept) and answered with its default button, so
+// that a program started by a test never waits for a click.
+constexpr const char* MessageLogVariable = "VORBEL_MESSAGE_LOG";
+
+// The button a box answers with when nobody clicks: its default button.
+int DefaultButtonOf(unsigned flags);
+
 // Test hook: called with each modal form once it is shown (before the user
 // could act on it); the hook may set its result or click its buttons.
 using ModalFormHook = std::function<void(QWidget* form)>;
 void SetModalFormHook(ModalFormHook hook);
 // Runs a form modally (QDialog::exec for dialogs), calling the modal form hook
-// once it is shown. Returns the modal result.
+// once it is shown. Returns the modal result: a dialog closed without a result
+// (its close box, Escape) gives mrCancel. A form that is not a dialog ends its
+// modal state by setting its "ModalResult" property and hiding itself.
 int ShowModal(QWidget* form);
+
+// Test hook: while set, help pages go to the hook instead of the desktop's
+// viewer; its result tells whether the page could be shown.
+using HelpViewerHook = std::function<bool(const QString& path)>;
+void SetHelpViewerHook(HelpViewerHook hook);
 
 // Creates the QApplication when the process has none (offscreen when there is
 // no display). Returns true when it created one.
@@ -82,13 +102,34 @@ public:
     // button and the stop icon.
     void ShowException(const std::exception& error);
     void ProcessMessages();
+    // Opens HelpFile with the desktop's viewer; false when that fails.
+    bool ShowHelpContents();
 
 private:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    bool OwnsWindowOf(QObject* receiver) const;
 };
+
+// The application object whose standard error box shows errors that escape an
+// event handler: the first one created in the process (the program's own).
+Application* MainApplication();
 
 // Splits a "short|long" hint: the short part becomes the tool tip, the long
 // part the status tip that the hint event carries. A hint without "|" is both.
 void SetHint(QWidget* widget, const QString& hint);
+void SetHint(QAction* action, const QString& hint);
+// The hint last set with SetHint, as one "short|long" text.
+QString HintOf(const QObject* component);
+
+// The Tag of a component (0 when never set).
+int Tag(const QObject* component);
+void SetTag(QObject* component, int tag);
+
+// The family's font names mapped to metric-compatible fonts of this desktop:
+// "MS Sans Serif" -> Liberation Sans, "ＭＳ Ｐゴシック" (either space) ->
+// IPAPGothic, "Courier New" -> Liberation Mono; other names pass unchanged.
+QString MapFontFamily(const QString& family);
+QFont FontInPoints(const QString& family, int points);
+QFont FontInPixels(const QString& family, int pixels);
 
 }  // namespace platform

@@ -1,0 +1,80 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QScreen>
+#include <QTimer>
+
+#include "SplDlg.h"
+#include "SplDlg2.h"
+#include "platform/forms/Application.h"
+#include "vorbel/Splash.h"
+
+namespace {
+
+TEST(SplashTest, PictureIs320By240With24BitsPerPixel) {
+    SplashDlg_On();  // registers the library's pictures
+    SplashDlg_Off();
+    QFile file(":/vorbel/splash.bmp");
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QByteArray bytes = file.readAll();
+    ASSERT_GE(bytes.size(), 54);
+    auto le32 = [&](int at) { return *reinterpret_cast<const qint32*>(bytes.constData() + at); };
+    EXPECT_EQ(bytes.left(2), "BM");
+    EXPECT_EQ(le32(18), 320);
+    EXPECT_EQ(le32(22), 240);
+    EXPECT_EQ(*reinterpret_cast<const quint16*>(bytes.constData() + 28), 24);
+}
+
+TEST(SplashTest, SplashShowsItsWindowModallyUntilItClosesItself) {
+    EXPECT_EQ(_FmSplDlg2, nullptr);
+    int closings = 0;
+    bool seen = false;
+    platform::SetModalFormHook([&](QWidget* form) {
+        seen = true;
+        ASSERT_EQ(form, _FmSplDlg2);
+        EXPECT_TRUE(form->isVisible());
+        EXPECT_EQ(form->size(), QSize(328, 248));
+        EXPECT_EQ(_FmSplDlg2->SplashImg->geometry(), QRect(4, 4, 320, 240));
+        EXPECT_EQ(_FmSplDlg2->SplashImg->pixmap().size(), QSize(320, 240));
+        EXPECT_TRUE(_FmSplDlg2->Timer->isActive());
+        EXPECT_EQ(_FmSplDlg2->Timer->interval(), 1500);
+        QObject::connect(_FmSplDlg2, &QDialog::finished, [&] {
+            ++closings;
+            EXPECT_FALSE(_FmSplDlg2->Timer->isActive());
+        });
+    });
+    Splash();
+    platform::SetModalFormHook(nullptr);
+    EXPECT_TRUE(seen);
+    EXPECT_EQ(closings, 1);
+    EXPECT_EQ(_FmSplDlg2, nullptr);
+}
+
+TEST(SplashTest, TimerWaitsUntilTheWindowIsShown) {
+    SplashDlg_On();  // the QApplication
+    TFmSplDlg2 form(nullptr);
+    EXPECT_EQ(form.DisplayTime(), 1500);
+    EXPECT_FALSE(form.Timer->isActive());
+    SplashDlg_Off();
+}
+
+TEST(SplashTest, ModelessSplashStaysUntilTurnedOff) {
+    SplashDlg_Off();  // nothing open: nothing happens
+    EXPECT_EQ(_FmSplDlg, nullptr);
+    SplashDlg_On();
+    ASSERT_NE(_FmSplDlg, nullptr);
+    TFmSplDlg* first = _FmSplDlg;
+    EXPECT_TRUE(first->isVisible());
+    EXPECT_EQ(first->geometry().center(), QGuiApplication::primaryScreen()->geometry().center());
+    SplashDlg_On();  // the open window is kept
+    EXPECT_EQ(_FmSplDlg, first);
+    SplashDlg_Off();
+    EXPECT_EQ(_FmSplDlg, nullptr);
+    SplashDlg_Off();
+    EXPECT_EQ(_FmSplDlg, nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,125 @@
+#include "platform/forms/Application.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QEnterEvent>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTimer>
+
+#include "TestSupport.h"
+#include "platform/Exception.h"
+
+using namespace platform;
+using testing_support::ReadFile;
+using testing_support::ScopedEnv;
+using testing_support::TempDir;
+
+namespace {
+
+class ApplicationTest : public ::testing::Test {
+protected:
+    void SetUp() override { EnsureQApplication(); }
+    void TearDown() override {
+        SetMessageBoxHook(nullptr);
+        SetModalFormHook(nullptr);
+    }
+};
+
+TEST_F(ApplicationTest, MessageLogRecordsEachBoxAndAnswersWithItsDefaultButton) {
+    TempDir dir;
+    ScopedEnv log(MessageLogVariable, dir.file("boxes.log"));
+    Application app;
+    EXPECT_EQ(app.MessageBox("one\rtwo", "Strova - Error", MB_ICONERROR), IDOK);
+    EXPECT_EQ(app.MessageBox("sure?", "Ask", MB_YESNO | MB_ICONQUESTION), IDYES);
+    EXPECT_EQ(app.MessageBox("again?", "Ask", MB_YESNOCANCEL | MB_DEFBUTTON2), IDNO);
+    EXPECT_EQ(ReadFile(dir.file("boxes.log")),
+              "Strova - Error\t0x10\tone\rtwo\n"
+              "Ask\t0x24\tsure?\n"
+              "Ask\t0x103\tagain?\n");
+}
+
+TEST_F(ApplicationTest, DefaultButtonFollowsTheStyle) {
+    EXPECT_EQ(DefaultButtonOf(MB_OK), IDOK);
+    EXPECT_EQ(DefaultButtonOf(MB_OKCANCEL | MB_DEFBUTTON2), IDCANCEL);
+    EXPECT_EQ(DefaultButtonOf(MB_ABORTRETRYIGNORE | MB_DEFBUTTON3), IDIGNORE);
+    EXPECT_EQ(DefaultButtonOf(MB_YESNO | MB_DEFBUTTON3), IDYES);  // no third button: the first
+}
+
+TEST_F(ApplicationTest, ExceptionEscapingAHandlerGoesToTheProgramsErrorBox) {
+    Application app;
+    app.Title = "Strova";
+    std::vector<MessageBoxCall> boxes;
+    SetMessageBoxHook([&](const MessageBoxCall& call) {
+        boxes.push_back(call);
+        return IDOK;
+    });
+    QTimer::singleShot(0, [] { throw Exception("file.bmp can't be read."); });
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "file.bmp can't be read.");
+    EXPECT_EQ(boxes[0].caption, MainApplication()->Title.toStdString());
+    EXPECT_EQ(boxes[0].flags, MB_OK | MB_ICONSTOP);
+}
+
+TEST_F(ApplicationTest, HintEventCarriesTheLongPartOfControlsAndMenuItems) {
+    Application app;
+    QStringList seen;
+    app.OnHint = [&] { seen << app.Hint; };
+
+    QMainWindow window;
+    auto* button = new QPushButton(&window);
+    SetHint(button, "File Save|Saving the displayed data as a file.");
+    QMenu* menu = window.menuBar()->addMenu("&File");
+    QAction* open = menu->addAction("&Open...");
+    SetHint(open, "|Reading a bitmap file colored gray.");
+
+    EXPECT_EQ(button->toolTip(), "File Save");
+    EXPECT_EQ(HintOf(button), "File Save|Saving the displayed data as a file.");
+    EXPECT_EQ(HintOf(open), "|Reading a bitmap file colored gray.");
+
+    QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
+    QApplication::sendEvent(button, &enter);
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(button, &leave);
+    menu->setActiveAction(open);
+
+    EXPECT_EQ(seen, (QStringList{"Saving the displayed data as a file.", "", "Reading a bitmap file colored gray."}));
+    EXPECT_EQ(app.Hint, "Reading a bitmap file colored gray.");
+}
+
+TEST_F(ApplicationTest, ShowModalGivesTheModalResults) {
+    QDialog dialog;
+    SetModalFormHook([](QWidget* form) { static_cast<QDialog*>(form)->done(mrAbort); });
+    EXPECT_EQ(ShowModal(&dialog), mrAbort);
+    SetModalFormHook([](QWidget* form) { static_cast<QDialog*>(form)->reject(); });
+    EXPECT_EQ(ShowModal(&dialog), mrCancel);
+
+    QWidget plain;
+    SetModalFormHook([](QWidget* form) {
+        form->setProperty("ModalResult", mrOk);
+        form->hide();
+    });
+    EXPECT_EQ(ShowModal(&plain), mrOk);
+    EXPECT_EQ(plain.windowModality(), Qt::NonModal);
+    SetModalFormHook([](QWidget* form) { form->close(); });
+    EXPECT_EQ(ShowModal(&plain), mrCancel);
+}
+
+TEST_F(ApplicationTest, FamilyFontsMapToInstalledEquivalents) {
+    EXPECT_EQ(MapFontFamily("MS Sans Serif"), "Liberation Sans");
+    EXPECT_EQ(MapFontFamily("Courier New"), "Liberation Mono");
+    EXPECT_EQ(MapFontFamily("ＭＳ　Ｐゴシック"), "IPAPGothic");
+    EXPECT_EQ(MapFontFamily("ＭＳ Ｐゴシック"), "IPAPGothic");
+    QFont mono = FontInPixels("Courier New", 15);
+    EXPECT_EQ(mono.pixelSize(), 15);
+    EXPECT_EQ(FontInPoints("MS Sans Serif", 8).pointSize(), 8);
+}
+
+}  // namespace
