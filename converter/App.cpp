@@ -2,6 +2,8 @@
 
 namespace strova {
 
+StationAccessors Stations;
+
 platform::Application& App() {
     static platform::Application app;
     return app;
