@@ -227,6 +227,8 @@ bool TAmeForm::PlaceStations() {
     for (int s = 0; s < TotalCount; ++s) progress.StepBy(step);
     progress.ProcessMessages();
 
+    ShownTotal = TotalCount;
+    ShownAdditional = AdditionalCount;
     ShowCounters();
     Stations.clear();
     Image->setPixmap(QPixmap::fromImage(QImage(strova::Text(BmpFileName))));
@@ -236,9 +238,6 @@ bool TAmeForm::PlaceStations() {
     progress.ProcessMessages();
     AddCheckBoxes();
     progress.ProcessMessages();
-
-    ShownTotal = TotalCount;
-    ShownAdditional = AdditionalCount;
     Placed = true;
     return true;
 }
