@@ -3,9 +3,22 @@
 
 namespace vorbel {
 
+namespace {
+
+platform::Application* app = nullptr;
+
+// The application object goes with the library: left behind when the library
+// is unloaded, its hint filter would call into code that is no longer there.
+__attribute__((destructor)) void DropApplication() {
+    delete app;
+    app = nullptr;
+}
+
+}  // namespace
+
 platform::Application& App() {
     platform::EnsureQApplication();
-    static platform::Application* app = new platform::Application;  // outlives every window of the library
+    if (!app) app = new platform::Application;  // outlives every window of the library
     return *app;
 }
 

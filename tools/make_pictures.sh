@@ -50,7 +50,7 @@ glyph save -fill '#5d6d7e' -stroke '#212f3c' -draw "rectangle 3,3 20,20" \
 glyph print -fill white -stroke '#34495e' -draw "rectangle 7,3 17,9" \
     -fill '#85929e' -draw "rectangle 3,9 21,17" -fill white -draw "rectangle 7,14 17,21"
 
-# Step lamps, 13 x 13: off and on.
+# Step lamps, 13 x 13: on, and off (the disabled look).
 convert -size 13x13 xc:none -fill '#3b3b3b' -stroke '#1a1a1a' -draw "circle 6,6 6,1" lamp_off.png
 convert -size 13x13 xc:none -fill '#ff3b30' -stroke '#7b0000' -draw "circle 6,6 6,1" \
-    -stroke none -fill '#ffc0b8' -draw "circle 5,4 5,3" lamp_on.png
+    -stroke none -fill '#ffc0b8' -draw "circle 5,4 5,3" lamp.png

@@ -179,6 +179,7 @@ Application* MainApplication() { return LiveApplications().empty() ? nullptr : L
 
 Application::Application() {
     EnsureQApplication();
+    Title = QCoreApplication::applicationName();
     qApp->installEventFilter(this);
     LiveApplications().push_back(this);
 }

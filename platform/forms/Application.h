@@ -86,6 +86,7 @@ public:
     Application();
     ~Application() override;
 
+    // The program's name until the program sets its title.
     QString Title;
     QString HelpFile;
     // The current hint's long part, as the last hint event delivered it.

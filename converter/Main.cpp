@@ -1,0 +1,340 @@
+#include "Main.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QFrame>
+#include <QLabel>
+#include <QLayout>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <filesystem>
+
+#include "About.h"
+#include "List.h"
+#include "Shared.h"
+#include "core/Paths.h"
+#include "platform/Names.h"
+
+using strova::App;
+
+namespace {
+
+QString Text(const std::string& bytes) { return QString::fromLocal8Bit(bytes.c_str()); }
+
+QToolButton* SpeedButton(QWidget* parent, const QString& glyph, int left, int top) {
+    auto* button = new QToolButton(parent);
+    button->setAutoRaise(true);
+    button->setIcon(strova::Glyph(glyph));
+    button->setIconSize(QSize(24, 24));
+    button->setGeometry(left, top, 33, 33);
+    return button;
+}
+
+}  // namespace
+
+TMainForm::TMainForm(QWidget* owner) : QMainWindow(owner) {
+    // The window from its layout.
+    setWindowTitle("Strova");
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setFont(platform::FontInPixels("MS Sans Serif", 13));
+    QPalette silver = palette();
+    silver.setColor(QPalette::Window, QColor(192, 192, 192));
+    silver.setColor(QPalette::Button, QColor(192, 192, 192));
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
+        silver.setColor(QPalette::Disabled, role, QColor(128, 128, 128));
+    setPalette(silver);
+    setAutoFillBackground(true);
+    BuildMenus();
+
+    auto* client = new QWidget(this);
+    auto* column = new QVBoxLayout(client);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    Bevel = new QFrame(client);
+    Bevel->setFrameStyle(QFrame::HLine | QFrame::Sunken);
+    Bevel->setFixedHeight(3);
+    column->addWidget(Bevel);
+    BuildButtonPanel();
+    column->addWidget(BtnPanel);
+    BuildStepPanel();
+    column->addWidget(Panel);
+    ProgBar = new QProgressBar(client);
+    ProgBar->setRange(0, 100);
+    ProgBar->setValue(0);
+    ProgBar->setTextVisible(false);
+    ProgBar->setFixedHeight(24);
+    column->addWidget(ProgBar);
+    client->setFixedSize(579, 158);
+    setCentralWidget(client);
+
+    StatBar = new QStatusBar(this);
+    StatBar->setSizeGripEnabled(false);
+    StatBar->setFixedHeight(22);
+    setStatusBar(StatBar);
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    OpenDialog = new QFileDialog(this);
+    OpenDialog->setOption(QFileDialog::DontUseNativeDialog);
+    OpenDialog->setFileMode(QFileDialog::ExistingFile);
+    OpenDialog->setAcceptMode(QFileDialog::AcceptOpen);
+    OpenDialog->setNameFilters({"bitmap file (*.bmp)", "non specified file (*.*)"});
+
+    // The constructor's own work, before the creation handler.
+    TmpFile = strova::TempPixelFile;
+    SplashFn = strova::Bind<void (*)()>("Splash");
+    JPMode = false;
+    strova::Stations.GetAMeDASVolume = strova::Bind<int (*)(int)>("GetAMeDASVolume");
+    strova::Stations.GetAMeDASPron = strova::Bind<char* (*)(int, char*)>("GetAMeDASPron");
+    strova::Stations.GetAMeDASBelongPron = strova::Bind<char* (*)(int, char*)>("GetAMeDASBelongPron");
+    strova::Stations.GetAMeDASLongitude = strova::Bind<double (*)(int)>("GetAMeDASLongitude");
+    strova::Stations.GetAMeDASLatitude = strova::Bind<double (*)(int)>("GetAMeDASLatitude");
+    ReadSettings();
+    SplashFn();
+    FormCreate();
+}
+
+TMainForm::~TMainForm() { FormDestroy(); }
+
+void TMainForm::BuildMenus() {
+    FileMenu = menuBar()->addMenu("&File");
+    FileOpenMenu = FileMenu->addAction("&Open...", QKeySequence(Qt::Key_F3), this, &TMainForm::FileOpenMenuClick);
+    FileMenu->addSeparator();
+    FileExitMenu =
+        FileMenu->addAction("E&xit", QKeySequence(Qt::ALT | Qt::Key_X), this, &TMainForm::FileExitMenuClick);
+
+    RunMenu = menuBar()->addAction("&Run (Ctrl+R)");
+    RunMenu->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    RunMenu->setEnabled(false);
+    connect(RunMenu, &QAction::triggered, this, &TMainForm::RunMenuClick);
+
+    OptionMenu = menuBar()->addMenu("&Option");
+    OptionUSMenu = OptionMenu->addAction("Use &English");
+    OptionJPMenu = OptionMenu->addAction("Use &Japanese");
+    platform::SetTag(OptionJPMenu, 1);
+    for (QAction* item : {OptionUSMenu, OptionJPMenu}) {
+        item->setCheckable(true);
+        connect(item, &QAction::triggered, this, [this, item] { OptionMenuClick(item); });
+    }
+    OptionUSMenu->setChecked(true);
+
+    HelpMenu = menuBar()->addMenu("&Help");
+    HelpUsageMenu = HelpMenu->addAction("&Usage...", this, &TMainForm::HelpUsageMenuClick);
+    HelpMenu->addSeparator();
+    HelpAboutMenu = HelpMenu->addAction("&Version Info...", this, &TMainForm::HelpAboutMenuClick);
+}
+
+void TMainForm::BuildButtonPanel() {
+    BtnPanel = new QFrame(this);
+    BtnPanel->setFixedHeight(51);
+    FileOpenBtn = SpeedButton(BtnPanel, "open", 5, 9);
+    RunBtn = SpeedButton(BtnPanel, "run", 53, 9);
+    RunBtn->setEnabled(false);
+    HelpBtn = SpeedButton(BtnPanel, "help", 159, 9);
+    AboutBtn = SpeedButton(BtnPanel, "about", 196, 9);
+    connect(FileOpenBtn, &QToolButton::clicked, this, &TMainForm::FileOpenMenuClick);
+    connect(RunBtn, &QToolButton::clicked, this, &TMainForm::RunMenuClick);
+    connect(HelpBtn, &QToolButton::clicked, this, &TMainForm::HelpUsageMenuClick);
+    connect(AboutBtn, &QToolButton::clicked, this, &TMainForm::HelpAboutMenuClick);
+
+    ListBtn = new QPushButton("Show &Detail...", BtnPanel);
+    ListBtn->setIcon(strova::Glyph("copy"));
+    ListBtn->setGeometry(579 - 134 - 8, 10, 134, 31);
+    ListBtn->setEnabled(false);
+    connect(ListBtn, &QPushButton::clicked, this, &TMainForm::ListBtnClick);
+}
+
+void TMainForm::BuildStepPanel() {
+    Panel = new QFrame(this);
+    Panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    const char* captions[] = {"- Find and Save Gray Pixels' Data...",
+                              "- Determine Locations of the AMeDAS Stations (Making *.ame File)...",
+                              "- Calculate Adjacent AMeDAS Stations for All Gray Pixels (Making *.cfg File)..."};
+    QToolButton** lamps[] = {&Signal1, &Signal2, &Signal3};
+    QLabel** labels[] = {&Text1, &Text2, &Text3};
+    for (int i = 0; i < 3; ++i) {
+        int top = 11 + 20 * i;
+        QToolButton* lamp = new QToolButton(Panel);
+        lamp->setAutoRaise(true);
+        lamp->setIcon(strova::Glyph("lamp"));
+        lamp->setIconSize(QSize(13, 13));
+        lamp->setGeometry(12, top, 13, 13);
+        lamp->setEnabled(false);
+        *lamps[i] = lamp;
+        QLabel* label = new QLabel(captions[i], Panel);
+        label->setGeometry(32, top - 2, 540, 17);
+        *labels[i] = label;
+    }
+}
+
+void TMainForm::FormCreate() {
+    App().OnHint = [this] { ShowMainHint(); };
+    if (!strova::JapaneseAvailable) OptionMenu->menuAction()->setVisible(false);
+    ApplyLanguage();
+    if (JPMode) {
+        OptionJPMenu->setChecked(true);
+        OptionUSMenu->setChecked(false);
+    }
+    ProcessLog = new QPlainTextEdit(this);
+    ProcessLog->setLineWrapMode(QPlainTextEdit::NoWrap);
+    ProcessLog->hide();
+}
+
+// The library goes last: every bound function dies with it.
+void TMainForm::FormDestroy() {
+    App().OnHint = nullptr;
+    delete ProcessLog;
+    ProcessLog = nullptr;
+    platform::UnloadModule(strova::VorbelModule);
+    strova::VorbelModule = nullptr;
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    FormClose();
+    QMainWindow::closeEvent(event);
+}
+
+void TMainForm::FormClose() {
+    std::error_code ignored;
+    std::filesystem::remove(TmpFile, ignored);
+    strova::ExitCode = 0;
+}
+
+void TMainForm::SetFileOpenEnabled(bool enabled) {
+    FileOpenBtn->setEnabled(enabled);
+    FileOpenMenu->setEnabled(enabled);
+}
+
+void TMainForm::SetRunEnabled(bool enabled) {
+    RunBtn->setEnabled(enabled);
+    RunMenu->setEnabled(enabled);
+}
+
+void TMainForm::FileOpenMenuClick() {
+    OpenDialog->setDirectory(Text(BmpPath));
+    OpenDialog->setDefaultSuffix("bmp");
+    OpenDialog->selectNameFilter(OpenDialog->nameFilters().first());
+    OpenDialog->setWindowTitle("Select a Bitmap File to Read...");
+    if (platform::ShowModal(OpenDialog) != platform::mrOk || OpenDialog->selectedFiles().isEmpty()) return;
+
+    ProcessLog->clear();
+    SetFileOpenEnabled(false);
+    ResetStepLamps();
+
+    BmpFile = OpenDialog->selectedFiles().first().toLocal8Bit().toStdString();
+    std::string name = strova::SplitAtLastSeparator(BmpFile).second;
+    BaseName = strova::SplitAtLastDot(name).first;
+    strova::OutputPaths paths = strova::DeriveOutputPaths(AmePath, CfgPath, BaseName);
+    AmeFile = paths.ame;
+    CfgFile = paths.cfg;
+    DatFile = paths.dat;
+    AmeBak = paths.ameBackup;
+    CfgBak = paths.cfgBackup;
+    DatBak = paths.datBackup;
+
+    if (strova::IsReservedBaseName(BaseName)) {
+        ShowReservedNameWarning();
+        SetFileOpenEnabled(true);
+        SetRunEnabled(false);
+        return;
+    }
+    SetRunEnabled(true);
+}
+
+void TMainForm::ShowReservedNameWarning() {
+    QString text = "<" + Text(BaseName) + ".*>\r";
+    if (JPMode)
+        text += "上のﾒｲﾝﾌｧｲﾙ名はﾃﾞﾌｫﾙﾄとして予約済みです．\r"
+                "ﾕｰｻﾞは次の既存ﾌｧｲﾙを再作成・編集できません．\r";
+    else
+        text += "This main filename is reserved as default.\r"
+                "User can't remake/edit the following files:\r";
+    text += "<" + Text(AmeFile) + ">\r<" + Text(BmpFile) + ">\r<" + Text(CfgFile) + ">";
+    App().MessageBox(text, strova::WarningCaption, platform::MB_OK | platform::MB_ICONWARNING);
+}
+
+// The three-step run is driven from here; its steps are built with their workers.
+void TMainForm::RunMenuClick() {}
+bool TMainForm::RunStep1() { return false; }
+bool TMainForm::RunStep2() { return false; }
+bool TMainForm::RunStep3() { return false; }
+
+void TMainForm::ShowBackupNotice(const std::string& newPath, const std::string& backupPath) {
+    QString text;
+    if (JPMode)
+        text = "作成されるﾌｧｲﾙと同名のﾌｧｲﾙが既に存在するため，\r"
+               "既存ﾌｧｲﾙのコピーを作成しました．\r"
+               "新規作成ﾌｧｲﾙ <" + Text(newPath) + ">\r"
+               "ﾊﾞｯｸｱｯﾌﾟﾌｧｲﾙ <" + Text(backupPath) + ">";
+    else
+        text = "An old file having the same name\ras the file to be created found.\r"
+               "The old one was renamed as a backup.\r"
+               "Created File : <" + Text(newPath) + ">\r"
+               " Backup File : <" + Text(backupPath) + ">";
+    App().MessageBox(text, strova::WarningCaption, platform::MB_OK | platform::MB_ICONINFORMATION);
+}
+
+QLabel* TMainForm::StepLabel(int step) const {
+    QLabel* labels[] = {Text1, Text2, Text3};
+    return labels[step - 1];
+}
+
+namespace {
+void SetTextColour(QLabel* label, const QColor& colour) {
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    label->setPalette(palette);
+}
+}  // namespace
+
+void TMainForm::MarkStepRunning(int step) {
+    SetTextColour(StepLabel(step), QColor(0, 128, 128));
+    App().ProcessMessages();
+}
+
+void TMainForm::ResetStepLamps() {
+    for (QToolButton* lamp : {Signal1, Signal2, Signal3}) lamp->setEnabled(false);
+    for (int step = 1; step <= 3; ++step) SetTextColour(StepLabel(step), Qt::black);
+    App().ProcessMessages();
+}
+
+void TMainForm::MarkStepDone(int step) {
+    QToolButton* lamps[] = {Signal1, Signal2, Signal3};
+    lamps[step - 1]->setEnabled(true);
+    SetTextColour(StepLabel(step), QColor(128, 0, 0));
+    App().ProcessMessages();
+}
+
+void TMainForm::ListBtnClick() {
+    TListForm form(this, ProcessLog, JPMode);
+    platform::ShowModal(&form);
+    App().OnHint = [this] { ShowMainHint(); };
+}
+
+void TMainForm::FileExitMenuClick() { close(); }
+
+// The page of the current language in the current folder, else the one
+// installed beside the program.
+void TMainForm::HelpUsageMenuClick() {
+    std::string page = JPMode ? platform::names::StrovaHelpJapanese : platform::names::StrovaHelp;
+    App().HelpFile = Text(page);
+    if (!std::filesystem::exists(page)) {
+        std::string beside = strova::ProgramFolder() + strova::SplitAtLastSeparator(page).second;
+        if (std::filesystem::exists(beside)) App().HelpFile = Text(beside);
+    }
+    if (!App().ShowHelpContents())
+        App().MessageBox("<" + App().HelpFile + ">\rThe help file can't be opened.", strova::ErrorCaption,
+                         platform::MB_OK | platform::MB_ICONERROR);
+}
+
+void TMainForm::HelpAboutMenuClick() {
+    TVerInfo form(this, JPMode);
+    platform::ShowModal(&form);
+}
