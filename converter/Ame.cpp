@@ -18,7 +18,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-#include "App.h"
+#include "Shared.h"
 #include "StepSupport.h"
 #include "core/AmeCore.h"
 #include "platform/Cp932.h"

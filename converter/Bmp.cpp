@@ -1,6 +1,6 @@
 #include "Bmp.h"
 
-#include "App.h"
+#include "Shared.h"
 #include "StepSupport.h"
 
 using strova::BmpError;

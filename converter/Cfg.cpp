@@ -1,6 +1,6 @@
 #include "Cfg.h"
 
-#include "App.h"
+#include "Shared.h"
 #include "StepSupport.h"
 
 TCfgData::TCfgData(QObject* owner, const std::string& ameFileName, const std::string& cfgFileName,

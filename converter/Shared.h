@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "core/Stations.h"
 #include "platform/Module.h"
 #include "platform/forms/Application.h"
 
@@ -30,13 +31,6 @@ extern bool JapaneseAvailable;
 extern int ExitCode;
 
 // The station accessors the station window calls, bound by the main window.
-struct StationAccessors {
-    int (*GetAMeDASVolume)(int index) = nullptr;
-    char* (*GetAMeDASPron)(int index, char* buffer) = nullptr;
-    char* (*GetAMeDASBelongPron)(int index, char* buffer) = nullptr;
-    double (*GetAMeDASLongitude)(int index) = nullptr;
-    double (*GetAMeDASLatitude)(int index) = nullptr;
-};
 extern StationAccessors Stations;
 
 // Address of the library's export `name`. A library that lacks it is not the

@@ -9,7 +9,7 @@
 #include <exception>
 #include <thread>
 
-#include "App.h"
+#include "Shared.h"
 
 namespace strova {
 

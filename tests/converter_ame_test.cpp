@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "Ame.h"
-#include "App.h"
+#include "Shared.h"
 #include "Bitmaps.h"
 #include "TestSupport.h"
 #include "core/BmpCore.h"

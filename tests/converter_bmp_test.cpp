@@ -7,7 +7,7 @@
 
 #include <vector>
 
-#include "App.h"
+#include "Shared.h"
 #include "Bitmaps.h"
 #include "Bmp.h"
 #include "TestSupport.h"

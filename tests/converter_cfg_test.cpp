@@ -10,7 +10,7 @@
 #include <cstring>
 #include <vector>
 
-#include "App.h"
+#include "Shared.h"
 #include "Cfg.h"
 #include "TestSupport.h"
 #include "core/CfgCore.h"
