@@ -46,9 +46,8 @@ void LoadVorbel() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    (void)argc;
-    (void)argv;
-    platform::EnsureQApplication();
+    // The command line stays readable: "-f" tells the station window to read gm_info.dat.
+    platform::EnsureQApplication(argc, argv);
     QApplication::setApplicationName("strova");
     platform::Application& app = strova::App();
 

@@ -79,10 +79,7 @@ AmeRecord Record(int index, const char* name, const char* belong) {
 class AmeFormTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        if (!QCoreApplication::instance()) {
-            if (!std::getenv("DISPLAY")) setenv("QT_QPA_PLATFORM", "offscreen", 0);
-            new QApplication(argumentCount, arguments);
-        }
+        platform::EnsureQApplication(argumentCount, arguments);
         strova::Stations = {Longitude, Latitude, Volume, Pron, BelongPron};
     }
     void SetUp() override {

@@ -142,12 +142,16 @@ int DefaultButtonOf(unsigned flags) {
 }
 
 bool EnsureQApplication() {
-    if (QCoreApplication::instance()) return false;
-    if (!std::getenv("QT_QPA_PLATFORM") && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY"))
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
     static int argc = 1;
     static char name[] = "vorbel";
     static char* argv[] = {name, nullptr};
+    return EnsureQApplication(argc, argv);
+}
+
+bool EnsureQApplication(int& argc, char** argv) {
+    if (QCoreApplication::instance()) return false;
+    if (!std::getenv("QT_QPA_PLATFORM") && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY"))
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
     new GuardedApplication(argc, argv);  // lives as long as the process
     return true;
 }

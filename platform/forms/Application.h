@@ -79,6 +79,9 @@ void SetHelpViewerHook(HelpViewerHook hook);
 // Creates the QApplication when the process has none (offscreen when there is
 // no display). Returns true when it created one.
 bool EnsureQApplication();
+// The same for a program, whose command line QCoreApplication::arguments()
+// then gives; `argc` and `argv` must live as long as the process.
+bool EnsureQApplication(int& argc, char** argv);
 
 class Application : public QObject {
     Q_OBJECT
