@@ -26,7 +26,9 @@ char* CopyText(int index, const char* StationRecord::*field, char* buffer) {
         buffer[0] = '\0';
         return buffer;
     }
-    const char* text = _AMeDASItems[index].*field;
+    // The packed record holds its pointers unaligned: copy the bytes out.
+    const char* text = nullptr;
+    std::memcpy(&text, &(_AMeDASItems[index].*field), sizeof text);
     std::memcpy(buffer, text, std::strlen(text) + 1);
     return buffer;
 }
