@@ -51,8 +51,8 @@ TEST_F(BmpDataTest, ScansALandMapAndDumpsItsHeaders) {
     WriteFile(path, MakeGrayBitmap(5, 3, [](int x, int y) { return (x == 0 && y == 0) || (x == 4 && y == 2); }));
     TBmpData data(nullptr, path);
     ASSERT_EQ(data.Ok, 1);
-    EXPECT_EQ(data.InfoHeader.biWidth, 5);
-    EXPECT_EQ(data.InfoHeader.biHeight, 3);
+    EXPECT_EQ(std::int32_t{data.InfoHeader.biWidth}, 5);  // copies: the header is packed
+    EXPECT_EQ(std::int32_t{data.InfoHeader.biHeight}, 3);
     bar.setValue(40);
     data.ScanGrayPixels(dir.file("tmp.loc"), &bar);
     EXPECT_EQ(data.Ok, 1);
