@@ -224,6 +224,19 @@ TEST_F(AmeFormTest, TheStatusBarShowsTheLongHintWhileTheWindowLives) {
     strova::App().OnHint = nullptr;
 }
 
+TEST_F(AmeFormTest, JapaneseTextsAndMessages) {
+    dat = dir.file("none/kant_a.dat");
+    TAmeForm form(nullptr, ame, bmp, dat, tmp, 4, {130, 30, 140, 40, 200, 200}, &bar, &log, true);
+    EXPECT_FALSE(form.Placed);
+    EXPECT_EQ(form.LabelTop->text(), "周辺のｱﾒﾀﾞｽ地点のうち，内挿に使わない地点はﾁｪｯｸを外してください．");
+    EXPECT_EQ(form.AddTxt->toolTip(), "周辺観測点数");
+    EXPECT_EQ(form.ObsLbl->statusTip(), "選択中の観測点総数");
+    EXPECT_EQ(form.BBtnCancel->statusTip(), "選択を破棄して，このｳｨﾝﾄﾞｳを閉じます．");
+    EXPECT_EQ(form.LabelTop->font().family(), "IPAPGothic");
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "出力先のﾌｧｲﾙ：\r<" + dat + ">\rが読み込めません．");
+}
+
 TEST_F(AmeFormTest, FailuresBeforeTheMapIsBuilt) {
     EXPECT_FALSE(Open(5)->Placed);  // the pixel file holds 4 records
     EXPECT_FALSE(Open(4, {100, 10, 110, 20, 200, 200})->Placed);

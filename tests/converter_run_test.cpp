@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -211,6 +212,8 @@ protected:
     void ExpectGivenUp() const {
         EXPECT_TRUE(LogLines().empty());
         for (QToolButton* lamp : {main->Signal1, main->Signal2, main->Signal3}) EXPECT_FALSE(lamp->isEnabled());
+        for (QLabel* label : {main->Text1, main->Text2, main->Text3})
+            EXPECT_EQ(label->palette().color(QPalette::WindowText), QColor(Qt::black));
         EXPECT_TRUE(main->FileOpenBtn->isEnabled());
         EXPECT_TRUE(main->RunBtn->isEnabled());
         EXPECT_EQ(main->ProgBar->value(), 0);
@@ -282,6 +285,8 @@ TEST_F(RunTest, TheSampleMapBecomesItsThreeFiles) {
     EXPECT_TRUE(ReadFile(kMap + ".cfg") == expected.cfg) << "the *.cfg file differs from the plain reference";
     EXPECT_EQ(LogLines(), expected.log);
     for (QToolButton* lamp : {main->Signal1, main->Signal2, main->Signal3}) EXPECT_TRUE(lamp->isEnabled());
+    for (QLabel* label : {main->Text1, main->Text2, main->Text3})
+        EXPECT_EQ(label->palette().color(QPalette::WindowText), QColor(128, 0, 0));
     EXPECT_TRUE(main->ListBtn->isEnabled());
     EXPECT_TRUE(main->FileOpenBtn->isEnabled());
     EXPECT_FALSE(main->RunBtn->isEnabled());
