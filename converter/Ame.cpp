@@ -21,17 +21,16 @@
 #include "Shared.h"
 #include "StepSupport.h"
 #include "core/AmeCore.h"
+#include "core/Paths.h"
 #include "platform/Cp932.h"
 
 namespace {
 
 const QString Teal = QStringLiteral("#008080");
 
-// The base name of the map: the bitmap's file name without folder and extension.
+// The base name of the map, as the main window derives it from the bitmap's path.
 std::string BaseNameOf(const std::string& bitmapPath) {
-    const std::string name = bitmapPath.substr(bitmapPath.find_last_of('/') + 1);
-    const std::size_t dot = name.find_last_of('.');
-    return dot == std::string::npos ? name : name.substr(0, dot);
+    return strova::SplitAtLastDot(strova::SplitAtLastSeparator(bitmapPath).second).first;
 }
 
 QString StationName(const strova::AmeRecord& station) {
