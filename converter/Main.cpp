@@ -367,12 +367,13 @@ bool TMainForm::BackUpExisting(StepOutput& output) {
     return true;
 }
 
-// A backup that can't be put back stays on disk with the old contents.
+// A backup that can't be put back stays on disk with the old contents, and
+// the user is told where they are.
 void TMainForm::UndoOutput(const StepOutput& output) {
-    if (output.backedUp)
-        strova::RestoreFromBackup(output.path, output.backup);
-    else
-        strova::DeleteNewFile(output.path);
+    if (!output.backedUp) return strova::DeleteNewFile(output.path);
+    if (!strova::RestoreFromBackup(output.path, output.backup))
+        App().MessageBox(Text(strova::RestoreFailedText(output.path, output.backup, JPMode)), strova::ErrorCaption,
+                         platform::MB_OK | platform::MB_ICONERROR);
 }
 
 bool TMainForm::GiveUp() {

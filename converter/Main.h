@@ -110,7 +110,7 @@ private:
         bool backedUp = false;
     };
     bool BackUpExisting(StepOutput& output);
-    static void UndoOutput(const StepOutput& output);
+    void UndoOutput(const StepOutput& output);
     bool GiveUp();
     bool StepDone(int step, const std::vector<std::string>& lines);
 

@@ -338,6 +338,22 @@ TEST_F(RunTest, CancelledStationWindowPutsEarlierFilesBack) {
     EXPECT_FALSE(fs::exists(kMap + "_a.bak"));
 }
 
+TEST_F(RunTest, ABackupThatCantBePutBackIsKeptAndNamed) {
+    WriteFile(kMap + ".ame", "earlier ame");
+    onStations = [](TAmeForm* form) {
+        fs::remove(kMap + ".ame");  // something else took the name meanwhile
+        fs::create_directory(kMap + ".ame");
+        form->BBtnCancel->click();
+    };
+    Run(bitmap);
+    ExpectGivenUp();
+    ASSERT_EQ(boxes.size(), 3u);  // the confirmation, the backup notice, then this
+    EXPECT_EQ(boxes[2].text, "The backup can't be copied back.\rOld File : <./" + kMap + ".ame>\rBackup File : <./" +
+                                 kMap + ".bak>\rThe old contents are kept in the backup.");
+    EXPECT_EQ(ReadFile(kMap + ".bak"), "earlier ame");
+    EXPECT_FALSE(fs::exists(kMap + "_a.dat"));
+}
+
 TEST_F(RunTest, CancelledStationWindowDeletesNewFiles) {
     onStations = [](TAmeForm* form) { form->close(); };
     Run(bitmap);
