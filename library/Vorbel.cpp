@@ -26,8 +26,9 @@ char* CopyText(int index, const char* StationRecord::*field, char* buffer) {
         buffer[0] = '\0';
         return buffer;
     }
-    // The packed record holds its pointers unaligned: copy the bytes out.
-    const char* text = nullptr;
+    // Rows are packed, so the text pointer may lie at any address: copy it
+    // out bytewise rather than load it as an aligned pointer.
+    const char* text;
     std::memcpy(&text, &(_AMeDASItems[index].*field), sizeof text);
     std::memcpy(buffer, text, std::strlen(text) + 1);
     return buffer;

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <optional>
 
 namespace platform {
 
@@ -32,15 +33,31 @@ bool IsLeadByte(char c) {
 
 std::size_t CharLength(std::string_view s, std::size_t i) { return IsLeadByte(s[i]) && i + 1 < s.size() ? 2 : 1; }
 
-// Names compare with ASCII letters folded to lower case.
-std::string Folded(std::string_view name) {
-    std::string folded(name);
-    for (std::size_t i = 0; i < folded.size(); i += CharLength(folded, i))
-        if (folded[i] >= 'A' && folded[i] <= 'Z') folded[i] = static_cast<char>(folded[i] - 'A' + 'a');
-    return folded;
+// A byte's place in the order of names: ASCII letters folded to lower case
+// and the separator before every other byte, unless it is the second byte of
+// a double-byte character.
+int Rank(char c, bool trailByte) {
+    auto b = static_cast<unsigned char>(c);
+    if (trailByte) return b;
+    if (c == '\\') return -1;
+    return c >= 'A' && c <= 'Z' ? b - 'A' + 'a' : b;
 }
 
-bool SameName(std::string_view a, std::string_view b) { return a.size() == b.size() && Folded(a) == Folded(b); }
+// Orders names without regard to letter case; for key paths this is the order
+// component by component, so that every key comes right after its parents.
+// Up to the first difference both names have the same bytes but for letter
+// case, so the two agree on which bytes are second bytes.
+int CompareNames(std::string_view a, std::string_view b) {
+    bool trailByte = false;
+    for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) {
+        int x = Rank(a[i], trailByte), y = Rank(b[i], trailByte);
+        if (x != y) return x < y ? -1 : 1;
+        trailByte = !trailByte && IsLeadByte(a[i]);
+    }
+    return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+}
+
+bool SameName(std::string_view a, std::string_view b) { return CompareNames(a, b) == 0; }
 
 // Path components; empty ones (doubled, leading or trailing separators) are dropped.
 std::vector<std::string> Components(std::string_view path) {
@@ -74,17 +91,14 @@ std::string NormalPath(std::string_view path) {
 // Line breaks and NULs can't stand in a line of the export format.
 bool FitsOneLine(std::string_view name) { return name.find_first_of(std::string_view("\r\n\0", 3)) == name.npos; }
 
-bool KeyBefore(const RegistryKey& a, const RegistryKey& b) {
-    auto x = Components(Folded(a.path)), y = Components(Folded(b.path));
-    return std::lexicographical_compare(x.begin(), x.end(), y.begin(), y.end());
-}
+bool KeyBefore(const RegistryKey& key, std::string_view path) { return CompareNames(key.path, path) < 0; }
 
 // The key (of a const or a changeable store) at `path`, nullptr when missing.
+// Keys are kept in order, so this is a binary search.
 template <typename Keys>
 auto FindKey(Keys& keys, std::string_view path) -> decltype(keys.data()) {
-    for (auto& key : keys)
-        if (SameName(key.path, path)) return &key;
-    return nullptr;
+    auto at = std::lower_bound(keys.begin(), keys.end(), path, KeyBefore);
+    return at != keys.end() && SameName(at->path, path) ? &*at : nullptr;
 }
 
 template <typename Key>
@@ -97,13 +111,17 @@ auto FindValue(Key& key, std::string_view name) -> decltype(key.values.data()) {
 // The hive itself always exists.
 bool HasKey(const RegistryKeys& keys, const std::string& path) { return path.empty() || FindKey(keys, path); }
 
+RegistryKey& FindOrAddKey(RegistryKeys& keys, std::string path) {
+    auto at = std::lower_bound(keys.begin(), keys.end(), path, KeyBefore);
+    if (at == keys.end() || !SameName(at->path, path)) at = keys.insert(at, RegistryKey{std::move(path), {}});
+    return *at;
+}
+
 // Finds or creates `path` and every key above it, each in its sorted place.
 RegistryKey& EnsureKey(RegistryKeys& keys, const std::string& path) {
     auto parts = Components(path);
-    for (std::size_t depth = 1; depth < parts.size(); ++depth) EnsureKey(keys, Joined(parts, depth));
-    if (RegistryKey* key = FindKey(keys, path)) return *key;
-    RegistryKey key{path, {}};
-    return *keys.insert(std::upper_bound(keys.begin(), keys.end(), key, KeyBefore), key);
+    for (std::size_t depth = 1; depth < parts.size(); ++depth) FindOrAddKey(keys, Joined(parts, depth));
+    return FindOrAddKey(keys, path);
 }
 
 // A value keeps the spelling of its name from when it was created. False
@@ -208,8 +226,7 @@ private:
         if (path.starts_with('-')) throw Error("deleting keys is not supported");
         if (!SameName(path.substr(0, Hive.size()), Hive) || (path.size() > Hive.size() && path[Hive.size()] != '\\'))
             throw Error("keys must lie under " + std::string(Hive));
-        current_ = NormalPath(path.substr(Hive.size()));
-        EnsureKey(keys_, *current_);
+        current_ = &EnsureKey(keys_, NormalPath(path.substr(Hive.size())));
     }
 
     void ReadValue(std::string_view line) {
@@ -220,7 +237,7 @@ private:
             value.name = Quoted(line, pos);
         if (pos >= line.size() || line[pos] != '=') throw Error("expected '=' after the value name");
         ReadData(line.substr(pos + 1), value);
-        SetValue(EnsureKey(keys_, *current_), value);
+        SetValue(*current_, value);
     }
 
     // The text of a quoted string from just after its opening quote; `pos`
@@ -298,7 +315,7 @@ private:
 
     LineReader in_;
     RegistryKeys keys_;
-    std::optional<std::string> current_;
+    RegistryKey* current_ = nullptr;  // valid until the next key line
 };
 
 // ---- writing the export format ---------------------------------------------

@@ -9,16 +9,25 @@
 //   "UseJP"=dword:00000001
 //
 // It lives at $VORBEL_REGISTRY when that is set, else at
-// ${XDG_CONFIG_HOME:-~/.config}/vorbel/registry.reg. Every change rewrites
-// the whole file through a temporary file, fsync and rename under an
-// exclusive flock; reads take a shared lock. Key names compare without regard
-// to letter case and keep the case they were created with. Values are byte
-// strings passed through unchanged. A store that does not parse is never
-// overwritten: reads behave as for an empty store, writes fail.
+// ${XDG_CONFIG_HOME:-~/.config}/vorbel/registry.reg; the folder is made on the
+// first write. Every change rewrites the whole file through a temporary file
+// beside it, fsync and rename, under an exclusive flock on the companion file
+// "<store>.lock"; reads take a shared lock on it. A writer that dies midway
+// leaves the old store (and its temporary file).
+//
+// Key and value names compare without regard to ASCII letter case and keep
+// the spelling they were created with. Names are code page 932 bytes: the
+// second byte of a double-byte character is never a separator or a letter.
+// Values are byte strings passed through unchanged: texts are written
+// between quotes with \ and " escaped (in hex(1) form when they hold a line
+// break or a NUL), expandable texts as hex(2) and binary data as hex bytes,
+// each text in hex form followed by its NUL.
+//
+// A store that does not parse is never overwritten: reads behave as for an
+// empty store, writes fail with a RegistryError naming the file and the line.
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>

@@ -68,7 +68,7 @@ def tokyo_to_wgs84(lon, lat):
 
 
 def splits(count):
-    """Tile boundaries over 0..count, every tile at least two pixels wide."""
+    """Tile boundaries over 0..count, tiles of at most TILE pixels."""
     tiles = max(1, math.ceil(count / TILE))
     return [round(i * count / tiles) for i in range(tiles + 1)]
 
@@ -183,8 +183,8 @@ def main():
     parser.add_argument("bmp", nargs="?", help="the 24-bit BMP to write")
     args = parser.parse_args()
     left, bottom, right, top = args.bounds
-    if not (left < right and bottom < top) or min(args.size) < 2:
-        parser.error("need LEFT < RIGHT, BOTTOM < TOP and a size of at least 2x2")
+    if not (left < right and bottom < top) or min(args.size) < 1:
+        parser.error("need LEFT < RIGHT, BOTTOM < TOP and a size of at least 1x1")
     rows = land_mask(args.bounds, args.size, args.resolution, args.datum)
     if args.bmp:
         with open(args.bmp, "wb") as f:

@@ -1,0 +1,151 @@
+#include "FileListView.h"
+
+#include <QColor>
+#include <QDialog>
+#include <QFile>
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPalette>
+#include <QSignalBlocker>
+#include <QTreeWidget>
+
+#include "platform/Cp932.h"
+
+namespace vorbel {
+
+namespace {
+
+struct ColumnText {
+    const char* japanese;
+    const char* english;
+    bool rightAligned;
+    const char* sample;  // nullptr: the dialog's own sample
+};
+
+const ColumnText Columns[FileColumnCount] = {
+    {"ﾌｧｲﾙ名", "File Name", false, nullptr},   {"地番", "Stn.No.", true, "XXXXXXX"},
+    {"地点名", "Stn.Name", false, "Hamaonishibetsu "}, {"年", "Year", false, "STANDARD YEAR"},
+    {"更新日", "Update", false, "XX/XX/XXX"},       {"ｻｲｽﾞ", "Size", true, "99,999,999"},
+};
+constexpr int StationNameColumn = 2;
+constexpr int ColumnSpare = 24;
+
+QString Cp932Text(const std::string& bytes) { return QString::fromStdString(platform::Cp932ToUtf8(bytes)); }
+
+// The first character of the locale's short date format that is no part of
+// a field; "/" where the locale has none of its own.
+QString DateSeparator() {
+    QLocale locale = QLocale::system();
+    if (locale.language() == QLocale::C) return QStringLiteral("/");
+    for (QChar c : locale.dateFormat(QLocale::ShortFormat))
+        if (!c.isLetter() && !c.isSpace()) return QString(c);
+    return QStringLiteral("/");
+}
+
+QStringList Cells(const FileRow& row) {
+    return {QFile::decodeName(row.fileName.c_str()), QString::number(row.station), Cp932Text(row.stationName),
+            Cp932Text(row.yearText), QString::fromStdString(row.dateText), QString::fromStdString(row.sizeText)};
+}
+
+Qt::Alignment AlignmentOf(int column) {
+    return (Columns[column].rightAligned ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter;
+}
+
+}  // namespace
+
+FileItem::FileItem(const FileRow& row, Compare compare) : QTreeWidgetItem(Cells(row)), row_(row), compare_(compare) {
+    for (int column = 0; column < FileColumnCount; ++column) setTextAlignment(column, AlignmentOf(column));
+}
+
+const FileRow& RowOf(const QTreeWidgetItem* item) { return static_cast<const FileItem*>(item)->Row(); }
+
+void SetUpListDialog(QDialog* dialog, int width, int height) {
+    dialog->setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    dialog->setFixedSize(width, height);
+    QFont font(QStringLiteral("IPAPGothic"));
+    font.setPixelSize(15);
+    dialog->setFont(font);
+}
+
+QFont EnglishFont() { return QFont(QStringLiteral("Liberation Sans"), 8); }
+
+RowFormat LocaleRowFormat(bool japanese) {
+    return {japanese, DateSeparator().toStdString(), QLocale::system().groupSeparator().toStdString()};
+}
+
+void SetUpFileList(QTreeWidget* list, int left, int top, int width, int height) {
+    list->setGeometry(left, top, width, height);
+    list->setColumnCount(FileColumnCount);
+    list->setRootIsDecorated(false);
+    list->setUniformRowHeights(true);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list->setSortingEnabled(false);  // the dialog sorts on its own column clicks
+    list->header()->setSectionsClickable(true);
+    list->header()->setSectionsMovable(false);
+    list->header()->setStretchLastSection(false);
+}
+
+void SetFileColumns(QTreeWidget* list, bool japanese, const QString& firstSample) {
+    QFontMetrics metrics(list->font());
+    auto* header = list->headerItem();
+    int sum = 0;
+    for (int column = 0; column < FileColumnCount; ++column) {
+        const ColumnText& text = Columns[column];
+        header->setText(column, QString::fromUtf8(japanese ? text.japanese : text.english));
+        header->setTextAlignment(column, AlignmentOf(column));
+        int width = metrics.horizontalAdvance(text.sample ? QString::fromUtf8(text.sample) : firstSample);
+        list->setColumnWidth(column, width);
+        sum += width;
+    }
+    if (sum < list->width()) {
+        int others = sum - list->columnWidth(StationNameColumn);
+        list->setColumnWidth(StationNameColumn, list->width() - others - ColumnSpare);
+    }
+}
+
+void SetUpShowField(QLineEdit* edit, int left, int top, int width, int height, const QColor& textColor) {
+    edit->setGeometry(left, top, width, height);
+    edit->setReadOnly(true);
+    edit->setFocusPolicy(Qt::ClickFocus);
+    QPalette palette = edit->palette();
+    palette.setColor(QPalette::Base, palette.color(QPalette::Button));
+    palette.setColor(QPalette::Text, textColor);
+    edit->setPalette(palette);
+}
+
+QString CountText(bool japanese, int count, const QString& word) {
+    QString number = QString::number(count);
+    if (japanese) return QString::fromUtf8("ﾌｫﾙﾀﾞ内に全部で") + number + QString::fromUtf8("個の") + word +
+                         QString::fromUtf8("ﾌｧｲﾙがあります．");
+    return QStringLiteral("Totally ") + number + QStringLiteral(" ") + word + QStringLiteral(" file(s) in this folder.");
+}
+
+void ShowName(QLineEdit* edit, const std::string& name) {
+    edit->setText(QFile::decodeName(name.c_str()));
+    edit->setCursorPosition(0);
+}
+
+int FillFileList(QTreeWidget* list, const std::string& pattern, const RowFormat& format,
+                 const FileItem::Compare& compare, bool sorted, const std::function<void()>& noFiles) {
+    list->hide();
+    list->setUpdatesEnabled(false);
+    {
+        // Removing the rows is no change of selection the dialog acts on.
+        QSignalBlocker quiet(list->selectionModel());
+        list->clear();
+    }
+    for (const FileRow& row : ScanRows(pattern, format)) list->addTopLevelItem(new FileItem(row, compare));
+    if (sorted) list->sortItems(0, Qt::AscendingOrder);  // the order is the items' own comparison
+    list->setUpdatesEnabled(true);
+    int count = list->topLevelItemCount();
+    if (count == 0) noFiles();
+    list->show();
+    return count;
+}
+
+}  // namespace vorbel

@@ -1,0 +1,68 @@
+// The window parts the two data-file list dialogs share: the list view of
+// data files with its six columns, and the look of the dialogs' fields.
+#pragma once
+
+#include <QFont>
+#include <QTreeWidgetItem>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "FileListCore.h"
+
+class QColor;
+class QDialog;
+class QLineEdit;
+class QTreeWidget;
+class QWidget;
+
+namespace vorbel {
+
+// A row of the list, keeping the cells it was made from; its order is the
+// dialog's comparison.
+class FileItem : public QTreeWidgetItem {
+public:
+    using Compare = std::function<int(const QTreeWidgetItem*, const QTreeWidgetItem*)>;
+    FileItem(const FileRow& row, Compare compare);
+    const FileRow& Row() const { return row_; }
+    bool operator<(const QTreeWidgetItem& other) const override { return compare_(this, &other) < 0; }
+
+private:
+    FileRow row_;
+    Compare compare_;
+};
+
+// The row behind a list item.
+const FileRow& RowOf(const QTreeWidgetItem* item);
+
+// The font of the dialogs' English forms.
+QFont EnglishFont();
+// A fixed-size dialog window with a close box, in the Japanese layout font.
+void SetUpListDialog(QDialog* dialog, int width, int height);
+
+// The cells' format in the user's locale: its date and thousands separators.
+RowFormat LocaleRowFormat(bool japanese);
+
+// A report view at `geometry`: whole-row single selection, no editing, the
+// column headers clickable.
+void SetUpFileList(QTreeWidget* list, int left, int top, int width, int height);
+// Captions of the language and widths from the sample texts measured in the
+// list's font; the station-name column takes the room left over.
+void SetFileColumns(QTreeWidget* list, bool japanese, const QString& firstSample);
+// A read-only field on the button face, left out of the tab order.
+void SetUpShowField(QLineEdit* edit, int left, int top, int width, int height, const QColor& textColor);
+
+// "Totally N <word> file(s) in this folder." or its Japanese form.
+QString CountText(bool japanese, int count, const QString& word);
+
+// Shows a file or folder name (as the file system spells it) from its start.
+void ShowName(QLineEdit* edit, const std::string& name);
+
+// Refills the list from the files matching `pattern`: the list is hidden
+// while it fills, sorted when `sorted`, and `noFiles` runs (with the list
+// still hidden) when there is none. Returns the number of rows.
+int FillFileList(QTreeWidget* list, const std::string& pattern, const RowFormat& format,
+                 const FileItem::Compare& compare, bool sorted, const std::function<void()>& noFiles);
+
+}  // namespace vorbel

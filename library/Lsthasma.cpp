@@ -1,0 +1,102 @@
+// The HAS/SMA list dialog and its export.
+#include "Lsthasma.h"
+
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStyle>
+#include <QTreeWidget>
+
+#include "FileListView.h"
+#include "Library.h"
+#include "platform/Cp932.h"
+#include "platform/forms/Application.h"
+#include "vorbel/FileDialogs.h"
+
+using namespace vorbel;
+
+extern "C" {
+TLstHASMA* _LstHASMA = nullptr;
+}
+
+namespace {
+
+QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
+
+}  // namespace
+
+TLstHASMA::TLstHASMA(QWidget* owner, const QString& pattern, bool japanese)
+    : QDialog(owner), JPMode(japanese), Pattern(pattern), Extension(pattern.right(3).toUpper()) {
+    BuildLayout();
+    setWindowTitle(Text("List of Files (") + Pattern + Text(")"));
+    FormCreate();
+}
+
+void TLstHASMA::BuildLayout() {
+    SetUpListDialog(this, 569, 297);
+
+    Label = new QLabel(Text("ﾌｧｲﾙの場所 :"), this);
+    Label->setGeometry(24, 7, 161, 25);
+    Label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    EdtPath = new QLineEdit(Text("Current Folder"), this);
+    SetUpShowField(EdtPath, 192, 8, 305, 23, QColor(0, 128, 128));
+    LvwFiles = new QTreeWidget(this);
+    SetUpFileList(LvwFiles, 8, 40, 553, 185);
+    LblCount = new QLabel(this);
+    LblCount->setGeometry(208, 232, 353, 17);
+    LblCount->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    BbtnOk = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), Text("&OK"), this);
+    BbtnOk->setGeometry(456, 252, 99, 33);
+    BbtnOk->setDefault(true);
+
+    setTabOrder(LvwFiles, BbtnOk);
+    connect(BbtnOk, &QPushButton::clicked, this, [this] { done(platform::mrOk); });
+    connect(LvwFiles->header(), &QHeaderView::sectionClicked, this, &TLstHASMA::LvwFilesColumnClick);
+}
+
+void TLstHASMA::FormCreate() {
+    InitFolder();
+    if (!JPMode) {
+        setFont(EnglishFont());
+        Label->setText(Text("Files In :"));
+    }
+    SetFileColumns(LvwFiles, JPMode, Text("IXXXXXXX.SMA"));
+    LblCount->setText(CountText(JPMode, ScanFolder(), Extension));
+    if (QTreeWidgetItem* first = LvwFiles->topLevelItem(0))
+        LvwFiles->setCurrentItem(first, 0, QItemSelectionModel::NoUpdate);
+}
+
+// Reads the data folder; this dialog never stores it.
+void TLstHASMA::InitFolder() {
+    std::string stored = ReadRootText("TmpPath");
+    Folder = stored.empty() ? DefaultDataFolder(ReadRootText("DllPath")) : stored;
+    ShowName(EdtPath, Folder);
+}
+
+int TLstHASMA::ScanFolder() {
+    auto compare = [this](const QTreeWidgetItem* a, const QTreeWidgetItem* b) { return LvwFilesCompare(a, b); };
+    std::string pattern = Folder + QFile::encodeName(Pattern).toStdString();
+    return FillFileList(LvwFiles, pattern, LocaleRowFormat(JPMode), compare, SortColumn < SizeColumn, [this] {
+        QString message = JPMode ? Text("このﾌｫﾙﾀﾞには，") + Extension + Text("\rﾌｧｲﾙがありません．")
+                                 : Text("There is no ") + Extension + Text(" file\rin this foler.");
+        App().MessageBox(message, Text("Info. - HAS/SMA list dialog"), platform::MB_OK | platform::MB_ICONINFORMATION);
+    });
+}
+
+void TLstHASMA::LvwFilesColumnClick(int column) {
+    if (ColumnClick(column)) LvwFiles->sortItems(0, Qt::AscendingOrder);
+}
+
+int TLstHASMA::LvwFilesCompare(const QTreeWidgetItem* item1, const QTreeWidgetItem* item2) const {
+    return CompareRows(RowOf(item1), RowOf(item2), SortColumn, Ascending());
+}
+
+extern "C" void OpenHASMAListDlg(const char* pattern, std::uint8_t english) {
+    App();  // the QApplication, when the calling program has none
+    TLstHASMA dialog(nullptr, QString::fromStdString(platform::Cp932ToUtf8(pattern ? pattern : "")), english == 0);
+    _LstHASMA = &dialog;
+    platform::ShowModal(&dialog);
+    _LstHASMA = nullptr;
+}

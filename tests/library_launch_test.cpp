@@ -1,0 +1,101 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+
+#include <filesystem>
+
+#include "Launch.h"
+#include "Library.h"
+#include "MessageBoxRecorder.h"
+#include "TestSupport.h"
+#include "vorbel/Launch.h"
+
+using testing_support::MessageBoxRecorder;
+using testing_support::ReadFile;
+using testing_support::ScopedEnv;
+using testing_support::TempDir;
+using testing_support::WriteFile;
+
+namespace {
+
+void WriteScript(const std::filesystem::path& path, const std::string& body) {
+    WriteFile(path, "#!/bin/sh\n" + body);
+    chmod(path.c_str(), 0755);
+}
+
+// Runs in `folder` as the caller's current folder.
+class InFolder {
+public:
+    explicit InFolder(const std::filesystem::path& folder) : old_(std::filesystem::current_path()) {
+        std::filesystem::current_path(folder);
+    }
+    ~InFolder() { std::filesystem::current_path(old_); }
+
+private:
+    std::filesystem::path old_;
+};
+
+}  // namespace
+
+TEST(Launch, WaitsForTheProgramAndIgnoresItsExitCode) {
+    TempDir library, work;
+    WriteScript(library.path() / "quillsen", "echo \"$# $1 $(pwd)\" > ran.txt\necho $$ > pid.txt\nexit 3\n");
+    MessageBoxRecorder boxes;
+    InFolder cwd(work.path());
+    EXPECT_EQ(vorbel::RunSibling(library.path().string() + "/", "quillsen"), 1);
+    EXPECT_EQ(ReadFile(work.path() / "ran.txt"), "1 -c " + std::filesystem::canonical(work.path()).string() + "\n");
+    // Waited for and reaped: the process no longer exists, not even as a zombie.
+    pid_t child = std::stoi(ReadFile(work.path() / "pid.txt"));
+    EXPECT_EQ(kill(child, 0), -1);
+    EXPECT_EQ(errno, ESRCH);
+    EXPECT_TRUE(boxes.calls.empty());
+}
+
+TEST(Launch, MissingOrUnrunnableProgramShowsTheMessage) {
+    TempDir library;
+    WriteFile(library.path() / "quillsen", "#!/bin/sh\n");  // not executable
+    MessageBoxRecorder boxes;
+    EXPECT_EQ(vorbel::RunSibling(library.path().string() + "/", "morak"), 0);
+    EXPECT_EQ(vorbel::RunSibling(library.path().string() + "/", "quillsen"), 0);
+    ASSERT_EQ(boxes.calls.size(), 2u);
+    EXPECT_EQ(boxes.calls[0].text, "morakを起動できませんでした．");
+    EXPECT_EQ(boxes.calls[0].caption, "Yondrel - Error");
+    EXPECT_EQ(boxes.calls[0].flags, 0x10u);
+    EXPECT_EQ(boxes.calls[1].text, "quillsenを起動できませんでした．");
+}
+
+TEST(Launch, EmptyLibraryFolderSearchesThePath) {
+    TempDir bin, work;
+    WriteScript(bin.path() / "morak", "touch found.txt\n");
+    ScopedEnv path("PATH", bin.path().string() + ":/usr/bin:/bin");
+    MessageBoxRecorder boxes;
+    InFolder cwd(work.path());
+    EXPECT_EQ(vorbel::RunSibling("", "morak"), 1);
+    EXPECT_TRUE(std::filesystem::exists(work.path() / "found.txt"));
+    EXPECT_EQ(vorbel::RunSibling("", "quillsen"), 0);
+    EXPECT_EQ(boxes.calls.size(), 1u);
+}
+
+TEST(Launch, FolderTooLongForThePathBufferIsAFailedStart) {
+    // The program exists, but its path would not fit 260 bytes.
+    TempDir library;
+    std::filesystem::path deep = library.path();
+    while (deep.string().size() < vorbel::MaxPath) deep /= std::string(60, 'd');
+    std::filesystem::create_directories(deep);
+    WriteScript(deep / "quillsen", "exit 0\n");
+    MessageBoxRecorder boxes;
+    EXPECT_EQ(vorbel::RunSibling(deep.string() + "/", "quillsen"), 0);
+    ASSERT_EQ(boxes.calls.size(), 1u);
+    EXPECT_EQ(boxes.calls[0].text, "quillsenを起動できませんでした．");
+}
+
+TEST(Launch, ExportsUseTheLibraryFolder) {
+    // The test program links the library statically: its folder is the test
+    // program's folder, which holds no sibling programs.
+    MessageBoxRecorder boxes;
+    EXPECT_EQ(RunMorak(), 0);
+    ASSERT_EQ(boxes.calls.size(), 1u);
+    EXPECT_EQ(boxes.calls[0].text, "morakを起動できませんでした．");
+}

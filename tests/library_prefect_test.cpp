@@ -1,0 +1,468 @@
+// The station-selection map dialog driven through its exports, as a user
+// drives it: lists, pins, label buttons, OK and CANCEL; and with a damaged
+// or missing map resource library.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QImage>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QEnterEvent>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "Ameinfo.h"
+#include "DistrictMap.h"
+#include "Library.h"
+#include "Prefect.h"
+#include "TestSupport.h"
+#include "platform/Module.h"
+#include "platform/ModuleNames.h"
+#include "platform/Resources.h"
+#include "platform/forms/Application.h"
+#include "vorbel/MapDialog.h"
+#include "vorbel/Pin.h"
+
+namespace {
+
+using testing_support::TempDir;
+
+class MapDialog : public ::testing::Test {
+protected:
+    void SetUp() override {
+        vorbel::App();
+        platform::SetMessageBoxHook([this](const platform::MessageBoxCall& call) {
+            messages.push_back(call);
+            return platform::IDOK;
+        });
+    }
+    void TearDown() override {
+        platform::SetModalFormHook(nullptr);
+        platform::SetMessageBoxHook(nullptr);
+        vorbel::ResourceLibraryName = platform::ResourceLibraryFileName;
+    }
+
+    // Runs `act` on the dialog once it is shown.
+    void OnShow(std::function<void(TFmPrefect&)> act) {
+        platform::SetModalFormHook([act](QWidget* form) {
+            auto* dialog = dynamic_cast<TFmPrefect*>(form);
+            ASSERT_NE(dialog, nullptr);
+            act(*dialog);
+        });
+    }
+
+    static void Choose(QComboBox* combo, int item) {
+        combo->setCurrentIndex(item);
+        emit combo->activated(item);
+    }
+
+    static std::vector<std::string> Items(QComboBox* combo) {
+        std::vector<std::string> items;
+        for (int k = 0; k < combo->count(); ++k) items.push_back(combo->itemText(k).toStdString());
+        return items;
+    }
+
+    static vorbel::MapInfo Info(int id) {
+        platform::ModuleHandle bruvik = platform::LoadModule(std::string(vorbel::LibraryFolder()) + platform::ResourceLibraryFileName);
+        char text[vorbel::MapInfoBufferSize];
+        platform::LoadResourceString(bruvik, id, text, sizeof text);
+        platform::UnloadModule(bruvik);
+        vorbel::MapInfo info;
+        EXPECT_EQ(vorbel::ParseMapInfo(text, info), 8) << id;
+        return info;
+    }
+
+    // The pin of station `id` stands on its pixel by the bounds of string `info`.
+    static void ExpectPlacedBy(TFmPrefect& d, int slot, int id, const vorbel::MapInfo& info) {
+        TPin* pin = d.PinOfSlot(slot);
+        ASSERT_NE(pin, nullptr) << "slot " << slot;
+        EXPECT_EQ(pin->property("Tag").toInt(), id);
+        vorbel::Pixel p = vorbel::PixelOf(info, GetAMeDASLongitude(id - 1), GetAMeDASLatitude(id - 1));
+        EXPECT_EQ(pin->AnchorX(), p.X) << id;
+        EXPECT_EQ(pin->AnchorY(), p.Y) << id;
+    }
+
+    static int PinsOn(TFmPrefect& d) {
+        int pins = 0;
+        for (QWidget* child : d.Panel->findChildren<QWidget*>()) pins += dynamic_cast<TPin*>(child) != nullptr;
+        return pins;
+    }
+
+    std::vector<platform::MessageBoxCall> messages;
+};
+
+TEST_F(MapDialog, EveryWayOfCancellingGivesTheCancelValue) {
+    const std::vector<std::function<void(TFmPrefect&)>> cancels = {
+        [](TFmPrefect& d) { d.BtnCan->click(); },
+        [](TFmPrefect& d) {
+            QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+            QApplication::sendEvent(&d, &esc);
+        },
+        [](TFmPrefect& d) { d.close(); },
+    };
+    for (const auto& cancel : cancels) {
+        bool slotSeen = false;
+        OnShow([&](TFmPrefect& d) {
+            slotSeen = _FmPrefect == &d;
+            cancel(d);
+        });
+        EXPECT_EQ(_FmPrefect, nullptr);
+        EXPECT_EQ(SelectDlg(true), 999);
+        EXPECT_TRUE(slotSeen);
+        EXPECT_EQ(_FmPrefect, nullptr);
+        EXPECT_EQ(SelectDlg2(4001, false), 999);
+        EXPECT_EQ(MapDlg(), 999);
+        EXPECT_EQ(MapDlg2(), 999);
+        EXPECT_EQ(_FmPrefect, nullptr);
+        OnShow([&](TFmPrefect& d) {
+            slotSeen = _FmPrefect != nullptr;
+            cancel(d);
+        });
+        EXPECT_EQ(ExecMapDialog(3005, true), 0);
+        EXPECT_FALSE(slotSeen);
+    }
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(_AMeDAS, nullptr);
+}
+
+TEST_F(MapDialog, OpensOnTokyoInTheChosenLanguage) {
+    OnShow([](TFmPrefect& d) {
+        EXPECT_EQ(d.windowTitle(), "Select one of the AMeDAS Stations");
+        EXPECT_FALSE(d.windowIcon().isNull());
+        EXPECT_EQ(d.size(), QSize(700, 583));
+        EXPECT_EQ(d.minimumSize(), QSize(700, 583));
+        EXPECT_EQ(d.CmbDistrict->currentText(), "Kanto");
+        EXPECT_EQ(d.CmbPrefecture->currentIndex(), 4);
+        EXPECT_EQ(d.CmbPrefecture->currentText(), "Tokyo");
+        EXPECT_EQ(d.CmbLocation->currentText(), "Ogochi");
+        EXPECT_EQ(d.CmbLocation->count(), 12);
+        EXPECT_FALSE(d.BtnOk->isEnabled());
+        EXPECT_EQ(d.StxtResult->text(), "");
+        EXPECT_EQ(d.LblPrefecture->toolTip(), "Name of Pref. or Subpref.");
+        EXPECT_EQ(d.BtnCan->statusTip(), "Ignore the edit result and close this dialog.");
+        EXPECT_NE(_AMeDAS, nullptr);
+        d.BtnCan->click();
+    });
+    EXPECT_EQ(SelectDlg(true), 999);
+    OnShow([](TFmPrefect& d) {
+        EXPECT_EQ(d.CmbDistrict->currentText(), "関東");
+        EXPECT_EQ(d.CmbPrefecture->currentText(), "東京");
+        EXPECT_EQ(d.CmbLocation->currentText(), "小河内");
+        EXPECT_EQ(d.BtnCan->toolTip(), "ｷｬﾝｾﾙ");
+        EXPECT_EQ(d.LblLocation->text(), "&Location");
+        d.BtnCan->click();
+    });
+    EXPECT_EQ(MapDlg(), 999);
+}
+
+TEST_F(MapDialog, SelectionByListPinAndLabelButton) {
+    OnShow([](TFmPrefect& d) {
+        Choose(d.CmbLocation, 5);  // Tokyo, ID 363
+        EXPECT_EQ(d.StxtResult->text(), "No.363 (Tokyo)");
+        EXPECT_TRUE(d.BtnOk->isEnabled());
+        EXPECT_EQ(d.CmbLocation->currentIndex(), 5);
+        d.ButtonOfSlot(2)->click();  // Nerima
+        EXPECT_EQ(d.CmbLocation->currentIndex(), 2);
+        EXPECT_EQ(d.StxtResult->text(), "No.360 (Nerima)");
+        d.PinOfSlot(9)->OnClick(d.PinOfSlot(9));  // Miyakejima, in an inset
+        EXPECT_EQ(d.CmbLocation->currentIndex(), 9);
+        EXPECT_EQ(d.StxtResult->text(), "No.367 (Miyakejima)");
+        d.BtnOk->click();
+    });
+    EXPECT_EQ(SelectDlg(true), 367);
+    OnShow([](TFmPrefect& d) {
+        d.ButtonOfSlot(0)->click();
+        EXPECT_EQ(d.StxtResult->text(), "No.358 (小河内, ｵｺﾞｳﾁ)");
+        EXPECT_EQ(d.ButtonOfSlot(0)->text(), "小河内");
+        EXPECT_EQ(d.ButtonOfSlot(0)->toolTip(), "Ogochi");
+        d.BtnOk->click();
+    });
+    EXPECT_EQ(ExecMapDialog(3005, false), 358);
+}
+
+TEST_F(MapDialog, RegionAndDistrictChangesDisableOkButResizeDoesNot) {
+    OnShow([](TFmPrefect& d) {
+        d.ButtonOfSlot(3)->click();
+        ASSERT_TRUE(d.BtnOk->isEnabled());
+        d.resize(900, 700);
+        QApplication::processEvents();
+        EXPECT_TRUE(d.BtnOk->isEnabled());
+        EXPECT_EQ(d.StxtResult->text(), "No.361 (Hachioji)");
+        EXPECT_EQ(d.CmbLocation->currentIndex(), 3);
+        EXPECT_EQ(d.SlotCount(), 12);
+
+        Choose(d.CmbDistrict, 3);  // Chubu
+        EXPECT_EQ(d.District(), 4001);
+        EXPECT_EQ(d.CmbPrefecture->currentText(), "Nagano");
+        EXPECT_EQ(d.CmbLocation->currentIndex(), 0);
+        EXPECT_EQ(d.CmbLocation->count(), 29);
+        EXPECT_FALSE(d.BtnOk->isEnabled());
+        EXPECT_EQ(d.StxtResult->text(), "");
+
+        d.ButtonOfSlot(0)->click();
+        Choose(d.CmbPrefecture, 5);  // Niigata
+        EXPECT_EQ(d.District(), 4006);
+        EXPECT_EQ(d.PinOfSlot(0)->property("Tag").toInt(), 491);
+        EXPECT_FALSE(d.BtnOk->isEnabled());
+        d.BtnCan->click();
+    });
+    EXPECT_EQ(SelectDlg(true), 999);
+}
+
+TEST_F(MapDialog, InsetStringsPlaceTheirStations) {
+    OnShow([this](TFmPrefect& d) {
+        vorbel::MapInfo own = Info(3005), a = Info(3051), b = Info(3052), c = Info(3053);
+        for (int id = 358; id <= 364; ++id) ExpectPlacedBy(d, id - 358, id, own);
+        for (int id = 365; id <= 367; ++id) ExpectPlacedBy(d, id - 358, id, a);
+        ExpectPlacedBy(d, 368 - 358, 368, b);
+        ExpectPlacedBy(d, 369 - 358, 369, c);
+
+        Choose(d.CmbDistrict, 5);
+        Choose(d.CmbPrefecture, 3);  // Shimane
+        ASSERT_EQ(d.District(), 6004);
+        ExpectPlacedBy(d, 0, 638, Info(6041));
+        ExpectPlacedBy(d, 1, 639, Info(6041));
+        ExpectPlacedBy(d, 2, 640, Info(6004));
+        EXPECT_EQ(PinsOn(d), 16);
+        EXPECT_EQ(d.Panel->findChildren<QPushButton*>().size(), 16u);
+
+        Choose(d.CmbDistrict, 6);
+        Choose(d.CmbPrefecture, 2);  // Nagasaki
+        ExpectPlacedBy(d, 0, 747, Info(7031));
+        ExpectPlacedBy(d, 1, 748, Info(7031));
+        EXPECT_EQ(PinsOn(d), 14);
+        EXPECT_EQ(d.PinOfSlot(757 - 747)->PinStyle()->Length(), 48);
+
+        Choose(d.CmbPrefecture, 6);  // Kagoshima
+        ExpectPlacedBy(d, 816 - 799, 816, Info(7007));
+        ExpectPlacedBy(d, 817 - 799, 817, Info(7071));
+        ExpectPlacedBy(d, 824 - 799, 824, Info(7072));
+        Choose(d.CmbPrefecture, 7);  // Okinawa
+        ExpectPlacedBy(d, 833 - 825, 833, Info(7081));
+        ExpectPlacedBy(d, 836 - 825, 836, Info(7083));
+        ExpectPlacedBy(d, 842 - 825, 842, Info(7084));
+        EXPECT_EQ(d.CmbLocation->count(), 18);
+        d.BtnCan->click();
+    });
+    EXPECT_EQ(SelectDlg(true), 999);
+}
+
+TEST_F(MapDialog, LabelButtonsAndPinsTogether) {
+    OnShow([](TFmPrefect& d) {
+        int narrow = 0;
+        for (int slot = 0; slot < d.SlotCount(); ++slot) {
+            TPin* pin = d.PinOfSlot(slot);
+            QPushButton* button = d.ButtonOfSlot(slot);
+            ASSERT_TRUE(pin && button);
+            EXPECT_GE(button->width(), 50);
+            EXPECT_EQ(button->height(), 25);
+            EXPECT_EQ(button->pos(), QPoint(pin->AnchorX() + pin->ButtonLeft(), pin->AnchorY() + pin->ButtonTop()));
+            EXPECT_EQ(pin->PinStyle()->BtnWidth(), button->width());
+            QFontMetrics metrics(d.ImgMap->font());
+            if (metrics.horizontalAdvance(button->text() + "pp") < 50) ++narrow;
+        }
+        EXPECT_GT(narrow, 0);  // "Ome" and "Fuchu" get the minimum width
+        Choose(d.CmbDistrict, 1);
+        Choose(d.CmbPrefecture, 5);  // Fukushima
+        EXPECT_EQ(d.PinOfSlot(282 - 280)->PinStyle()->Length(), 36);
+        EXPECT_EQ(d.PinOfSlot(0)->PinStyle()->Length(), 24);
+        d.BtnCan->click();
+    });
+    EXPECT_EQ(SelectDlg(true), 999);
+}
+
+TEST_F(MapDialog, NarrowMapsAreCentredAndWideOnesScroll) {
+    OnShow([](TFmPrefect& d) {
+        QSize box = d.ScrollBox->maximumViewportSize();
+        const QRect panel = d.Panel->geometry();
+        ASSERT_GT(panel.width(), box.width());  // the Tokyo picture is wider than the window
+        EXPECT_EQ(panel.left(), 0);
+        EXPECT_EQ(d.ScrollContent->width(), panel.width() + 4);
+        d.resize(1600, 1000);
+        QApplication::processEvents();
+        box = d.ScrollBox->maximumViewportSize();
+        EXPECT_EQ(d.Panel->x(), box.width() / 2 - d.Panel->width() / 2);
+        EXPECT_EQ(d.ScrollContent->width(), box.width());
+        d.BtnCan->click();
+    });
+    EXPECT_EQ(SelectDlg(true), 999);
+}
+
+TEST_F(MapDialog, MemoShowsTheLongHintWhileTheDialogOwnsTheHintEvent) {
+    int before = 0;
+    vorbel::App().OnHint = [&] { ++before; };
+    OnShow([](TFmPrefect& d) {
+        QEnterEvent onPin(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
+        QApplication::sendEvent(d.PinOfSlot(0), &onPin);
+        EXPECT_EQ(d.Memo->toPlainText(),
+                  "There are 12 stations as follows:\nOgochi, Ome, Nerima, Hachioji, Fuchu, Tokyo, Shimkiba, Oshima, "
+                  "Niijima, Miyakejima, Hachijojima, Chichijima.");
+        EXPECT_EQ(d.PinOfSlot(0)->toolTip(), "358");
+        EXPECT_EQ(d.ImgMap->toolTip(), "");
+        QEnterEvent onOk(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
+        QApplication::sendEvent(d.BtnOk, &onOk);
+        EXPECT_EQ(d.Memo->toPlainText(),
+                  "If the station on the left is correct, click here.\nThis dialog will close after clicking.");
+        d.BtnCan->click();
+    });
+    EXPECT_EQ(SelectDlg(true), 999);
+    ASSERT_TRUE(vorbel::App().OnHint);
+    vorbel::App().OnHint();
+    EXPECT_EQ(before, 1);
+    OnShow([](TFmPrefect& d) {
+        QEnterEvent onMap(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
+        QApplication::sendEvent(d.ImgMap, &onMap);
+        EXPECT_TRUE(d.Memo->toPlainText().startsWith("以下の 12 地点があります:\n小河内，青梅，"));
+        EXPECT_TRUE(d.Memo->toPlainText().endsWith("，父島．"));
+        d.BtnCan->click();
+    });
+    EXPECT_EQ(MapDlg(), 999);
+    vorbel::App().OnHint = nullptr;
+}
+
+// The dialog as the user sees it: every pin head on the picture, yellow at
+// its anchor. The pictures are kept as artefacts of the test run.
+TEST_F(MapDialog, ShowsPinsOnTheDistrictPicture) {
+    for (bool english : {true, false}) {
+        OnShow([english](TFmPrefect& d) {
+            QApplication::processEvents();
+            QImage shot = d.grab().toImage();
+            shot.save(QString(STROVA_TEST_TMP) + (english ? "/map_3005_english.png" : "/map_3005_japanese.png"));
+            int visible = 0;
+            for (int slot = 0; slot < d.SlotCount(); ++slot) {
+                TPin* pin = d.PinOfSlot(slot);
+                QPoint at = d.Panel->mapTo(&d, QPoint(pin->AnchorX(), pin->AnchorY()));
+                if (!d.ScrollBox->viewport()->geometry().contains(d.ScrollBox->mapFrom(&d, at))) continue;
+                ++visible;
+                EXPECT_EQ(shot.pixelColor(at), QColor(255, 255, 0)) << slot;
+            }
+            EXPECT_GT(visible, 3);
+            d.BtnCan->click();
+        });
+        EXPECT_EQ(SelectDlg(english), 999);
+    }
+}
+
+TEST_F(MapDialog, UnknownDistrictOpensTheDefault) {
+    OnShow([](TFmPrefect& d) {
+        EXPECT_EQ(d.District(), 3005);
+        EXPECT_EQ(d.CmbPrefecture->currentText(), "Tokyo");
+        d.BtnCan->click();
+    });
+    EXPECT_EQ(ExecMapDialog(9999, true), 0);
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(MapDialog, StationModuleAnswersOutOfRangeWithNothing) {
+    TAMeDAS module(nullptr);
+    EXPECT_EQ(module.GetName(842), nullptr);
+    EXPECT_EQ(module.GetLatitude(-1), 0.0);
+    EXPECT_STREQ(module.GetPron(0), "Soyamisaki");
+    EXPECT_DOUBLE_EQ(module.GetLongitude(841), GetAMeDASLongitude(841));
+}
+
+// --- a damaged or missing resource library ------------------------------------
+
+class DamagedLibrary : public MapDialog {
+protected:
+    // A copy of the resource library with `from` replaced by `to` (same length
+    // or shorter, NUL-padded), loaded by the dialog in place of the real one.
+    void UseCopy(const std::vector<std::pair<std::string, std::string>>& patches) {
+        std::string bytes = testing_support::ReadFile(std::string(vorbel::LibraryFolder()) + platform::ResourceLibraryFileName);
+        for (const auto& [from, to] : patches) {
+            auto at = bytes.find(from);
+            ASSERT_NE(at, std::string::npos) << from;
+            std::string padded = to + std::string(from.size() - to.size(), '\0');
+            bytes.replace(at, from.size(), padded);
+        }
+        Use(bytes);
+    }
+    void Use(const std::string& bytes) {
+        testing_support::WriteFile(dir.path() / "libbruvik.so", bytes);
+        Use(dir.path() / "libbruvik.so");
+    }
+    void Use(const std::filesystem::path& path) {
+        vorbel::ResourceLibraryName = std::filesystem::relative(path, vorbel::LibraryFolder()).string();
+    }
+    static std::string Text(int id) {
+        char text[vorbel::MapInfoBufferSize];
+        platform::ModuleHandle bruvik = platform::LoadModule(std::string(vorbel::LibraryFolder()) + platform::ResourceLibraryFileName);
+        platform::LoadResourceString(bruvik, id, text, sizeof text);
+        platform::UnloadModule(bruvik);
+        return text;
+    }
+    void ExpectRefused(const std::string& message) {
+        OnShow([](TFmPrefect& d) { d.BtnCan->click(); });
+        messages.clear();
+        EXPECT_EQ(SelectDlg(true), 999);
+        EXPECT_EQ(ExecMapDialog(3005, true), 0);
+        EXPECT_EQ(_FmPrefect, nullptr);
+        ASSERT_EQ(messages.size(), 2u);
+        std::string path = std::string(vorbel::LibraryFolder()) + vorbel::ResourceLibraryName;
+        EXPECT_EQ(messages[0].text, "The map library <" + path + "> " + message);
+        EXPECT_EQ(messages[0].caption, "Select one of the AMeDAS Stations");
+        EXPECT_EQ(messages[0].flags, platform::MB_OK | platform::MB_ICONSTOP);
+    }
+    TempDir dir;
+};
+
+TEST_F(DamagedLibrary, MissingOrUnloadableLibrary) {
+    Use(dir.path() / "missing.so");
+    ExpectRefused("can't be loaded.");
+    Use(std::string("not a library"));
+    ExpectRefused("can't be loaded.");
+    messages.clear();
+    EXPECT_EQ(MapDlg(), 999);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text,
+              "地図ライブラリ <" + std::string(vorbel::LibraryFolder()) + vorbel::ResourceLibraryName + "> を読み込めません。");
+}
+
+TEST_F(DamagedLibrary, MissingOrShortString) {
+    UseCopy({{Text(3005), "139.1 35.9"}});
+    ExpectRefused("has no valid map information 3005.");
+    UseCopy({{Text(3005), ""}});
+    ExpectRefused("has no valid map information 3005.");
+    UseCopy({{Text(3005), "139 36 139 35 400 400 358 369"}});  // empty bounds
+    ExpectRefused("has no valid map information 3005.");
+}
+
+TEST_F(DamagedLibrary, MissingPicture) {
+    UseCopy({{"IDB_3005", "IDB_0000"}});
+    ExpectRefused("has no picture IDB_3005.");
+}
+
+TEST_F(DamagedLibrary, InsetStringsThatBreakTheTiling) {
+    std::string gap = Text(3052);
+    gap.replace(gap.rfind(" 368 368"), 8, " 369 369");
+    UseCopy({{Text(3052), gap}});
+    ExpectRefused("has no valid map information 3052.");
+}
+
+TEST_F(DamagedLibrary, ABrokenDistrictLeavesTheDialogUsable) {
+    UseCopy({{Text(4001), ""}});
+    OnShow([this](TFmPrefect& d) {
+        Choose(d.CmbDistrict, 3);  // Chubu opens Nagano, which is broken
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_EQ(d.CmbLocation->count(), 0);
+        EXPECT_EQ(d.SlotCount(), 0);
+        EXPECT_FALSE(d.BtnOk->isEnabled());
+        d.resize(800, 700);
+        QApplication::processEvents();
+        EXPECT_EQ(messages.size(), 1u);
+        Choose(d.CmbPrefecture, 1);  // Yamanashi
+        EXPECT_EQ(d.CmbLocation->count(), 10);
+        d.ButtonOfSlot(0)->click();
+        d.BtnOk->click();
+    });
+    EXPECT_EQ(SelectDlg(true), 418);
+}
+
+}  // namespace
