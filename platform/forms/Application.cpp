@@ -38,9 +38,11 @@ HelpViewerHook& ViewerHook() {
     return hook;
 }
 
+// Never destroyed: a module's application object goes when its module is
+// unloaded, and at process exit that comes after the exit handlers.
 std::vector<Application*>& LiveApplications() {
-    static std::vector<Application*> apps;
-    return apps;
+    static auto* apps = new std::vector<Application*>;
+    return *apps;
 }
 
 // Errors that escape an event handler are shown in the standard error box of
