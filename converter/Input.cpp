@@ -13,7 +13,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-#include "App.h"
+#include "Shared.h"
 #include "platform/Exception.h"
 #include "core/BoundsRules.h"
 

@@ -16,18 +16,20 @@
 #include <filesystem>
 
 #include "About.h"
+#include "Ame.h"
+#include "Bmp.h"
+#include "Cfg.h"
+#include "Input.h"
 #include "List.h"
 #include "Shared.h"
+#include "StepSupport.h"
+#include "core/Backup.h"
+#include "core/BoundsRules.h"
 #include "core/Paths.h"
 #include "platform/ModuleNames.h"
 
 using strova::App;
-
-namespace {
-
-QString Text(const std::string& bytes) { return QString::fromLocal8Bit(bytes.c_str()); }
-
-}  // namespace
+using strova::Text;
 
 TMainForm::TMainForm(QWidget* owner) : QMainWindow(owner) {
     // The window from its layout.
@@ -187,6 +189,10 @@ void TMainForm::FormDestroy() {
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
+    if (Running) {  // the steps still use the files FormClose would delete
+        event->ignore();
+        return;
+    }
     FormClose();
     QMainWindow::closeEvent(event);
 }
@@ -214,12 +220,15 @@ void TMainForm::FileOpenMenuClick() {
     OpenDialog->selectNameFilter(OpenDialog->nameFilters().first());
     OpenDialog->setWindowTitle("Select a Bitmap File to Read...");
     if (platform::ShowModal(OpenDialog) != platform::mrOk || OpenDialog->selectedFiles().isEmpty()) return;
+    OpenBitmap(OpenDialog->selectedFiles().first().toLocal8Bit().toStdString());
+}
 
+void TMainForm::OpenBitmap(const std::string& path) {
     ProcessLog->clear();
     SetFileOpenEnabled(false);
     ResetStepLamps();
 
-    BmpFile = OpenDialog->selectedFiles().first().toLocal8Bit().toStdString();
+    BmpFile = path;
     std::string name = strova::SplitAtLastSeparator(BmpFile).second;
     BaseName = strova::SplitAtLastDot(name).first;
     strova::OutputPaths paths = strova::DeriveOutputPaths(AmePath, CfgPath, BaseName);
@@ -251,11 +260,123 @@ void TMainForm::ShowReservedNameWarning() {
     App().MessageBox(text, strova::WarningCaption, platform::MB_OK | platform::MB_ICONWARNING);
 }
 
-// The three-step run is driven from here; its steps are built with their workers.
-void TMainForm::RunMenuClick() {}
-bool TMainForm::RunStep1() { return false; }
-bool TMainForm::RunStep2() { return false; }
-bool TMainForm::RunStep3() { return false; }
+void TMainForm::RunMenuClick() {
+    if (Running) return;  // a click that came in while a step let messages through
+    struct RunningFlag {
+        bool& flag;
+        explicit RunningFlag(bool& f) : flag(f) { flag = true; }
+        ~RunningFlag() { flag = false; }
+    } running(Running);
+    if (RunStep1() && RunStep2() && RunStep3()) {
+        ListBtn->setEnabled(true);
+        SetFileOpenEnabled(true);
+        SetRunEnabled(false);
+        return;
+    }
+    ProcessLog->clear();
+}
+
+bool TMainForm::RunStep1() {
+    MarkStepRunning(1);
+    {
+        TBmpData data(this, BmpFile);
+        if (data.Ok != 1) return GiveUp();
+        data.ScanGrayPixels(TmpFile, ProgBar);
+        if (data.Ok != 1) return GiveUp();
+        GrayCount = data.GrayCount;
+        BmpWidth = data.InfoHeader.biWidth;
+        BmpHeight = data.InfoHeader.biHeight;
+        data.LogBitmapInfo(ProcessLog);
+    }
+    TInputDialog dialog(this, BmpWidth, BmpHeight, JPMode);
+    if (platform::ShowModal(&dialog) != platform::mrOk) return GiveUp();
+    LeftLon = dialog.LeftLon;
+    BottomLat = dialog.BottomLat;
+    RightLon = dialog.RightLon;
+    TopLat = dialog.TopLat;
+    MsgText = strova::BoundsLogLine(LeftLon, BottomLat, RightLon, TopLat);
+    return StepDone(1, {MsgText, "--- Step 1: Normally processed.", " "});
+}
+
+bool TMainForm::RunStep2() {
+    MarkStepRunning(2);
+    const strova::MapConfig map{LeftLon, BottomLat, RightLon, TopLat, BmpWidth, BmpHeight};
+    StepOutput ame{AmeFile, AmeBak};
+    StepOutput dat{DatFile, DatBak};
+    if (!BackUpExisting(ame) || !BackUpExisting(dat)) return GiveUp();  // nothing written yet
+    int result = platform::mrCancel;
+    {
+        TAmeForm form(this, AmeFile, BmpFile, DatFile, TmpFile, GrayCount, map, ProgBar, ProcessLog, JPMode);
+        if (form.Placed) {
+            result = platform::ShowModal(&form);
+            TotalCount = form.TotalCount;
+        }
+    }
+    App().OnHint = [this] { ShowMainHint(); };
+    if (result != platform::mrOk) {
+        GiveUp();
+        UndoOutput(ame);
+        UndoOutput(dat);
+        return false;
+    }
+    return StepDone(2, {"--- Step 2: Normally processed.", " "});
+}
+
+bool TMainForm::RunStep3() {
+    MarkStepRunning(3);
+    StepOutput cfg{CfgFile, CfgBak};
+    if (!BackUpExisting(cfg)) return GiveUp();
+    bool ok = false;
+    {
+        TCfgData data(this, AmeFile, CfgFile, TmpFile, TotalCount, ProgBar);
+        if (data.Ok == 1) data.FindAdjacentStations();
+        ok = data.Ok == 1;
+    }
+    if (!ok) {
+        GiveUp();
+        UndoOutput(cfg);
+        return false;
+    }
+    return StepDone(3, {"File: " + CfgFile + " created.", "--- Step 3: Normally processed.", " "});
+}
+
+// A copy that fails stops the step before the file is overwritten: a later
+// undo would otherwise have no backup to put back.
+bool TMainForm::BackUpExisting(StepOutput& output) {
+    if (!std::filesystem::exists(output.path)) return true;
+    if (!strova::CopyToBackup(output.path, output.backup)) {
+        App().MessageBox(Text(strova::BackupFailedText(output.path, output.backup, JPMode)), strova::ErrorCaption,
+                         platform::MB_OK | platform::MB_ICONERROR);
+        return false;
+    }
+    output.backedUp = true;
+    ShowBackupNotice(output.path, output.backup);
+    return true;
+}
+
+// A backup that can't be put back stays on disk with the old contents, and
+// the user is told where they are.
+void TMainForm::UndoOutput(const StepOutput& output) {
+    if (!output.backedUp) return strova::DeleteNewFile(output.path);
+    if (!strova::RestoreFromBackup(output.path, output.backup))
+        App().MessageBox(Text(strova::RestoreFailedText(output.path, output.backup, JPMode)), strova::ErrorCaption,
+                         platform::MB_OK | platform::MB_ICONERROR);
+}
+
+bool TMainForm::GiveUp() {
+    ResetStepLamps();
+    SetFileOpenEnabled(true);
+    ProgBar->setValue(ProgBar->minimum());
+    return false;
+}
+
+bool TMainForm::StepDone(int step, const std::vector<std::string>& lines) {
+    MarkStepDone(step);
+    strova::AppendLines(ProcessLog, lines);
+    ProgBar->setValue(ProgBar->minimum());
+    repaint();
+    return true;
+}
 
 void TMainForm::ShowBackupNotice(const std::string& newPath, const std::string& backupPath) {
     QString text;

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class QAction;
 class QFileDialog;
@@ -58,6 +59,8 @@ public:
     void FormDestroy();
     void FormClose();
     void FileOpenMenuClick();
+    // What File > Open does with the bitmap the user chose.
+    void OpenBitmap(const std::string& path);
     void RunMenuClick();
     void ListBtnClick();
     void FileExitMenuClick();
@@ -100,6 +103,19 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // An output file of a step and whether the step copied it to its backup.
+    struct StepOutput {
+        const std::string& path;
+        const std::string& backup;
+        bool backedUp = false;
+    };
+    bool BackUpExisting(StepOutput& output);
+    void UndoOutput(const StepOutput& output);
+    bool GiveUp();
+    bool StepDone(int step, const std::vector<std::string>& lines);
+
+    bool Running = false;  // a run is in progress (its steps let queued clicks through)
+
     void BuildMenus();
     void BuildButtonPanel();
     void BuildStepPanel();

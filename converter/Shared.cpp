@@ -16,6 +16,11 @@ bool JapaneseAvailable = false;
 int ExitCode = 1;
 StationAccessors Stations;
 
+platform::Application& App() {
+    static platform::Application* app = new platform::Application;  // outlives every window
+    return *app;
+}
+
 void* BindExport(const char* name) {
     void* address = platform::ResolveSymbol(VorbelModule, name);
     if (!address)

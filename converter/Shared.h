@@ -1,7 +1,7 @@
-// What every window of the converter shares besides its application object
-// (App.h): the library it binds at run time and the functions bound from it,
-// the captions of its boxes and windows, the Japanese-available flag, the exit
-// code and its pictures.
+// What every window of the converter shares: its application object, the
+// library it binds at run time and the functions bound from it, the captions
+// of its boxes and windows, the Japanese-available flag, the exit code and its
+// pictures.
 #pragma once
 
 #include <QIcon>
@@ -12,14 +12,18 @@
 class QToolButton;
 class QWidget;
 
-#include "App.h"
+#include "core/Stations.h"
 #include "platform/Module.h"
+#include "platform/forms/Application.h"
 
 namespace strova {
 
 inline const QString ErrorCaption = QStringLiteral("Strova - Error");
 inline const QString WarningCaption = QStringLiteral("Strova - Warning");
 inline const QString CaptionPrefix = QStringLiteral("Strova - ");
+
+// The converter's application object (the first of the process).
+platform::Application& App();
 
 // The loaded library and its path (DllPath + the library's file name).
 extern platform::ModuleHandle VorbelModule;
@@ -30,13 +34,6 @@ extern bool JapaneseAvailable;
 extern int ExitCode;
 
 // The station accessors the station window calls, bound by the main window.
-struct StationAccessors {
-    int (*GetAMeDASVolume)(int index) = nullptr;
-    char* (*GetAMeDASPron)(int index, char* buffer) = nullptr;
-    char* (*GetAMeDASBelongPron)(int index, char* buffer) = nullptr;
-    double (*GetAMeDASLongitude)(int index) = nullptr;
-    double (*GetAMeDASLatitude)(int index) = nullptr;
-};
 extern StationAccessors Stations;
 
 // Address of the library's export `name`. A library that lacks it is not the

@@ -49,7 +49,9 @@ void LoadVorbel() {
 // The command line is not looked at here; the station window reads its "-f"
 // from the application's arguments.
 int main(int argc, char** argv) {
+    // The command line stays readable: "-f" tells the station window to read gm_info.dat.
     platform::EnsureQApplication(argc, argv);
+    QApplication::setApplicationName("strova");
     platform::Application& app = strova::App();
 
     if (!platform::TakeInstanceLock(platform::StrovaInstanceLockName)) {

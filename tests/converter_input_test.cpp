@@ -9,7 +9,7 @@
 
 #include <vector>
 
-#include "App.h"
+#include "Shared.h"
 #include "Input.h"
 #include "core/BoundsRules.h"
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 using namespace strova;
 using Split = std::pair<std::string, std::string>;
 
@@ -33,7 +35,19 @@ TEST(PathsTest, OutputPathsArePlainConcatenations) {
     EXPECT_EQ(empty.cfg, ".cfg");
     EXPECT_EQ(empty.dat, "./_a.dat");
     EXPECT_EQ(empty.ameBackup, ".bak");
+    EXPECT_EQ(empty.cfgBackup, ".cfg.bak");
     EXPECT_EQ(empty.datBackup, "./_a.bak");
+}
+
+TEST(PathsTest, BackupsInOneFolderKeepApart) {
+    for (auto [ame, cfg] : {Split("./", ""), Split("", "./"), Split("/tess/", "/tess/"), Split("/tess/a/../", "/tess/")}) {
+        OutputPaths p = DeriveOutputPaths(ame, cfg, "north");
+        EXPECT_EQ(p.ameBackup, ame + "north.bak");
+        EXPECT_EQ(p.cfgBackup, cfg + "north.cfg.bak") << ame << " " << cfg;
+    }
+    const std::string here = std::filesystem::current_path().string();
+    EXPECT_EQ(DeriveOutputPaths("./", here + "/", "n").cfgBackup, here + "/n.cfg.bak");
+    EXPECT_EQ(DeriveOutputPaths("/tess/ame/", "/tess/cfg/", "n").cfgBackup, "/tess/cfg/n.bak");
 }
 
 TEST(PathsTest, ReservedNamesMatchInAnyLetterCaseOnly) {

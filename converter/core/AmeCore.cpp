@@ -90,6 +90,11 @@ std::string OutputOpenErrorText(const std::string& path, bool japanese) {
                     : "Internal Information File :\r<" + path + "> can't open.";
 }
 
+std::string OutputWriteErrorText(const std::string& path, bool japanese) {
+    return japanese ? "出力先のﾌｧｲﾙ：\r<" + path + ">\rに書き込めません．"
+                    : "Output File :\r<" + path + "> can't be written.";
+}
+
 std::string PixelReadErrorText(const std::string& tmpPath, bool japanese) {
     return (japanese ? "読み込みｴﾗｰ：\r<" : "Read error:\r<") + tmpPath + ">";
 }

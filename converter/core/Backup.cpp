@@ -24,6 +24,14 @@ void DeleteNewFile(const std::string& path) {
     fs::remove(path, ignored);
 }
 
+std::string RestoreFailedText(const std::string& path, const std::string& backup, bool japanese) {
+    if (japanese)
+        return "ﾊﾞｯｸｱｯﾌﾟから元のﾌｧｲﾙに戻せません．\r元のﾌｧｲﾙ <" + path + ">\rﾊﾞｯｸｱｯﾌﾟﾌｧｲﾙ <" + backup +
+               ">\r元の内容はﾊﾞｯｸｱｯﾌﾟに残っています．";
+    return "The backup can't be copied back.\r" "Old File : <" + path + ">\r" "Backup File : <" + backup +
+           ">\rThe old contents are kept in the backup.";
+}
+
 std::string BackupFailedText(const std::string& path, const std::string& backup, bool japanese) {
     if (japanese)
         return "既存ﾌｧｲﾙのｺﾋﾟｰを作成できません．\r既存ﾌｧｲﾙ <" + path + ">\rﾊﾞｯｸｱｯﾌﾟﾌｧｲﾙ <" + backup +

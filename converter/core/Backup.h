@@ -15,6 +15,10 @@ bool RestoreFromBackup(const std::string& path, const std::string& backup);
 // Deletes a file a failed step created; a missing file is fine.
 void DeleteNewFile(const std::string& path);
 
+// The message when a backup can't be put back after a failed step: the old
+// contents are still in the backup (caption "Strova - Error").
+std::string RestoreFailedText(const std::string& path, const std::string& backup, bool japanese);
+
 // The message when a backup copy failed (caption "Strova - Error").
 std::string BackupFailedText(const std::string& path, const std::string& backup, bool japanese);
 

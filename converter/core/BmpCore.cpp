@@ -1,6 +1,7 @@
 #include "core/BmpCore.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -112,9 +113,12 @@ BmpError BmpReader::ScanGrayPixels(const std::string& tmpPath, ProgressSink& pro
     progress.SetToMinimum();
 
     RecordWriter<PixelRecord> out(tmp.get());
-    ReadWindow window(fd_);
+    struct stat file {};
+    ReadWindow window(fd_, ::fstat(fd_, &file) == 0 ? static_cast<std::uint64_t>(file.st_size) : 0);
     BmpError result = BmpError::None;
-    for (std::int32_t row = 0; row < height && result == BmpError::None; ++row) {
+    // Rows without pixels are not walked: nothing of them is read or written.
+    const std::int32_t rows = width > 0 ? height : 0;
+    for (std::int32_t row = 0; row < rows && result == BmpError::None; ++row) {
         std::uint64_t offset = firstRow + row * stride;
         for (std::int32_t x = 0; x < width;) {
             const ReadWindow::Span span = window.At(offset, 3);

@@ -8,6 +8,13 @@ namespace strova {
 
 namespace {
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The four bounds put into `format`, in the order left, bottom, right, top.
+std::string FormatBounds(const char* format, double left, double bottom, double right, double top) {
+    std::string text(std::snprintf(nullptr, 0, format, left, bottom, right, top) + 1, '\0');
+    text.resize(std::snprintf(text.data(), text.size(), format, left, bottom, right, top));
+    return text;
+}
 }  // namespace
 
 bool IsBoundsText(std::string_view text) {
@@ -49,9 +56,11 @@ std::string PixelCountText(unsigned long pixels) {
 std::string BoundsConfirmation(double left, double bottom, double right, double top, bool japanese) {
     const char* format = japanese ? "左下：(%lf, %lf)\r右上：(%lf, %lf)\r"
                                   : "Left Bottom : (%lf, %lf)\r  Right Top : (%lf, %lf)\r";
-    std::string text(std::snprintf(nullptr, 0, format, left, bottom, right, top) + 1, '\0');
-    text.resize(std::snprintf(text.data(), text.size(), format, left, bottom, right, top));
-    return text + (japanese ? "この設定でよろしいですか？" : "Is this setting Ok?");
+    return FormatBounds(format, left, bottom, right, top) + (japanese ? "この設定でよろしいですか？" : "Is this setting Ok?");
+}
+
+std::string BoundsLogLine(double left, double bottom, double right, double top) {
+    return FormatBounds("Longitude(X) and Latitude(Y): (%lf,%lf)-(%lf,%lf)", left, bottom, right, top);
 }
 
 std::string InvalidBoundsMessage(bool japanese) {

@@ -34,6 +34,9 @@ std::string PixelCountText(unsigned long pixels);
 // The confirmation of four bounds, in the order left, bottom, right, top.
 std::string BoundsConfirmation(double left, double bottom, double right, double top, bool japanese);
 
+// The line of the process log that records the bounds of a run.
+std::string BoundsLogLine(double left, double bottom, double right, double top);
+
 // The message for corners out of order.
 std::string InvalidBoundsMessage(bool japanese);
 

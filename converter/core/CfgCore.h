@@ -58,7 +58,6 @@ enum class CfgError {
     TooManyStations,  // station numbers above 32767 do not fit the records
     NoStation,        // gray pixels but no station to refer them to
     PixelRange,       // a pixel coordinate does not fit the 16-bit fields
-    Sort,             // IndexSort failed
     Write,            // the *.cfg file could not be written
 };
 

@@ -25,17 +25,18 @@ std::size_t ReadUpTo(int fd, void* buffer, std::size_t size, std::uint64_t offse
 // are in it; an empty span means the file ends before `offset` + `min`.
 class ReadWindow {
 public:
-    static constexpr std::size_t kBytes = std::size_t{4} << 20;
     struct Span {
         const std::uint8_t* data;
         std::size_t size;
     };
-    explicit ReadWindow(int fd) : fd_(fd), buffer_(kBytes) {}
+    // The window holds at most `fileSize` bytes, and never more than a few MiB.
+    ReadWindow(int fd, std::uint64_t fileSize);
     Span At(std::uint64_t offset, std::size_t min);
 
 private:
     int fd_;
-    std::vector<std::uint8_t> buffer_;
+    std::size_t capacity_;
+    std::unique_ptr<std::uint8_t[]> buffer_;
     std::uint64_t start_ = 0;
     std::size_t size_ = 0;
 };

@@ -1,6 +1,8 @@
 #include "Paths.h"
 
 #include <array>
+#include <filesystem>
+#include <system_error>
 
 namespace strova {
 
@@ -23,8 +25,19 @@ std::pair<std::string, std::string> SplitAtLastDot(const std::string& name) { re
 
 OutputPaths DeriveOutputPaths(const std::string& amePath, const std::string& cfgPath, const std::string& base) {
     std::string here = CurrentFolderPrefix;
-    return {amePath + base + ".ame", cfgPath + base + ".cfg", here + base + "_a.dat",
-            amePath + base + ".bak", cfgPath + base + ".bak", here + base + "_a.bak"};
+    OutputPaths paths{amePath + base + ".ame", cfgPath + base + ".cfg", here + base + "_a.dat",
+                      amePath + base + ".bak", cfgPath + base + ".bak", here + base + "_a.bak"};
+    if (NameOneFile(paths.ameBackup, paths.cfgBackup)) paths.cfgBackup = cfgPath + base + ".cfg.bak";
+    return paths;
+}
+
+bool NameOneFile(const std::string& a, const std::string& b) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::path first = fs::absolute(a, error).lexically_normal();
+    const fs::path second = fs::absolute(b, error).lexically_normal();
+    if (first == second) return true;
+    return first.filename() == second.filename() && fs::equivalent(first.parent_path(), second.parent_path(), error);
 }
 
 bool IsReservedBaseName(const std::string& base) {

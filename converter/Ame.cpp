@@ -1,0 +1,342 @@
+#include "Ame.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QImage>
+#include <QLabel>
+#include <QMenu>
+#include <QPainter>
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QStatusBar>
+#include <QStyle>
+#include <QVBoxLayout>
+
+#include "Shared.h"
+#include "StepSupport.h"
+#include "core/AmeCore.h"
+#include "core/Paths.h"
+#include "platform/Cp932.h"
+
+namespace {
+
+const QString Teal = QStringLiteral("#008080");
+
+// The base name of the map, as the main window derives it from the bitmap's path.
+std::string BaseNameOf(const std::string& bitmapPath) {
+    return strova::SplitAtLastDot(strova::SplitAtLastSeparator(bitmapPath).second).first;
+}
+
+QString StationName(const strova::AmeRecord& station) {
+    return strova::Text(platform::Cp932ToUtf8(std::string(station.Name, strnlen(station.Name, sizeof station.Name))));
+}
+
+// Stations come from gm_info.dat when the program was started with "-f".
+bool UseInfoFile() {
+    const QStringList arguments = QCoreApplication::arguments();
+    return arguments.size() >= 2 && arguments[1] == QStringLiteral("-f");
+}
+
+QLabel* Counter(QWidget* parent) {
+    auto* counter = new QLabel(parent);
+    counter->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    counter->setStyleSheet("color: " + Teal + ";");
+    counter->setMinimumWidth(40);
+    return counter;
+}
+
+}  // namespace
+
+TShape::TShape(QWidget* parent) : QWidget(parent) {}
+
+void TShape::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::black);
+    painter.setBrush(QColor(0, 128, 128));
+    painter.drawEllipse(rect().adjusted(0, 0, -1, -1));
+}
+
+TAmeForm::TAmeForm(QWidget* owner, const std::string& ameFileName, const std::string& bmpFileName,
+                   const std::string& datFileName, const std::string& tmpFileName, std::uint32_t grayCount,
+                   const strova::MapConfig& mapConfig, QProgressBar* progressBar, QPlainTextEdit* logMemo,
+                   bool isJapanese)
+    : QDialog(owner), IsJapanese(isJapanese), ProgressBar(progressBar), LogMemo(logMemo), AmeFileName(ameFileName),
+      BmpFileName(bmpFileName), DatFileName(datFileName), TmpFileName(tmpFileName), GrayCount(grayCount),
+      Map(mapConfig) {
+    BuildLayout();
+    FormCreate();
+}
+
+TAmeForm::~TAmeForm() { FormDestroy(); }
+
+void TAmeForm::BuildLayout() {
+    resize(770, 540);
+    setMinimumSize(770, 240);
+    setFont(platform::FontInPoints("MS Sans Serif", 8));
+
+    TopPanel = new QFrame(this);
+    TopPanel->setFixedHeight(73);
+    TopPanel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    LabelTop = new QLabel(
+        "Check off each surrounding station if you don't accept it as a refer point of the interpolation.", TopPanel);
+    ObsLbl = new QLabel("Stations in this area: ", TopPanel);
+    ObsTxt = Counter(TopPanel);
+    AddLbl = new QLabel("Max. additoinal stations: ", TopPanel);
+    AddTxt = Counter(TopPanel);
+    for (QWidget* w : {static_cast<QWidget*>(ObsLbl), static_cast<QWidget*>(ObsTxt)})
+        platform::SetHint(w, "|Total number of stations being selected now");
+    for (QWidget* w : {static_cast<QWidget*>(AddLbl), static_cast<QWidget*>(AddTxt)})
+        platform::SetHint(w, "|Total number of stations selected from the surrounding area");
+    Bevel = new QFrame(TopPanel);
+    Bevel->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    BBtnCancel = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), "&CANCEL", TopPanel);
+    platform::SetHint(BBtnCancel, "|Discard the selection and close this window ");
+    BBtnOk = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), "&OK", TopPanel);
+    BBtnOk->setDefault(true);
+    connect(BBtnCancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(BBtnOk, &QPushButton::clicked, this, &TAmeForm::OkBtnClick);
+
+    auto* counters = new QGridLayout(Bevel);
+    counters->addWidget(ObsLbl, 0, 0);
+    counters->addWidget(ObsTxt, 0, 1);
+    counters->addWidget(AddLbl, 1, 0);
+    counters->addWidget(AddTxt, 1, 1);
+    auto* row = new QHBoxLayout;
+    row->addWidget(Bevel);
+    row->addStretch();
+    row->addWidget(BBtnOk);
+    row->addWidget(BBtnCancel);
+    auto* top = new QVBoxLayout(TopPanel);
+    top->setContentsMargins(6, 2, 6, 2);
+    top->setSpacing(0);
+    top->addWidget(LabelTop);
+    top->addLayout(row);
+
+    ScrollBox = new QScrollArea(this);
+    Image = new QLabel;
+    Image->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    ScrollBox->setWidget(Image);
+    StatusBar = new QStatusBar(this);
+    StatusBar->setSizeGripEnabled(false);
+
+    auto* page = new QVBoxLayout(this);
+    page->setContentsMargins(0, 0, 0, 0);
+    page->setSpacing(0);
+    page->addWidget(TopPanel);
+    page->addWidget(ScrollBox, 1);
+    page->addWidget(StatusBar);
+
+    PopupMenu = new QMenu(this);
+    PopupOk = PopupMenu->addAction("&OK (Close this window)");
+    connect(PopupOk, &QAction::triggered, this, &TAmeForm::OkBtnClick);
+    for (QWidget* w : {static_cast<QWidget*>(this), static_cast<QWidget*>(TopPanel),
+                       static_cast<QWidget*>(StatusBar), static_cast<QWidget*>(ScrollBox)}) {
+        w->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(w, &QWidget::customContextMenuRequested, this, [this, w](const QPoint& at) { ShowPopupMenu(w, at); });
+    }
+}
+
+void TAmeForm::ShowPopupMenu(QWidget* source, const QPoint& at) { PopupMenu->popup(source->mapToGlobal(at)); }
+
+void TAmeForm::FormCreate() {
+    formerHint_ = strova::App().OnHint;
+    strova::App().OnHint = [this] { DisplayHint(); };
+    strova::BarProgress(ProgressBar).SetToMinimum();
+    setWindowTitle("Strova - Window for Selecting AMeDAS Station");
+    if (IsJapanese) ApplyJapanese();
+
+    if (!LoadStations()) return;
+    StepProgress(5);
+    TotalCount = static_cast<int>(Stations.size());
+    if (TotalCount == 0) {
+        // Nothing to show or write: stop before any output file is touched.
+        ShowError(strova::NoStationInBoundsText(IsJapanese));
+        return;
+    }
+    if (!OpenStreams()) return;
+    PlaceStations();
+}
+
+void TAmeForm::ApplyJapanese() {
+    const QFont font = platform::FontInPoints("ＭＳ　Ｐゴシック", 9);
+    LabelTop->setFont(font);
+    StatusBar->setFont(font);
+    LabelTop->setText("周辺のｱﾒﾀﾞｽ地点のうち，内挿に使わない地点はﾁｪｯｸを外してください．");
+    platform::SetHint(AddLbl, "周辺観測点数|周辺から選択した観測点数");
+    platform::SetHint(AddTxt, "周辺観測点数|周辺から選択した観測点数");
+    platform::SetHint(ObsLbl, "観測点総数|選択中の観測点総数");
+    platform::SetHint(ObsTxt, "観測点総数|選択中の観測点総数");
+    platform::SetHint(BBtnCancel, "|選択を破棄して，このｳｨﾝﾄﾞｳを閉じます．");
+}
+
+bool TAmeForm::LoadStations() {
+    if (!UseInfoFile()) {
+        Stations = strova::LoadLibraryStations(strova::Stations, Map);
+        return true;
+    }
+    auto stations = strova::LoadInfoFileStations("gm_info.dat", Map);
+    if (!stations) {
+        ShowInfoFileError();
+        return false;
+    }
+    Stations = std::move(*stations);
+    return true;
+}
+
+// *.ame and *_a.dat are written as bytes: the station list carries its own CR LF.
+bool TAmeForm::OpenStreams() {
+    for (auto [stream, path, mode] : {std::tuple{&AmeStream, &AmeFileName, "wb"}, std::tuple{&DatStream, &DatFileName, "wb"},
+                                      std::tuple{&TmpStream, &TmpFileName, "rb"}}) {
+        stream->reset(std::fopen(path->c_str(), mode));
+        if (*stream) continue;
+        AmeStream.reset();
+        DatStream.reset();
+        Ok = 0;
+        ShowOutputOpenError(*path);
+        strova::BarProgress(ProgressBar).SetToMinimum();
+        return false;
+    }
+    return true;
+}
+
+bool TAmeForm::PlaceStations() {
+    Placed = false;
+    strova::BarProgress progress(ProgressBar);
+    auto placement = strova::PlaceStations(TmpStream.get(), GrayCount, Stations);
+    if (!placement) {
+        ShowError(strova::PixelReadErrorText(TmpFileName, IsJapanese));
+        progress.SetToMinimum();
+        return false;
+    }
+    TmpStream.reset();
+    Selection = std::move(*placement);
+    InternalCount = Selection.internalCount;
+    AdditionalCount = Selection.additionalCount();
+    StepProgress(5);
+    progress.ProcessMessages();
+
+    const int step = strova::StationProgressIncrement(progress.Maximum(), progress.Position(), TotalCount);
+    for (int s = 0; s < TotalCount; ++s) progress.StepBy(step);
+    progress.ProcessMessages();
+
+    ShownTotal = TotalCount;
+    ShownAdditional = AdditionalCount;
+    ShowCounters();
+    Stations.clear();
+    Image->setPixmap(QPixmap::fromImage(QImage(strova::Text(BmpFileName))));
+    Image->setFixedSize(std::max(Map.MapWidth, 0), std::max(Map.MapHeight, 0));
+    progress.ProcessMessages();
+    AddCircles();
+    progress.ProcessMessages();
+    AddCheckBoxes();
+    progress.ProcessMessages();
+    Placed = true;
+    return true;
+}
+
+void TAmeForm::AddCircles() {
+    for (int s = 0; s < InternalCount; ++s) {
+        const strova::AmeRecord& station = Selection.selected[s];
+        const strova::MarkPosition at = strova::CirclePosition(station, Map.MapHeight);
+        auto* circle = new TShape(Image);
+        circle->setGeometry(at.left, at.top, 10, 10);
+        platform::SetHint(circle, StationName(station) + "|");
+        circle->show();
+        Circles.append(circle);
+    }
+}
+
+void TAmeForm::AddCheckBoxes() {
+    for (int s = InternalCount; s < TotalCount; ++s) {
+        const strova::AmeRecord& station = Selection.selected[s];
+        const strova::MarkPosition at = strova::CheckBoxPosition(station, Map.MapWidth, Map.MapHeight);
+        auto* box = new QCheckBox(Image);
+        box->setChecked(true);
+        box->setAutoFillBackground(true);
+        box->setStyleSheet("background-color: #ffffff;");
+        box->setGeometry(at.left, at.top, 16, 16);
+        platform::SetHint(box, StationName(station) + "|");
+        connect(box, &QCheckBox::clicked, this, [this, box] { CheckBoxClick(box); });
+        box->show();
+        Boxes.append(box);
+    }
+}
+
+void TAmeForm::ShowCounters() {
+    ObsTxt->setText(" " + QString::number(ShownTotal));
+    AddTxt->setText(" " + QString::number(ShownAdditional));
+}
+
+void TAmeForm::DisplayHint() { StatusBar->showMessage(strova::App().Hint); }
+
+void TAmeForm::CheckBoxClick(QCheckBox* sender) {
+    const int change = sender->isChecked() ? 1 : -1;
+    ShownTotal += change;
+    ShownAdditional += change;
+    ShowCounters();
+}
+
+void TAmeForm::OkBtnClick() {
+    if (!AmeStream) return;  // written already (a second click before the window closed)
+    std::vector<bool> ticked;
+    for (QCheckBox* box : Boxes) ticked.push_back(box->isChecked());
+    strova::KeepTicked(Selection, ticked);
+    AdditionalCount = Selection.additionalCount();
+    TotalCount = InternalCount + AdditionalCount;
+    WriteStationFiles();
+    LogStationList();
+    done(Ok == 1 ? platform::mrOk : platform::mrAbort);
+}
+
+void TAmeForm::WriteStationFiles() {
+    Ok = 0;
+    const bool ameWritten = strova::WriteAmeFile(AmeStream.get(), Selection.selected);
+    if (std::fclose(AmeStream.release()) != 0 || !ameWritten)
+        return ShowError(strova::OutputWriteErrorText(AmeFileName, IsJapanese));
+    const std::vector<std::string> lines = strova::StationListLines(BaseNameOf(BmpFileName), Selection.selected);
+    const bool datWritten = strova::WriteTextLines(DatStream.get(), lines);
+    if (std::fclose(DatStream.release()) != 0 || !datWritten)
+        return ShowError(strova::OutputWriteErrorText(DatFileName, IsJapanese));
+    if (lines.size() > 2) platform::SetHint(this, strova::Text("|" + lines.back()));
+    StepProgress(5);
+    Ok = 1;
+    strova::App().ProcessMessages();
+}
+
+void TAmeForm::LogStationList() {
+    strova::AppendLines(LogMemo, strova::StationLogLines(Selection, AmeFileName, DatFileName));
+    strova::BarProgress progress(ProgressBar);
+    progress.SetToMaximum();
+    progress.ProcessMessages();
+}
+
+void TAmeForm::FormDestroy() {
+    qDeleteAll(Circles);
+    qDeleteAll(Boxes);
+    Circles.clear();
+    Boxes.clear();
+    AmeStream.reset();
+    DatStream.reset();
+    TmpStream.reset();
+    strova::App().OnHint = formerHint_;
+}
+
+void TAmeForm::ShowInfoFileError() {
+    Ok = 0;
+    ShowError(strova::InfoFileErrorText(IsJapanese));
+}
+
+void TAmeForm::ShowOutputOpenError(const std::string& path) { ShowError(strova::OutputOpenErrorText(path, IsJapanese)); }
+
+void TAmeForm::ShowError(const std::string& text) {
+    strova::App().MessageBox(strova::Text(text), "Strova - Error", platform::MB_ICONERROR);
+}
+
+void TAmeForm::StepProgress(int delta) { strova::BarProgress(ProgressBar).StepBy(delta); }

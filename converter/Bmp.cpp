@@ -1,0 +1,51 @@
+#include "Bmp.h"
+
+#include "Shared.h"
+#include "StepSupport.h"
+
+using strova::BmpError;
+
+TBmpData::TBmpData(QObject* owner, const std::string& bitmapPath) : QObject(owner), bitmapPath_(bitmapPath) {
+    OpenErrorMsg = strova::BmpErrorText(BmpError::Open, bitmapPath_, {});
+    ReadErrorMsg = strova::BmpErrorText(BmpError::Read, bitmapPath_, {});
+    FileLine = "[Bitmap File]" + bitmapPath_;
+    BmpFile = std::make_unique<strova::BmpReader>(bitmapPath_);
+    if (BmpFile->Error() == BmpError::Open) ShowOpenError();
+    BmpDataCreate();
+}
+
+TBmpData::~TBmpData() { BmpDataDestroy(); }
+
+void TBmpData::BmpDataCreate() {
+    if (!BmpFile) return;
+    FileHeader = BmpFile->FileHeader();
+    InfoHeader = BmpFile->InfoHeader();
+    if (BmpFile->Error() == BmpError::Read) ShowReadError();
+    if (BmpFile->Error() == BmpError::Not24Bit) ShowNot24BitError();
+}
+
+void TBmpData::BmpDataDestroy() { BmpFile.reset(); }
+
+void TBmpData::ScanGrayPixels(const std::string& tmpPath, QProgressBar* progressBar) {
+    if (Ok != 1) return;
+    strova::BarProgress progress(progressBar);
+    const BmpError error = BmpFile->ScanGrayPixels(tmpPath, progress);
+    GrayCount = BmpFile->GrayCount();
+    if (error == BmpError::Read) ShowReadError();
+    if (error == BmpError::TempOpen) ShowTempOpenError(tmpPath);
+    if (error == BmpError::TempWrite) ShowError(strova::BmpErrorText(error, bitmapPath_, tmpPath));
+}
+
+void TBmpData::LogBitmapInfo(QPlainTextEdit* logMemo) { strova::AppendLines(logMemo, BmpFile->InfoLines()); }
+
+void TBmpData::ShowOpenError() { ShowError(OpenErrorMsg); }
+void TBmpData::ShowReadError() { ShowError(ReadErrorMsg); }
+void TBmpData::ShowNot24BitError() { ShowError(strova::BmpErrorText(BmpError::Not24Bit, bitmapPath_, {})); }
+void TBmpData::ShowTempOpenError(const std::string& tmpPath) {
+    ShowError(strova::BmpErrorText(BmpError::TempOpen, bitmapPath_, tmpPath));
+}
+
+void TBmpData::ShowError(const std::string& text) {
+    Ok = 0;
+    strova::App().MessageBox(strova::Text(text), "Strova - Error", platform::MB_ICONERROR);
+}

@@ -1,0 +1,47 @@
+// The first step's data module: it opens a bitmap, checks its headers, writes
+// its gray pixels to the temporary pixel file and dumps its headers into the
+// process log. Every failure is reported here; the driver reads only Ok.
+#pragma once
+
+#include <QObject>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "core/BmpCore.h"
+
+class QPlainTextEdit;
+class QProgressBar;
+
+class TBmpData : public QObject {
+    Q_OBJECT
+public:
+    TBmpData(QObject* owner, const std::string& bitmapPath);
+    ~TBmpData() override;
+
+    strova::BitmapFileHeader FileHeader{};
+    strova::BitmapInfoHeader InfoHeader{};
+    std::string OpenErrorMsg;
+    std::string ReadErrorMsg;
+    std::uint32_t GrayCount = 0;
+    int Ok = 1;
+    std::string FileLine;
+
+    void BmpDataCreate();
+    void BmpDataDestroy();
+    // Leaves Ok at 0 on failure; the caller tests Ok afterwards.
+    void ScanGrayPixels(const std::string& tmpPath, QProgressBar* progressBar);
+    void LogBitmapInfo(QPlainTextEdit* logMemo);
+
+    void ShowOpenError();
+    void ShowReadError();
+    void ShowNot24BitError();
+    void ShowTempOpenError(const std::string& tmpPath);
+
+private:
+    void ShowError(const std::string& text);
+
+    std::string bitmapPath_;
+    std::unique_ptr<strova::BmpReader> BmpFile;
+};

@@ -1,0 +1,39 @@
+// Backups of output files: a failed copy is reported before anything is
+// overwritten, and a restore puts the old bytes back.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "TestSupport.h"
+#include "core/Backup.h"
+
+using namespace strova;
+using testing_support::ReadFile;
+using testing_support::TempDir;
+using testing_support::WriteFile;
+
+TEST(Backup, CopyRestoreAndFailure) {
+    TempDir dir;
+    WriteFile(dir.file("m.ame"), "old");
+    WriteFile(dir.file("m.bak"), "older");
+    ASSERT_TRUE(CopyToBackup(dir.file("m.ame"), dir.file("m.bak")));
+    EXPECT_EQ(ReadFile(dir.file("m.bak")), "old");
+    WriteFile(dir.file("m.ame"), "new");
+    ASSERT_TRUE(RestoreFromBackup(dir.file("m.ame"), dir.file("m.bak")));
+    EXPECT_EQ(ReadFile(dir.file("m.ame")), "old");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("m.bak")));
+
+    // A backup that can't be written: reported, the original untouched.
+    EXPECT_FALSE(CopyToBackup(dir.file("m.ame"), dir.file("missing/m.bak")));
+    EXPECT_FALSE(CopyToBackup(dir.file("none.ame"), dir.file("m.bak")));
+    EXPECT_EQ(ReadFile(dir.file("m.ame")), "old");
+    // A missing backup is never "restored" over the file.
+    EXPECT_FALSE(RestoreFromBackup(dir.file("m.ame"), dir.file("m.bak")));
+    EXPECT_EQ(ReadFile(dir.file("m.ame")), "old");
+    DeleteNewFile(dir.file("m.ame"));
+    DeleteNewFile(dir.file("m.ame"));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("m.ame")));
+    EXPECT_EQ(BackupFailedText("./a.ame", "./a.bak", false),
+              "The old file can't be copied to its backup.\rOld File : <./a.ame>\rBackup File : <./a.bak>\r"
+              "Nothing was changed.");
+}

@@ -1,0 +1,237 @@
+// The gray scan against the plain per-pixel reference, the header checks and
+// error kinds, the header dump and the progress rules.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "PlainReference.h"
+#include "TestSupport.h"
+#include "core/BmpCore.h"
+
+using namespace strova;
+using testing_support::ReadFile;
+using testing_support::TempDir;
+using testing_support::WriteFile;
+
+namespace {
+
+using PixelFn = std::function<bool(int x, int y)>;  // true: gray
+
+// A bitmap from its fields; pixels that are not gray get a sea colour.
+std::string MakeBitmap(std::int32_t width, std::int32_t height, const PixelFn& gray, std::uint32_t biSize = 40,
+                       std::uint16_t bitCount = 24) {
+    BitmapFileHeader f{19778, 0, 0, 0, 14 + biSize};
+    BitmapInfoHeader i{biSize, width, height, 1, bitCount, 0, 0, 2835, 2835, 0, 0};
+    std::string bytes(reinterpret_cast<const char*>(&f), 14);
+    bytes += std::string(reinterpret_cast<const char*>(&i), 40).substr(0, std::min<std::uint32_t>(40, biSize));
+    bytes.resize(14 + biSize, '\0');
+    const int stride = (3 * width + 3) / 4 * 4;
+    for (int y = 0; y < height; ++y) {
+        std::string row(stride, '\x07');
+        for (int x = 0; x < width; ++x)
+            if (gray(x, y)) row.replace(3 * x, 3, "\xC0\xC0\xC0");
+        bytes += row;
+    }
+    return bytes;
+}
+
+std::vector<PixelRecord> Records(const std::string& bytes) {
+    std::vector<PixelRecord> records(bytes.size() / 8);
+    std::memcpy(records.data(), bytes.data(), records.size() * 8);
+    return records;
+}
+
+// A bar that remembers after which calls it moved.
+struct RecordingBar : ProgressSink {
+    int position = 0;
+    std::vector<int> moves;
+    bool maximum = false;
+    void SetToMinimum() override { position = 0; }
+    void SetToMaximum() override { maximum = true; }
+    void StepBy(int delta) override { moves.push_back(delta), position += delta; }
+};
+
+struct ScanResult {
+    BmpError error;
+    std::uint32_t gray;
+    std::string tmp;
+};
+
+ScanResult Scan(const TempDir& dir, const std::string& bitmap, ProgressSink& bar = NoProgress()) {
+    WriteFile(dir.file("map.bmp"), bitmap);
+    BmpReader reader(dir.file("map.bmp"));
+    const BmpError error = reader.ScanGrayPixels(dir.file("tmp.loc"), bar);
+    return {error, reader.GrayCount(), ReadFile(dir.file("tmp.loc"))};
+}
+
+}  // namespace
+
+TEST(BmpCore, RowsArePaddedToFourBytes) {
+    EXPECT_EQ(RowStride(5), 16);
+    EXPECT_EQ(RowStride(4), 12);
+    EXPECT_EQ(RowStride(1), 4);
+    EXPECT_EQ(RowStride(0), 0);
+    EXPECT_EQ(RowStride(INT32_MAX), -1);
+    // A width-5 map: the gray pixel of the second row must be found at the
+    // 16-byte row start, not at 15.
+    TempDir dir;
+    const ScanResult result = Scan(dir, MakeBitmap(5, 3, [](int x, int y) { return y == 1 && x == 4; }));
+    ASSERT_EQ(result.error, BmpError::None);
+    ASSERT_EQ(Records(result.tmp).size(), 1u);
+    EXPECT_EQ(Records(result.tmp)[0].x, 4);
+    EXPECT_EQ(Records(result.tmp)[0].y, 1);
+}
+
+TEST(BmpCore, RecordsFollowFileOrderFromTheBottomRow) {
+    TempDir dir;
+    const ScanResult result =
+        Scan(dir, MakeBitmap(7, 100, [](int x, int y) { return (x == 0 && y == 0) || (x == 6 && y == 99); }));
+    ASSERT_EQ(result.error, BmpError::None);
+    const auto records = Records(result.tmp);
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].x, 0);
+    EXPECT_EQ(records[0].y, 0);
+    EXPECT_EQ(records[1].x, 6);
+    EXPECT_EQ(records[1].y, 99);
+    EXPECT_EQ(result.gray, 2u);
+}
+
+TEST(BmpCore, OnlyExactGrayCounts) {
+    TempDir dir;
+    std::string bitmap = MakeBitmap(3, 1, [](int, int) { return true; });
+    bitmap[54 + 2] = '\xBF';  // 192,192,191 (blue, green, red)
+    bitmap[54 + 3] = '\xBF';  // 191,192,192
+    const ScanResult result = Scan(dir, bitmap);
+    ASSERT_EQ(Records(result.tmp).size(), 1u);
+    EXPECT_EQ(Records(result.tmp)[0].x, 2);
+}
+
+TEST(BmpCore, MatchesThePlainScanByteForByte) {
+    TempDir dir;
+    std::mt19937 random(7);
+    for (const auto [w, h] : {std::pair{1, 1}, {5, 9}, {33, 17}, {640, 480}, {1500001, 2}}) {
+        std::bernoulli_distribution coin(0.4);
+        std::vector<bool> land(static_cast<std::size_t>(w) * h);
+        for (std::size_t i = 0; i < land.size(); ++i) land[i] = coin(random);
+        const std::string bitmap = MakeBitmap(w, h, [&](int x, int y) { return land[std::size_t(y) * w + x]; });
+        const ScanResult result = Scan(dir, bitmap);
+        std::uint32_t plainGray = 0;
+        ASSERT_TRUE(plain::ScanGrayPixels(dir.file("map.bmp"), dir.file("plain.loc"), plainGray));
+        EXPECT_EQ(result.error, BmpError::None);
+        EXPECT_EQ(result.gray, plainGray) << w << "x" << h;
+        EXPECT_EQ(result.tmp, ReadFile(dir.file("plain.loc"))) << w << "x" << h;
+    }
+}
+
+TEST(BmpCore, ACutFileKeepsTheRecordsBeforeTheCut) {
+    TempDir dir;
+    const std::string whole = MakeBitmap(10, 10, [](int x, int y) { return (x + y) % 3 == 0; });
+    for (const std::size_t cut : {54u, 55u, 57u, 54u + 3 * 16 + 7, 54u + 12 * 5 + 29, static_cast<unsigned>(whole.size()) - 3}) {
+        const ScanResult result = Scan(dir, whole.substr(0, cut));
+        std::uint32_t plainGray = 0;
+        EXPECT_FALSE(plain::ScanGrayPixels(dir.file("map.bmp"), dir.file("plain.loc"), plainGray));
+        EXPECT_EQ(result.error, BmpError::Read) << cut;
+        EXPECT_EQ(result.gray, plainGray) << cut;
+        EXPECT_EQ(result.tmp, ReadFile(dir.file("plain.loc"))) << cut;
+    }
+    // The padding of the last row is never read, so a file cut inside it is whole.
+    EXPECT_EQ(Scan(dir, MakeBitmap(5, 2, [](int, int) { return true; }).substr(0, 54 + 16 + 15)).error, BmpError::None);
+}
+
+TEST(BmpCore, HeadersThatCannotBeScannedAreRefused) {
+    TempDir dir;
+    const auto errorOf = [&](const std::string& bytes) {
+        WriteFile(dir.file("x.bmp"), bytes);
+        return BmpReader(dir.file("x.bmp")).Error();
+    };
+    const std::string ok = MakeBitmap(2, 2, [](int, int) { return true; });
+    EXPECT_EQ(errorOf(ok), BmpError::None);
+    EXPECT_EQ(errorOf(ok.substr(0, 20)), BmpError::Read);
+    EXPECT_EQ(errorOf(ok.substr(0, 10)), BmpError::Read);
+    EXPECT_EQ(errorOf(MakeBitmap(2, 2, [](int, int) { return false; }, 40, 8)), BmpError::Not24Bit);
+    // Rows or pixel counts beyond 32 bits are a read error, not a wrong scan.
+    EXPECT_EQ(errorOf(MakeBitmap(0, 0, nullptr).replace(18, 4, "\xFF\xFF\xFF\x7F", 4)), BmpError::Read);
+    std::string huge = MakeBitmap(0, 0, nullptr);
+    const std::int32_t side = 50000;
+    std::memcpy(&huge[18], &side, 4);
+    std::memcpy(&huge[22], &side, 4);
+    EXPECT_EQ(errorOf(huge), BmpError::Read);
+    EXPECT_EQ(BmpReader("").Error(), BmpError::Open);
+    EXPECT_EQ(BmpErrorText(BmpError::Open, "", ""), "Bitmap file <>\rcan't open.");
+    EXPECT_EQ(BmpErrorText(BmpError::Read, "a/b.bmp", ""), "Failed to read the bitmap file\r<a/b.bmp>.");
+    EXPECT_EQ(BmpErrorText(BmpError::Not24Bit, "", ""), "This is not 24 bits hi-\rresolution color bitmap.");
+    EXPECT_EQ(BmpErrorText(BmpError::TempOpen, "", "./tmp_$$$.loc"), "Temporary file <./tmp_$$$.loc>\rcan't open.");
+}
+
+TEST(BmpCore, NegativeHeightAndUncreatableTempFile) {
+    TempDir dir;
+    const ScanResult topDown = Scan(dir, MakeBitmap(4, 0, nullptr).replace(22, 4, "\xFC\xFF\xFF\xFF", 4) + std::string(48, '\xC0'));
+    EXPECT_EQ(topDown.error, BmpError::None);
+    EXPECT_EQ(topDown.tmp, "");
+    WriteFile(dir.file("map.bmp"), MakeBitmap(2, 2, [](int, int) { return true; }));
+    BmpReader reader(dir.file("map.bmp"));
+    EXPECT_EQ(reader.ScanGrayPixels(dir.file("missing/tmp.loc"), NoProgress()), BmpError::TempOpen);
+    EXPECT_FALSE(reader.Ok());
+}
+
+TEST(BmpCore, HeaderDumpLines) {
+    TempDir dir;
+    WriteFile(dir.file("m.bmp"), MakeBitmap(5, 3, [](int x, int) { return x < 2; }));
+    BmpReader reader(dir.file("m.bmp"));
+    ASSERT_EQ(reader.ScanGrayPixels(dir.file("t.loc"), NoProgress()), BmpError::None);
+    const std::vector<std::string> expected{
+        "[Bitmap File]" + dir.file("m.bmp"),
+        "Bitmap File Type: 19778 (\"BM\" = 19778)",
+        "Bitmap File Size: 0 bytes",
+        "     bfReserved1: 0",
+        "     bfReserved2: 0",
+        "   Bitmap Offset: 54 byte later",
+        "Info Header Size: 40 bytes",
+        "Bmp Image  Width: 5 pixel",
+        "Bmp Image Height: 3 pixels",
+        "Bmp Image   Size: 15 pixels",
+        "Required BmpSize: 45 bytes for 24 bit Color",
+        "Bmp Color Planes: 1 (Always 1)",
+        "Pixel Color Bits: 24 (One of 0, 1, 4, 8, 24)",
+        " Compress Method: 0 (0: No compression)",
+        "Recorded BmpSize: 0 bytes (0: default)",
+        "Horizontal Resol: 2835 pixels per meter (0: default)",
+        "  Vertical Resol: 2835 pixels per meter (0: default)",
+        "     Used Colors: 0 (0: default)",
+        "Used Imp. Colors: 0 (0: default)",
+        "     Gray Pixels: 6",
+    };
+    EXPECT_EQ(reader.InfoLines(), expected);
+
+    // A 16-byte information header: rows start right after it, 13 lines.
+    std::string small = MakeBitmap(2, 1, [](int x, int) { return x == 1; }, 16);
+    ASSERT_EQ(small.size(), 14u + 16 + 8);
+    small += std::string(24, '\0');  // the information header is still read as 40 bytes
+    const ScanResult result = Scan(dir, small);
+    ASSERT_EQ(Records(result.tmp).size(), 1u);
+    EXPECT_EQ(Records(result.tmp)[0].x, 1);
+    BmpReader again(dir.file("map.bmp"));
+    EXPECT_EQ(again.InfoLines().size(), 13u);
+}
+
+TEST(BmpCore, ProgressMovesEveryStepRows) {
+    EXPECT_EQ(ScanProgressStep(49), 1);
+    EXPECT_EQ(ScanProgressStep(50), 1);
+    EXPECT_EQ(ScanProgressStep(149), 1);
+    EXPECT_EQ(ScanProgressStep(150), 2);
+    EXPECT_EQ(ScanProgressStep(300), 3);
+    EXPECT_EQ(ScanProgressStep(-5), 1);
+    TempDir dir;
+    RecordingBar bar;
+    ASSERT_EQ(Scan(dir, MakeBitmap(1, 300, [](int, int) { return false; }), bar).error, BmpError::None);
+    EXPECT_EQ(bar.moves.size(), 100u);  // after rows 1, 4, 7, ..., 298
+    EXPECT_TRUE(bar.maximum);
+    RecordingBar few;
+    ASSERT_EQ(Scan(dir, MakeBitmap(1, 49, [](int, int) { return false; }), few).error, BmpError::None);
+    EXPECT_TRUE(few.moves.empty());
+    EXPECT_TRUE(few.maximum);
+}

@@ -1,0 +1,156 @@
+// The third step's data module: its messages, its result against IndexSort
+// over all stations, the progress bar its worker threads move, and the window
+// events that keep coming while it works.
+#include <gtest/gtest.h>
+
+#include <QProgressBar>
+#include <QTimer>
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "Shared.h"
+#include "Cfg.h"
+#include "TestSupport.h"
+#include "core/CfgCore.h"
+
+namespace {
+
+using platform::MessageBoxCall;
+using strova::AmeRecord;
+using strova::CfgRecord;
+using strova::PixelRecord;
+using testing_support::ReadFile;
+using testing_support::TempDir;
+using testing_support::WriteFile;
+
+template <typename Record>
+std::string Bytes(const std::vector<Record>& records) {
+    return std::string(reinterpret_cast<const char*>(records.data()), records.size() * sizeof(Record));
+}
+
+AmeRecord Station(int x, int y) {
+    AmeRecord s;
+    std::memset(&s, 0, sizeof s);
+    s.X = x;
+    s.Y = y;
+    return s;
+}
+
+// The records of the *.cfg file: IndexSort over all stations for every pixel.
+std::string ExpectedCfg(const std::vector<AmeRecord>& stations, const std::vector<PixelRecord>& pixels) {
+    const int n = static_cast<int>(stations.size());
+    std::vector<double> distances(n + 1);
+    std::vector<std::uint32_t> order(n + 1);
+    std::vector<CfgRecord> records;
+    for (const PixelRecord& p : pixels) {
+        for (int s = 1; s <= n; ++s)
+            distances[s] = std::hypot(double(stations[s - 1].X - p.x), double(stations[s - 1].Y - p.y));
+        strova::IndexSort(n, distances.data(), order.data());
+        records.push_back(strova::MakeCfgRecord(p, n, distances.data(), order.data()));
+    }
+    return Bytes(records);
+}
+
+class CfgDataTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { platform::EnsureQApplication(); }
+    void SetUp() override {
+        platform::SetMessageBoxHook([this](const MessageBoxCall& call) {
+            boxes.push_back(call);
+            return platform::IDOK;
+        });
+        bar.setRange(0, 100);
+    }
+    void TearDown() override { platform::SetMessageBoxHook(nullptr); }
+
+    void Write(const std::vector<AmeRecord>& stations, const std::vector<PixelRecord>& pixels) {
+        WriteFile(ame, Bytes(stations));
+        WriteFile(tmp, Bytes(pixels));
+    }
+
+    TempDir dir;
+    std::string ame = dir.file("map.ame"), cfg = dir.file("map.cfg"), tmp = dir.file("tmp.loc");
+    QProgressBar bar;
+    std::vector<MessageBoxCall> boxes;
+};
+
+TEST_F(CfgDataTest, EveryFileThatFailsToOpenHasItsOwnBox) {
+    WriteFile(tmp, "");
+    const std::string cfgInMissingFolder = dir.file("none/map.cfg");
+    TCfgData data(nullptr, ame, cfgInMissingFolder, tmp, 3, &bar);
+    EXPECT_EQ(data.Ok, 0);
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].text, "File :" + ame + "\r\ncan't open.");
+    EXPECT_EQ(boxes[1].text, "File :" + cfgInMissingFolder + "\r\ncan't open.");
+    for (const MessageBoxCall& box : boxes) {
+        EXPECT_EQ(box.caption, "CfgData Error");
+        EXPECT_EQ(box.flags, 0x10u);
+    }
+}
+
+TEST_F(CfgDataTest, WritesTheTenNearestOfEveryPixelAndMovesTheBar) {
+    // A grid of stations gives many equal distances; 150 pixels give a
+    // progress step of 2, so the bar moves after pixels 1, 3, ..., 149.
+    std::vector<AmeRecord> stations;
+    for (int i = 0; i < 30; ++i) stations.push_back(Station(i % 6 * 4, i / 6 * 4));
+    stations.push_back(Station(8, 8));  // shares a pixel with station 15
+    std::vector<PixelRecord> pixels;
+    for (int i = 0; i < 150; ++i) pixels.push_back({i % 25, i / 25 * 3});
+    Write(stations, pixels);
+    TCfgData data(nullptr, ame, cfg, tmp, static_cast<int>(stations.size()), &bar);
+    ASSERT_EQ(data.Ok, 1);
+    bar.setValue(60);
+    data.FindAdjacentStations();
+    EXPECT_EQ(data.Ok, 1);
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_EQ(ReadFile(cfg), ExpectedCfg(stations, pixels));
+    EXPECT_EQ(bar.value(), 75);
+}
+
+TEST_F(CfgDataTest, WindowEventsArriveWhileTheWorkersCompute) {
+    Write({Station(0, 0), Station(3, 4)}, {{1, 1}, {2, 2}});
+    TCfgData data(nullptr, ame, cfg, tmp, 2, &bar);
+    bool computing = false;
+    bool seen = false;
+    QTimer::singleShot(0, [&] { seen = computing; });
+    computing = true;
+    data.FindAdjacentStations();
+    computing = false;
+    EXPECT_TRUE(seen);
+    EXPECT_EQ(data.Ok, 1);
+}
+
+TEST_F(CfgDataTest, StationsThatCantAnswerForThePixelsAreRefused) {
+    Write({Station(0, 0)}, {{1, 1}});
+    {
+        TCfgData data(nullptr, ame, cfg, tmp, 2, &bar);  // step 2 said two stations
+        data.FindAdjacentStations();
+        EXPECT_EQ(data.Ok, 0);
+    }
+    {
+        TCfgData data(nullptr, ame, cfg, tmp, 0, &bar);
+        data.FindAdjacentStations();
+        EXPECT_EQ(data.Ok, 0);
+    }
+    Write({Station(0, 0)}, {{40000, 1}});
+    TCfgData data(nullptr, ame, cfg, tmp, 1, &bar);
+    data.FindAdjacentStations();
+    EXPECT_EQ(data.Ok, 0);
+    ASSERT_EQ(boxes.size(), 3u);
+    EXPECT_EQ(boxes[0].text, "File :" + ame + "\r\nholds fewer stations than were written.");
+    EXPECT_EQ(boxes[1].text, "No AMeDAS station was written for this map,\r\nso the gray pixels have no nearest stations.");
+    EXPECT_EQ(boxes[2].text, "Gray pixel (40000, 1) lies beyond pixel 32767,\r\nwhich a *.cfg file can't hold.");
+}
+
+TEST_F(CfgDataTest, NoGrayPixelGivesAnEmptyFile) {
+    Write({Station(0, 0)}, {});
+    WriteFile(cfg, "old contents");
+    TCfgData data(nullptr, ame, cfg, tmp, 1, &bar);
+    data.FindAdjacentStations();
+    EXPECT_EQ(data.Ok, 1);
+    EXPECT_EQ(ReadFile(cfg), "");
+}
+
+}  // namespace

@@ -1,0 +1,418 @@
+// Whole conversions through the real windows, offscreen: File > Open, Run,
+// the bounds typed in, stations unticked, OK; the three files compared byte for
+// byte with plain references made from the formats, and the process log line
+// for line. Then the ways a run ends early, and what each leaves on disk.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QToolButton>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+#include "Ame.h"
+#include "Bitmaps.h"
+#include "Input.h"
+#include "Main.h"
+#include "PlainReference.h"
+#include "Shared.h"
+#include "TestSupport.h"
+#include "platform/Module.h"
+#include "platform/ModuleNames.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using platform::MessageBoxCall;
+using strova::AmeRecord;
+using testing_support::ReadFile;
+using testing_support::TempDir;
+using testing_support::WriteFile;
+
+const std::string kMap = "kanto_sample";
+// The sample map's bounds as its description gives them.
+constexpr double kLeft = 138.4, kBottom = 34.8, kRight = 141.0, kTop = 37.2;
+
+std::string Format(const char* format, auto... values) {
+    char line[256];
+    std::snprintf(line, sizeof line, format, values...);
+    return line;
+}
+
+std::string Bytes(const void* data, std::size_t size) { return std::string(static_cast<const char*>(data), size); }
+
+// The library's stations inside the sample map's bounds, mapped to its pixels,
+// straight from the station-location file's description.
+std::vector<AmeRecord> LibraryStationsOnTheMap(int width, int height) {
+    auto lon = platform::Resolve<double (*)(int)>(strova::VorbelModule, "GetAMeDASLongitude");
+    auto lat = platform::Resolve<double (*)(int)>(strova::VorbelModule, "GetAMeDASLatitude");
+    auto volume = platform::Resolve<int (*)(int)>(strova::VorbelModule, "GetAMeDASVolume");
+    auto pron = platform::Resolve<char* (*)(int, char*)>(strova::VorbelModule, "GetAMeDASPron");
+    auto belong = platform::Resolve<char* (*)(int, char*)>(strova::VorbelModule, "GetAMeDASBelongPron");
+    std::vector<AmeRecord> stations;
+    for (int i = 0; i < 842; ++i) {
+        const double x = lon(i), y = lat(i);
+        if (x < kLeft || x > kRight || y < kBottom || y > kTop) continue;
+        AmeRecord r;
+        std::memset(&r, 0, sizeof r);
+        r.X = static_cast<std::int32_t>((x - kLeft) * (width / (kRight - kLeft)) + 0.5);
+        r.Y = static_cast<std::int32_t>((y - kBottom) * (height / (kTop - kBottom)) + 0.5);
+        r.CD = static_cast<std::int16_t>(volume(i));
+        r.Id = static_cast<std::int16_t>(i + 1);
+        char text[52] = {};
+        std::strncpy(r.Name, pron(i, text), 19);
+        std::memset(text, 0, sizeof text);
+        std::string prefecture = belong(i, text);
+        if (prefecture.find(' ') != std::string::npos)
+            std::strncpy(r.Belong, prefecture.substr(0, prefecture.find(' ')).c_str(), 11);
+        stations.push_back(r);
+    }
+    return stations;
+}
+
+// The header block of the process log, from the bitmap's own bytes.
+std::vector<std::string> HeaderLines(const std::string& path, std::uint32_t gray) {
+    const std::string b = ReadFile(path);
+    auto u16 = [&](int at) { return unsigned(std::uint8_t(b[at]) | std::uint8_t(b[at + 1]) << 8); };
+    auto u32 = [&](int at) { return std::uint32_t(u16(at) | u16(at + 2) << 16); };
+    const long width = std::int32_t(u32(18)), height = std::int32_t(u32(22));
+    return {"[Bitmap File]" + path,
+            Format("Bitmap File Type: %u (\"BM\" = 19778)", u16(0)),
+            Format("Bitmap File Size: %lu bytes", (unsigned long)u32(2)),
+            Format("     bfReserved1: %u", u16(6)),
+            Format("     bfReserved2: %u", u16(8)),
+            Format("   Bitmap Offset: %lu byte later", (unsigned long)u32(10)),
+            Format("Info Header Size: %lu bytes", (unsigned long)u32(14)),
+            Format("Bmp Image  Width: %ld pixel", width),
+            Format("Bmp Image Height: %ld pixels", height),
+            Format("Bmp Image   Size: %ld pixels", width * height),
+            Format("Required BmpSize: %ld bytes for 24 bit Color", width * height * 3),
+            Format("Bmp Color Planes: %u (Always 1)", u16(26)),
+            Format("Pixel Color Bits: %u (One of 0, 1, 4, 8, 24)", u16(28)),
+            Format(" Compress Method: %u (0: No compression)", (unsigned)u32(30)),
+            Format("Recorded BmpSize: %lu bytes (0: default)", (unsigned long)u32(34)),
+            Format("Horizontal Resol: %ld pixels per meter (0: default)", (long)std::int32_t(u32(38))),
+            Format("  Vertical Resol: %ld pixels per meter (0: default)", (long)std::int32_t(u32(42))),
+            Format("     Used Colors: %lu (0: default)", (unsigned long)u32(46)),
+            Format("Used Imp. Colors: %lu (0: default)", (unsigned long)u32(50)),
+            Format("     Gray Pixels: %lu", (unsigned long)gray)};
+}
+
+// What a complete run of the sample map must leave, made by the references.
+struct Expected {
+    std::string ame, dat, cfg;
+    std::vector<std::string> log;
+};
+
+class RunTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        platform::EnsureQApplication();
+        strova::LibraryPath = testing_support::BinDir() + "/" + platform::LibraryFileName;
+        strova::VorbelModule = platform::LoadModule(strova::LibraryPath);
+        ASSERT_NE(strova::VorbelModule, nullptr) << platform::LastLoadError();
+        main = new TMainForm(nullptr);
+    }
+    static void TearDownTestSuite() {
+        delete main;
+        main = nullptr;
+    }
+
+    void SetUp() override {
+        home = fs::current_path();
+        fs::current_path(dir.path());
+        fs::copy_file(testing_support::SourceDir() + "/resources/maps/" + kMap + ".bmp", bitmap);
+        platform::SetMessageBoxHook([this](const MessageBoxCall& call) {
+            boxes.push_back(call);
+            return platform::IDOK;
+        });
+        platform::SetModalFormHook([this](QWidget* form) { OnModal(form); });
+    }
+    void TearDown() override {
+        platform::SetMessageBoxHook(nullptr);
+        platform::SetModalFormHook(nullptr);
+        fs::current_path(home);
+    }
+
+    // Acts on each modal window as the user of the test would.
+    void OnModal(QWidget* form) {
+        if (auto* open = qobject_cast<QFileDialog*>(form)) {
+            open->selectFile(QString::fromStdString(toOpen));
+            static_cast<QDialog*>(open)->accept();  // QFileDialog::accept checks the file
+        } else if (auto* bounds = qobject_cast<TInputDialog*>(form)) {
+            ++boundsDialogs;
+            onBounds(bounds);
+        } else if (auto* stations = qobject_cast<TAmeForm*>(form)) {
+            onStations(stations);
+        }
+    }
+
+    static void Type(QLineEdit* edit, const QString& keys) {
+        edit->selectAll();
+        QKeyEvent erase(QEvent::KeyPress, Qt::Key_Backspace, Qt::NoModifier, "\b");
+        QApplication::sendEvent(edit, &erase);
+        for (QChar c : keys) {
+            QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+            QApplication::sendEvent(edit, &press);
+        }
+    }
+    static void TypeSampleBounds(TInputDialog* dialog) {
+        Type(dialog->LongitEd1, "138.4");
+        Type(dialog->LatitEd1, "34.8");
+        Type(dialog->LongitEd2, "141.0");
+        Type(dialog->LatitEd2, "37.2");
+        dialog->BBtnOk->click();
+    }
+    static void UntickTwo(TAmeForm* form) {
+        if (form->Boxes.size() < 2) {
+            ADD_FAILURE() << "only " << form->Boxes.size() << " additional stations";
+            return form->BBtnCancel->click();
+        }
+        form->Boxes[0]->click();
+        form->Boxes[1]->click();
+        form->BBtnOk->click();
+    }
+
+    // File > Open through its dialog, once per test: the dialog's file list
+    // fills in the background and would not yet show files made since.
+    void OpenWithTheDialog(const std::string& path) {
+        toOpen = path;
+        main->FileOpenMenuClick();
+    }
+    // The bitmap chosen, then Run.
+    void Run(const std::string& path) {
+        main->OpenBitmap(path);
+        ASSERT_TRUE(main->RunBtn->isEnabled());
+        main->RunBtn->click();
+    }
+
+    std::vector<std::string> LogLines() const {
+        std::vector<std::string> lines;
+        for (const QString& line : main->ProcessLog->toPlainText().split('\n')) lines.push_back(line.toStdString());
+        if (lines.size() == 1 && lines[0].empty()) lines.clear();
+        return lines;
+    }
+    std::vector<std::string> BoxTexts() const {
+        std::vector<std::string> texts;
+        for (const MessageBoxCall& box : boxes) texts.push_back(box.text);
+        return texts;
+    }
+    // The end of a run that gave up: nothing in the log, lamps off, both commands on.
+    void ExpectGivenUp() const {
+        EXPECT_TRUE(LogLines().empty());
+        for (QToolButton* lamp : {main->Signal1, main->Signal2, main->Signal3}) EXPECT_FALSE(lamp->isEnabled());
+        for (QLabel* label : {main->Text1, main->Text2, main->Text3})
+            EXPECT_EQ(label->palette().color(QPalette::WindowText), QColor(Qt::black));
+        EXPECT_TRUE(main->FileOpenBtn->isEnabled());
+        EXPECT_TRUE(main->RunBtn->isEnabled());
+        EXPECT_EQ(main->ProgBar->value(), 0);
+    }
+
+    static Expected MakeExpected(const std::string& bitmapPath);
+
+    static TMainForm* main;
+    fs::path home;
+    TempDir dir;
+    std::string bitmap = dir.file(kMap + ".bmp");
+    std::string toOpen;
+    int boundsDialogs = 0;
+    std::function<void(TInputDialog*)> onBounds = TypeSampleBounds;
+    std::function<void(TAmeForm*)> onStations = UntickTwo;
+    std::vector<MessageBoxCall> boxes;
+};
+
+TMainForm* RunTest::main = nullptr;
+
+Expected RunTest::MakeExpected(const std::string& bitmapPath) {
+    Expected e;
+    std::uint32_t gray = 0;
+    EXPECT_TRUE(plain::ScanGrayPixels(bitmapPath, "plain.loc", gray));
+    const std::string pixelBytes = ReadFile("plain.loc");
+    std::vector<strova::PixelRecord> pixels(pixelBytes.size() / 8);
+    std::memcpy(pixels.data(), pixelBytes.data(), pixelBytes.size());
+    int internal = 0;
+    std::vector<AmeRecord> selected = plain::PlaceStations(pixels, LibraryStationsOnTheMap(800, 800), internal);
+    // The first two additional stations were unticked.
+    selected.erase(selected.begin() + internal, selected.begin() + internal + 2);
+    const int total = static_cast<int>(selected.size());
+
+    e.ame = Bytes(selected.data(), selected.size() * sizeof(AmeRecord));
+    e.dat = kMap + "\r\n" + Format("%3d", total) + "\r\n";
+    for (const AmeRecord& s : selected) e.dat += Format("0.0       %2d %3d %-18s", s.CD, s.Id, s.Name) + "\r\n";
+    EXPECT_TRUE(plain::WriteCfg(selected, "plain.loc", "plain.cfg"));
+    e.cfg = ReadFile("plain.cfg");
+
+    e.log = HeaderLines(bitmapPath, gray);
+    e.log.push_back(Format("Longitude(X) and Latitude(Y): (%lf,%lf)-(%lf,%lf)", kLeft, kBottom, kRight, kTop));
+    e.log.insert(e.log.end(), {"--- Step 1: Normally processed.", " ", "AMeDAS stations for this map",
+                               Format("     Total number: %-3d", total), Format("  Internal number: %-3d", internal),
+                               Format("Additional number: %-3d", total - internal),
+                               "CD Id Name                    ( X-pixel,  Y-pixel)"});
+    for (const AmeRecord& s : selected)
+        e.log.push_back(Format("%1d %3d %-24s(%8ld, %8ld)", s.CD, s.Id, s.Name, long(s.X), long(s.Y)));
+    e.log.insert(e.log.end(), {"These data were saved in: ./" + kMap + ".ame as a binary file",
+                               "                          ./" + kMap + "_a.dat as a text file",
+                               "The former is important to run Tessadyn!",
+                               "The Later is useful to prepare potential data by yourself.",
+                               "--- Step 2: Normally processed.", " ", "File: ./" + kMap + ".cfg created.",
+                               "--- Step 3: Normally processed.", " "});
+    fs::remove("plain.loc");
+    fs::remove("plain.cfg");
+    return e;
+}
+
+TEST_F(RunTest, TheSampleMapBecomesItsThreeFiles) {
+    const Expected expected = MakeExpected(bitmap);
+    OpenWithTheDialog(bitmap);
+    EXPECT_EQ(main->BmpFile, bitmap);
+    ASSERT_TRUE(main->RunBtn->isEnabled());
+    main->RunMenu->trigger();
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Left Bottom : (138.400000, 34.800000)\r"
+                                                   "  Right Top : (141.000000, 37.200000)\rIs this setting Ok?"});
+    EXPECT_EQ(ReadFile(kMap + ".ame"), expected.ame);
+    EXPECT_EQ(ReadFile(kMap + "_a.dat"), expected.dat);
+    EXPECT_TRUE(ReadFile(kMap + ".cfg") == expected.cfg) << "the *.cfg file differs from the plain reference";
+    EXPECT_EQ(LogLines(), expected.log);
+    for (QToolButton* lamp : {main->Signal1, main->Signal2, main->Signal3}) EXPECT_TRUE(lamp->isEnabled());
+    for (QLabel* label : {main->Text1, main->Text2, main->Text3})
+        EXPECT_EQ(label->palette().color(QPalette::WindowText), QColor(128, 0, 0));
+    EXPECT_TRUE(main->ListBtn->isEnabled());
+    EXPECT_TRUE(main->FileOpenBtn->isEnabled());
+    EXPECT_FALSE(main->RunBtn->isEnabled());
+    EXPECT_GT(main->TotalCount, 10);
+
+    // A second run of the same map backs up all three files; the *.ame and the
+    // *.cfg backup lie in one folder and keep apart.
+    const std::string firstAme = ReadFile(kMap + ".ame"), firstCfg = ReadFile(kMap + ".cfg");
+    boxes.clear();
+    onStations = [](TAmeForm* form) { form->BBtnOk->click(); };
+    Run(bitmap);
+    ASSERT_EQ(boxes.size(), 4u);
+    EXPECT_EQ(boxes[1].text, "An old file having the same name\ras the file to be created found.\r"
+                             "The old one was renamed as a backup.\rCreated File : <./" + kMap + ".ame>\r"
+                             " Backup File : <./" + kMap + ".bak>");
+    EXPECT_EQ(boxes[1].caption, "Strova - Warning");
+    EXPECT_EQ(boxes[1].flags, 0x40u);
+    EXPECT_EQ(boxes[3].text.substr(boxes[3].text.find("Created")),
+              "Created File : <./" + kMap + ".cfg>\r Backup File : <./" + kMap + ".cfg.bak>");
+    EXPECT_EQ(ReadFile(kMap + ".bak"), firstAme);
+    EXPECT_EQ(ReadFile(kMap + ".cfg.bak"), firstCfg);
+    EXPECT_EQ(ReadFile(kMap + "_a.bak"), expected.dat);
+    EXPECT_GT(ReadFile(kMap + ".ame").size(), firstAme.size());  // nothing unticked this time
+}
+
+TEST_F(RunTest, CancelledBoundsLeaveOnlyThePixelFile) {
+    onBounds = [](TInputDialog* dialog) { dialog->BBtnCancel->click(); };
+    Run(bitmap);
+    ExpectGivenUp();
+    EXPECT_TRUE(boxes.empty());
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(".")) left.push_back(entry.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{kMap + ".bmp", "tmp_$$$.loc"}));
+}
+
+TEST_F(RunTest, CancelledStationWindowPutsEarlierFilesBack) {
+    WriteFile(kMap + ".ame", "earlier ame");
+    WriteFile(kMap + "_a.dat", "earlier list");
+    onStations = [](TAmeForm* form) { form->BBtnCancel->click(); };
+    Run(bitmap);
+    ExpectGivenUp();
+    ASSERT_EQ(boxes.size(), 3u);
+    EXPECT_EQ(boxes[2].text.substr(boxes[2].text.find("Created")),
+              "Created File : <./" + kMap + "_a.dat>\r Backup File : <./" + kMap + "_a.bak>");
+    EXPECT_EQ(ReadFile(kMap + ".ame"), "earlier ame");
+    EXPECT_EQ(ReadFile(kMap + "_a.dat"), "earlier list");
+    EXPECT_FALSE(fs::exists(kMap + ".bak"));
+    EXPECT_FALSE(fs::exists(kMap + "_a.bak"));
+}
+
+TEST_F(RunTest, ABackupThatCantBePutBackIsKeptAndNamed) {
+    WriteFile(kMap + ".ame", "earlier ame");
+    onStations = [](TAmeForm* form) {
+        fs::remove(kMap + ".ame");  // something else took the name meanwhile
+        fs::create_directory(kMap + ".ame");
+        form->BBtnCancel->click();
+    };
+    Run(bitmap);
+    ExpectGivenUp();
+    ASSERT_EQ(boxes.size(), 3u);  // the confirmation, the backup notice, then this
+    EXPECT_EQ(boxes[2].text, "The backup can't be copied back.\rOld File : <./" + kMap + ".ame>\rBackup File : <./" +
+                                 kMap + ".bak>\rThe old contents are kept in the backup.");
+    EXPECT_EQ(ReadFile(kMap + ".bak"), "earlier ame");
+    EXPECT_FALSE(fs::exists(kMap + "_a.dat"));
+}
+
+TEST_F(RunTest, CancelledStationWindowDeletesNewFiles) {
+    onStations = [](TAmeForm* form) { form->close(); };
+    Run(bitmap);
+    ExpectGivenUp();
+    EXPECT_FALSE(fs::exists(kMap + ".ame"));
+    EXPECT_FALSE(fs::exists(kMap + "_a.dat"));
+}
+
+TEST_F(RunTest, AnUnopenableCfgKeepsTheStationFiles) {
+    main->OpenBitmap(bitmap);
+    main->CfgFile = "./missing/" + kMap + ".cfg";
+    main->RunBtn->click();
+    ExpectGivenUp();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1].text, "File :./missing/" + kMap + ".cfg\r\ncan't open.");
+    EXPECT_EQ(boxes[1].caption, "CfgData Error");
+    EXPECT_EQ(ReadFile(kMap + ".ame").size() % 44, 0u);
+    EXPECT_GT(ReadFile(kMap + ".ame").size(), 0u);
+    EXPECT_EQ(ReadFile(kMap + "_a.dat").substr(0, kMap.size() + 2), kMap + "\r\n");
+    EXPECT_FALSE(fs::exists("missing"));
+}
+
+TEST_F(RunTest, AFailedBackupStopsTheStepBeforeAnythingIsOverwritten) {
+    fs::create_directory(kMap + ".cfg");  // exists, but can't be copied to a backup
+    Run(bitmap);
+    ExpectGivenUp();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1].text, "The old file can't be copied to its backup.\rOld File : <./" + kMap +
+                                 ".cfg>\rBackup File : <./" + kMap + ".cfg.bak>\rNothing was changed.");
+    EXPECT_EQ(boxes[1].caption, "Strova - Error");
+    EXPECT_TRUE(fs::is_directory(kMap + ".cfg"));
+    EXPECT_TRUE(fs::exists(kMap + ".ame"));
+}
+
+TEST_F(RunTest, BadBitmapsEndTheRunInStepOne) {
+    WriteFile("palette.bmp", testing_support::MakeGrayBitmap(4, 4, [](int, int) { return true; }, 8));
+    Run(dir.file("palette.bmp"));
+    ExpectGivenUp();
+    WriteFile("cut.bmp", testing_support::MakeGrayBitmap(4, 4, [](int, int) { return true; }).substr(0, 54 + 12 + 6));
+    Run(dir.file("cut.bmp"));
+    ExpectGivenUp();
+    EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"This is not 24 bits hi-\rresolution color bitmap.",
+                                                    "Failed to read the bitmap file\r<" + dir.file("cut.bmp") + ">."}));
+    EXPECT_EQ(ReadFile("tmp_$$$.loc").size(), 6u * 8);  // the first row and two pixels
+    EXPECT_EQ(boundsDialogs, 0);
+}
+
+TEST_F(RunTest, ASecondRunCantStartInsideTheFirst) {
+    onBounds = [this](TInputDialog* dialog) {
+        if (boundsDialogs == 1) {
+            main->RunMenu->trigger();  // a queued Run, while the first run waits for the bounds
+            main->close();
+        }
+        dialog->BBtnCancel->click();
+    };
+    Run(bitmap);
+    EXPECT_EQ(boundsDialogs, 1);
+    EXPECT_TRUE(fs::exists("tmp_$$$.loc"));  // closing was refused while the run went on
+    ExpectGivenUp();
+}
+
+}  // namespace
