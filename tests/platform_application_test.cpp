@@ -44,6 +44,15 @@ TEST_F(ApplicationTest, MessageLogRecordsEachBoxAndAnswersWithItsDefaultButton) 
               "Ask\t0x103\tagain?\n");
 }
 
+TEST_F(ApplicationTest, WithoutAScreenABoxGoesToStandardErrorInsteadOfWaitingForever) {
+    ASSERT_EQ(QGuiApplication::platformName(), "offscreen");
+    Application app;
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(app.MessageBox("one\rtwo", "Input Warning", MB_OK | MB_ICONWARNING), IDOK);
+    EXPECT_EQ(app.MessageBox("sure?", "Ask", MB_YESNO | MB_DEFBUTTON2), IDNO);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Input Warning: one\ntwo\nAsk: sure?\n");
+}
+
 TEST_F(ApplicationTest, DefaultButtonFollowsTheStyle) {
     EXPECT_EQ(DefaultButtonOf(MB_OK), IDOK);
     EXPECT_EQ(DefaultButtonOf(MB_OKCANCEL | MB_DEFBUTTON2), IDCANCEL);

@@ -16,6 +16,7 @@
 #include <QWidget>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <vector>
@@ -162,7 +163,9 @@ int ShowModal(QWidget* form) {
     QPointer<QWidget> guard(form);
     if (FormHook()) {
         QTimer::singleShot(0, form, [guard] {
-            if (guard && FormHook()) FormHook()(guard);
+            // A copy, so that a hook may replace itself while it runs.
+            ModalFormHook hook = FormHook();
+            if (guard && hook) hook(guard);
         });
     }
     if (auto* dialog = qobject_cast<QDialog*>(form)) {
@@ -195,9 +198,22 @@ Application::~Application() {
     std::erase(apps, this);
 }
 
+// With no screen (the offscreen platform) a modal box could never be
+// answered; the message goes to the standard error stream instead and the box
+// counts as answered with its default button.
+static bool NoScreen() {
+    EnsureQApplication();
+    QString platform = QGuiApplication::platformName();
+    return platform == "offscreen" || platform == "minimal";
+}
+
 int Application::MessageBox(const QString& text, const QString& caption, unsigned flags) {
     if (BoxHook()) return BoxHook()({text.toStdString(), caption.toStdString(), flags});
     if (LogMessageBox(text, caption, flags)) return DefaultButtonOf(flags);
+    if (NoScreen()) {
+        std::fprintf(stderr, "%s: %s\n", caption.toLocal8Bit().constData(), WithLineBreaks(text).toLocal8Bit().constData());
+        return DefaultButtonOf(flags);
+    }
     return ShowMessageBox(text, caption, flags);
 }
 
