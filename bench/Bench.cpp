@@ -1,0 +1,220 @@
+// strova_bench: the three steps of a conversion on an all-Japan gray map,
+// the plain reference procedure against the production code on the same
+// files. Checks that the pixel file, the *.ame file and the *.cfg file are
+// identical and prints, per step, both times, their ratio and the peak extra
+// memory of the production step (each production step runs in a child
+// process of its own so that its peak is its own).
+//
+//   strova_bench [--quick] [--size N] [--keep DIR]
+//
+// The stations come from libvorbel.so beside this program, bound by name the
+// way the converter binds them.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "../tests/support/PlainReference.h"
+#include "GrayMap.h"
+#include "core/AmeCore.h"
+#include "core/BmpCore.h"
+#include "core/CfgCore.h"
+#include "core/Stations.h"
+#include "platform/Module.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+namespace fs = std::filesystem;
+
+struct Options {
+    int size = 4000;
+    std::string keep;
+};
+
+struct Measure {
+    double seconds = 0;
+    long peakKiB = 0;  // growth of the resident set over the step
+    bool ok = false;
+};
+
+double Seconds(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
+long StatusKiB(const char* field) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind(field, 0) == 0) return std::atol(line.c_str() + std::strlen(field));
+    return 0;
+}
+
+// Runs `step` in a child process and returns its time and peak memory growth.
+Measure InChild(const std::function<bool()>& step) {
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0) return {};
+    const pid_t child = fork();
+    if (child == 0) {
+        close(pipeFds[0]);
+        const long before = StatusKiB("VmRSS:");
+        const Clock::time_point start = Clock::now();
+        Measure m;
+        m.ok = step();
+        m.seconds = Seconds(start);
+        m.peakKiB = StatusKiB("VmHWM:") - before;
+        (void)!write(pipeFds[1], &m, sizeof m);
+        _exit(0);
+    }
+    close(pipeFds[1]);
+    Measure m;
+    if (read(pipeFds[0], &m, sizeof m) != sizeof m) m = {};
+    close(pipeFds[0]);
+    waitpid(child, nullptr, 0);
+    return m;
+}
+
+Measure Timed(const std::function<bool()>& step) {
+    const Clock::time_point start = Clock::now();
+    Measure m;
+    m.ok = step();
+    m.seconds = Seconds(start);
+    return m;
+}
+
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// What `cat file > /dev/null` does: 128 KiB reads from the page cache.
+double CatSeconds(const std::string& path) {
+    double best = 1e9;
+    std::vector<char> buffer(128 << 10);
+    for (int round = 0; round < 3; ++round) {
+        std::FILE* file = std::fopen(path.c_str(), "rb");
+        const Clock::time_point start = Clock::now();
+        while (std::fread(buffer.data(), 1, buffer.size(), file) == buffer.size()) {
+        }
+        best = std::min(best, Seconds(start));
+        std::fclose(file);
+    }
+    return best;
+}
+
+void Report(const char* step, const Measure& reference, const Measure& production, bool identical) {
+    std::printf("%-28s reference %9.3f s   production %8.4f s   ratio %8.1fx   peak +%6.1f MiB   %s\n", step,
+                reference.seconds, production.seconds, reference.seconds / production.seconds,
+                production.peakKiB / 1024.0, identical && reference.ok && production.ok ? "identical" : "DIFFERENT");
+}
+
+strova::StationAccessors BindLibrary() {
+    const std::string folder = fs::canonical("/proc/self/exe").parent_path().string();
+    platform::ModuleHandle library = platform::LoadModule(folder + "/libvorbel.so");
+    if (!library) {
+        std::fprintf(stderr, "%s\n", platform::LastLoadError().c_str());
+        std::exit(1);
+    }
+    strova::StationAccessors a;
+    a.GetAMeDASLongitude = platform::Resolve<double (*)(int)>(library, "GetAMeDASLongitude");
+    a.GetAMeDASLatitude = platform::Resolve<double (*)(int)>(library, "GetAMeDASLatitude");
+    a.GetAMeDASVolume = platform::Resolve<int (*)(int)>(library, "GetAMeDASVolume");
+    a.GetAMeDASPron = platform::Resolve<char* (*)(int, char*)>(library, "GetAMeDASPron");
+    a.GetAMeDASBelongPron = platform::Resolve<char* (*)(int, char*)>(library, "GetAMeDASBelongPron");
+    return a;
+}
+
+Options Parse(int argc, char** argv) {
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--quick")
+            options.size = 1000;
+        else if (arg == "--size" && i + 1 < argc)
+            options.size = std::atoi(argv[++i]);
+        else if (arg == "--keep" && i + 1 < argc)
+            options.keep = argv[++i];
+        else {
+            std::fprintf(stderr, "usage: strova_bench [--quick] [--size N] [--keep DIR]\n");
+            std::exit(2);
+        }
+    }
+    return options;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const Options options = Parse(argc, argv);
+    const std::string dir = options.keep.empty() ? (fs::temp_directory_path() / ("strova_bench." + std::to_string(getpid()))).string()
+                                                 : options.keep;
+    fs::create_directories(dir);
+    const auto file = [&](const char* name) { return dir + "/" + name; };
+    const strova::MapConfig map{bench::kJapanLeft, bench::kJapanBottom, bench::kJapanRight, bench::kJapanTop,
+                                options.size, options.size};
+    bench::WriteJapanGrayMap(file("japan.bmp"), options.size, options.size);
+    std::printf("all-Japan gray map %dx%d (%.1f..%.1f E, %.1f..%.1f N), %u hardware threads\n", options.size,
+                options.size, map.LeftLon, map.RightLon, map.BottomLat, map.TopLat, std::thread::hardware_concurrency());
+
+    // Step 1: the gray scan.
+    std::uint32_t gray = 0;
+    const Measure scanRef = Timed([&] { return plain::ScanGrayPixels(file("japan.bmp"), file("ref.loc"), gray); });
+    const Measure scan = InChild([&] {
+        strova::BmpReader reader(file("japan.bmp"));
+        return reader.ScanGrayPixels(file("prod.loc"), strova::NoProgress()) == strova::BmpError::None;
+    });
+    const double cat = CatSeconds(file("japan.bmp"));
+    std::printf("%u gray pixels; bitmap %.1f MiB, read from the page cache (cat) in %.4f s\n", gray,
+                fs::file_size(file("japan.bmp")) / 1048576.0, cat);
+    Report("step 1 gray scan", scanRef, scan, Slurp(file("ref.loc")) == Slurp(file("prod.loc")));
+    std::printf("%-28s production / cat = %.2f\n", "", scan.seconds / cat);
+
+    // Step 2: stations on gray pixels.
+    const std::vector<strova::AmeRecord> stations = strova::LoadLibraryStations(BindLibrary(), map);
+    std::vector<strova::AmeRecord> refSelected;
+    const Measure placeRef = Timed([&] {
+        std::vector<strova::PixelRecord> pixels(gray);
+        std::FILE* tmp = std::fopen(file("ref.loc").c_str(), "rb");
+        const bool read = std::fread(pixels.data(), 8, gray, tmp) == gray;
+        std::fclose(tmp);
+        int internal = 0;
+        refSelected = plain::PlaceStations(pixels, stations, internal);
+        return read;
+    });
+    std::FILE* refAme = std::fopen(file("ref.ame").c_str(), "wb");
+    strova::WriteAmeFile(refAme, refSelected);
+    std::fclose(refAme);
+    const Measure place = InChild([&] {
+        strova::FilePtr tmp(std::fopen(file("prod.loc").c_str(), "rb"));
+        const auto placement = strova::PlaceStations(tmp.get(), gray, stations);
+        strova::FilePtr ame(std::fopen(file("prod.ame").c_str(), "wb"));
+        return placement && strova::WriteAmeFile(ame.get(), placement->selected);
+    });
+    std::printf("%zu stations inside the bounds\n", stations.size());
+    Report("step 2 station placement", placeRef, place, Slurp(file("ref.ame")) == Slurp(file("prod.ame")));
+
+    // Step 3: the ten nearest stations of every gray pixel.
+    const int count = static_cast<int>(refSelected.size());
+    const Measure nearestRef = Timed([&] { return plain::WriteCfg(refSelected, file("ref.loc"), file("ref.cfg")); });
+    const Measure nearest = InChild([&] {
+        strova::CfgRun run(file("prod.ame"), file("prod.cfg"), file("prod.loc"), count);
+        return run.FindAdjacentStations(strova::NoProgress()) == strova::CfgError::None;
+    });
+    Report("step 3 nearest stations", nearestRef, nearest, Slurp(file("ref.cfg")) == Slurp(file("prod.cfg")));
+
+    if (options.keep.empty())
+        fs::remove_all(dir);
+    else
+        std::printf("files kept in %s (python3 bench/kdtree_compare.py %s compares scipy's cKDTree)\n", dir.c_str(),
+                    dir.c_str());
+    return 0;
+}
