@@ -60,18 +60,18 @@ TEST(StationTable, MatchesTheSourceDataRowForRow) {
         const StationRecord& r = _AMeDASItems[i];
         SCOPED_TRACE("row " + f[0]);
         ASSERT_EQ(f.size(), 14u);
-        EXPECT_EQ(r.ID, std::stoi(f[0]));
-        EXPECT_EQ(r.Volume, std::stoi(f[1]));
+        EXPECT_EQ(int(r.ID), std::stoi(f[0]));
+        EXPECT_EQ(int(r.Volume), std::stoi(f[1]));
         EXPECT_EQ(std::string(r.Name), platform::Utf8ToCp932(f[2]));
         EXPECT_EQ(std::string(r.Pron), f[3]);
         EXPECT_EQ(std::string(r.Yomi), platform::Utf8ToCp932(f[4]));
         EXPECT_EQ(std::string(r.Belong), platform::Utf8ToCp932(f[5]));
         EXPECT_EQ(std::string(r.BelongPron), f[6]);
         EXPECT_EQ(std::string(r.BelongYomi), platform::Utf8ToCp932(f[7]));
-        EXPECT_EQ(r.Latitude, std::stoi(f[8]));
-        EXPECT_EQ(r.Longitude, std::stoi(f[9]));
-        EXPECT_EQ(r.Height, std::stoi(f[10]));
-        EXPECT_EQ(r.WindLevelOld, std::stoi(f[11]));
+        EXPECT_EQ(int(r.Latitude), std::stoi(f[8]));
+        EXPECT_EQ(int(r.Longitude), std::stoi(f[9]));
+        EXPECT_EQ(int(r.Height), std::stoi(f[10]));
+        EXPECT_EQ(int(r.WindLevelOld), std::stoi(f[11]));
         EXPECT_EQ(std::string(r.FirstDate), f[12]);
         EXPECT_EQ(std::string(r.LastDate), f[13]);
     }
@@ -83,9 +83,9 @@ TEST(StationTable, KeepsTheRulesCallersRelyOn) {
     for (int i = 0; i < 842; ++i) {
         const StationRecord& r = _AMeDASItems[i];
         SCOPED_TRACE(i);
-        EXPECT_EQ(r.ID, i + 1);
+        EXPECT_EQ(int(r.ID), i + 1);
         int expectedVolume = r.ID <= 162 ? 1 : r.ID <= 388 ? 2 : r.ID <= 604 ? 3 : 4;
-        EXPECT_EQ(r.Volume, expectedVolume);
+        EXPECT_EQ(int(r.Volume), expectedVolume);
         for (const char* text : {r.Name, r.Pron, r.Yomi, r.Belong, r.BelongPron, r.BelongYomi, r.FirstDate, r.LastDate})
             EXPECT_LT(std::strlen(text), static_cast<size_t>(StationTextBufferSize));
         EXPECT_GE(std::strlen(r.Name), 2u);
@@ -101,13 +101,13 @@ TEST(StationTable, KeepsTheRulesCallersRelyOn) {
         EXPECT_LE(std::strlen(r.BelongPron), 33u);
         EXPECT_GE(std::strlen(r.BelongYomi), 4u);
         EXPECT_LE(std::strlen(r.BelongYomi), 17u);
-        for (int packed : {r.Latitude, r.Longitude}) {
+        for (int packed : {int(r.Latitude), int(r.Longitude)}) {
             EXPECT_LE((packed % 1000) / 10, 59);
         }
-        EXPECT_GE(r.Latitude, 24000);
-        EXPECT_LE(r.Latitude, 45600);
-        EXPECT_GE(r.Longitude, 122900);
-        EXPECT_LE(r.Longitude, 146000);
+        EXPECT_GE(int(r.Latitude), 24000);
+        EXPECT_LE(int(r.Latitude), 45600);
+        EXPECT_GE(int(r.Longitude), 122900);
+        EXPECT_LE(int(r.Longitude), 146000);
         EXPECT_STREQ(r.LastDate, "951231");
         EXPECT_EQ(std::strlen(r.FirstDate), 6u);
         belongs.insert(r.Belong);
@@ -130,20 +130,20 @@ TEST(StationTable, FirstAndLastRowsAreThePublishedOnes) {
     EXPECT_EQ(platform::Cp932ToUtf8(first.Belong), "北海道宗谷支庁");
     EXPECT_STREQ(first.BelongPron, "Hokkaido Soya Subprefecture");
     EXPECT_EQ(platform::Cp932ToUtf8(first.BelongYomi), "ﾎｯｶｲﾄﾞｳ ｿｳﾔｼﾁｮｳ");
-    EXPECT_EQ(first.Latitude, 45311);
-    EXPECT_EQ(first.Longitude, 141564);
-    EXPECT_EQ(first.Height, 26);
-    EXPECT_EQ(first.WindLevelOld, 80);
+    EXPECT_EQ(int(first.Latitude), 45311);
+    EXPECT_EQ(int(first.Longitude), 141564);
+    EXPECT_EQ(int(first.Height), 26);
+    EXPECT_EQ(int(first.WindLevelOld), 80);
     const StationRecord& last = _AMeDASItems[841];
-    EXPECT_EQ(last.Volume, 4);
-    EXPECT_EQ(last.ID, 842);
+    EXPECT_EQ(int(last.Volume), 4);
+    EXPECT_EQ(int(last.ID), 842);
     EXPECT_EQ(platform::Cp932ToUtf8(last.Name), "波照間");
     EXPECT_STREQ(last.Pron, "Hateruma");
     EXPECT_STREQ(last.BelongPron, "Okinawa Prefecture");
-    EXPECT_EQ(last.Latitude, 24035);
-    EXPECT_EQ(last.Longitude, 123461);
-    EXPECT_EQ(last.Height, 32);
-    EXPECT_EQ(last.WindLevelOld, 81);
+    EXPECT_EQ(int(last.Latitude), 24035);
+    EXPECT_EQ(int(last.Longitude), 123461);
+    EXPECT_EQ(int(last.Height), 32);
+    EXPECT_EQ(int(last.WindLevelOld), 81);
 }
 
 TEST(LibraryFolder, IsTheFolderWithItsSeparator) {
