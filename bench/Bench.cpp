@@ -2,8 +2,9 @@
 // the plain reference procedure against the production code on the same
 // files. Checks that the pixel file, the *.ame file and the *.cfg file are
 // identical and prints, per step, both times, their ratio and the peak extra
-// memory of the production step (each production step runs in a child
-// process of its own so that its peak is its own).
+// memory of the production step (each production step runs in child
+// processes of its own so that its peak is its own; its time is the best of
+// three runs).
 //
 //   strova_bench [--quick] [--size N] [--keep DIR]
 //
@@ -26,7 +27,7 @@
 #include <vector>
 
 #include "../tests/support/PlainReference.h"
-#include "GrayMap.h"
+#include "LandMask.h"
 #include "core/AmeCore.h"
 #include "core/BmpCore.h"
 #include "core/CfgCore.h"
@@ -81,6 +82,19 @@ Measure InChild(const std::function<bool()>& step) {
     close(pipeFds[0]);
     waitpid(child, nullptr, 0);
     return m;
+}
+
+// The best of three runs in fresh child processes: the machine may be busy
+// with other work, and the step's own time is the least it needs.
+Measure BestInChild(const std::function<bool()>& step) {
+    Measure best = InChild(step);
+    for (int round = 1; round < 3; ++round) {
+        const Measure m = InChild(step);
+        if (m.seconds < best.seconds) best.seconds = m.seconds;
+        best.peakKiB = std::max(best.peakKiB, m.peakKiB);
+        best.ok = best.ok && m.ok;
+    }
+    return best;
 }
 
 Measure Timed(const std::function<bool()>& step) {
@@ -138,7 +152,7 @@ Options Parse(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--quick")
-            options.size = 1000;
+            options.size = 500;
         else if (arg == "--size" && i + 1 < argc)
             options.size = std::atoi(argv[++i]);
         else if (arg == "--keep" && i + 1 < argc)
@@ -154,21 +168,27 @@ Options Parse(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     const Options options = Parse(argc, argv);
     const std::string dir = options.keep.empty() ? (fs::temp_directory_path() / ("strova_bench." + std::to_string(getpid()))).string()
                                                  : options.keep;
     fs::create_directories(dir);
     const auto file = [&](const char* name) { return dir + "/" + name; };
-    const strova::MapConfig map{bench::kJapanLeft, bench::kJapanBottom, bench::kJapanRight, bench::kJapanTop,
-                                options.size, options.size};
-    bench::WriteJapanGrayMap(file("japan.bmp"), options.size, options.size);
+    const strova::MapConfig map{bench::kJapanLeftLon, bench::kJapanBottomLat, bench::kJapanRightLon,
+                                bench::kJapanTopLat, options.size, options.size};
+    std::string error;
+    if (!bench::WriteJapanGrayMap(file("japan.bmp"), options.size, options.size, &error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+    }
     std::printf("all-Japan gray map %dx%d (%.1f..%.1f E, %.1f..%.1f N), %u hardware threads\n", options.size,
                 options.size, map.LeftLon, map.RightLon, map.BottomLat, map.TopLat, std::thread::hardware_concurrency());
 
     // Step 1: the gray scan.
     std::uint32_t gray = 0;
     const Measure scanRef = Timed([&] { return plain::ScanGrayPixels(file("japan.bmp"), file("ref.loc"), gray); });
-    const Measure scan = InChild([&] {
+    const Measure scan = BestInChild([&] {
+        fs::remove(file("prod.loc"));
         strova::BmpReader reader(file("japan.bmp"));
         return reader.ScanGrayPixels(file("prod.loc"), strova::NoProgress()) == strova::BmpError::None;
     });
@@ -193,7 +213,7 @@ int main(int argc, char** argv) {
     std::FILE* refAme = std::fopen(file("ref.ame").c_str(), "wb");
     strova::WriteAmeFile(refAme, refSelected);
     std::fclose(refAme);
-    const Measure place = InChild([&] {
+    const Measure place = BestInChild([&] {
         strova::FilePtr tmp(std::fopen(file("prod.loc").c_str(), "rb"));
         const auto placement = strova::PlaceStations(tmp.get(), gray, stations);
         strova::FilePtr ame(std::fopen(file("prod.ame").c_str(), "wb"));
@@ -205,7 +225,7 @@ int main(int argc, char** argv) {
     // Step 3: the ten nearest stations of every gray pixel.
     const int count = static_cast<int>(refSelected.size());
     const Measure nearestRef = Timed([&] { return plain::WriteCfg(refSelected, file("ref.loc"), file("ref.cfg")); });
-    const Measure nearest = InChild([&] {
+    const Measure nearest = BestInChild([&] {
         strova::CfgRun run(file("prod.ame"), file("prod.cfg"), file("prod.loc"), count);
         return run.FindAdjacentStations(strova::NoProgress()) == strova::CfgError::None;
     });
