@@ -26,7 +26,10 @@ char* CopyText(int index, const char* StationRecord::*field, char* buffer) {
         buffer[0] = '\0';
         return buffer;
     }
-    const char* text = _AMeDASItems[index].*field;
+    // Rows are packed, so the text pointer may lie at any address: copy it
+    // out bytewise rather than load it as an aligned pointer.
+    const char* text;
+    std::memcpy(&text, &(_AMeDASItems[index].*field), sizeof text);
     std::memcpy(buffer, text, std::strlen(text) + 1);
     return buffer;
 }

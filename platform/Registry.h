@@ -9,17 +9,27 @@
 //   "UseJP"=dword:00000001
 //
 // It lives at $VORBEL_REGISTRY when that is set, else at
-// ${XDG_CONFIG_HOME:-~/.config}/vorbel/registry.reg. Every change rewrites
-// the whole file through a temporary file, fsync and rename under an
-// exclusive flock; reads take a shared lock. Key names compare without regard
-// to letter case and keep the case they were created with. Values are byte
-// strings passed through unchanged. A store that does not parse is never
-// overwritten: reads behave as for an empty store, writes fail.
+// ${XDG_CONFIG_HOME:-~/.config}/vorbel/registry.reg; the folder is made on the
+// first write. Every change rewrites the whole file through a temporary file
+// beside it, fsync and rename, under an exclusive flock on the companion file
+// "<store>.lock"; reads take a shared lock on it. A writer that dies midway
+// leaves the old store (and its temporary file).
+//
+// Key and value names compare without regard to ASCII letter case and keep
+// the spelling they were created with. Names are code page 932 bytes: the
+// second byte of a double-byte character is never a separator or a letter.
+// Values are byte strings passed through unchanged: texts are written
+// between quotes with \ and " escaped (in hex(1) form when they hold a line
+// break or a NUL), expandable texts as hex(2) and binary data as hex bytes,
+// each text in hex form followed by its NUL.
+//
+// A store that does not parse is never overwritten: reads behave as for an
+// empty store, writes fail with a RegistryError naming the file and the line.
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "Exception.h"
@@ -34,6 +44,35 @@ class RegistryError : public Exception {
 public:
     using Exception::Exception;
 };
+
+// The registry's own type codes, as the export format writes them in hex(n).
+constexpr std::uint32_t RegSz = 1, RegExpandSz = 2, RegBinary = 3, RegDword = 4;
+
+// One value as the store keeps it: the type code and the raw data (a text
+// without its NUL, a 32-bit integer as 4 little-endian bytes).
+struct RegistryValue {
+    std::string name;
+    std::uint32_t kind = RegSz;
+    std::string data;
+    bool operator==(const RegistryValue&) const = default;
+};
+
+struct RegistryKey {
+    std::string path;  // below the hive, components joined by '\'; "" is the hive itself
+    std::vector<RegistryValue> values;
+    bool operator==(const RegistryKey&) const = default;
+};
+
+// The whole store: every key once, each after the keys above it, in a fixed
+// order (component by component, ignoring letter case).
+using RegistryKeys = std::vector<RegistryKey>;
+
+// Reads the export format. Throws RegistryError "line <n>: <what is wrong>".
+// Keys that appear only as the parents of other keys are added, sections of
+// one key are merged and a later value replaces an earlier one of that name.
+RegistryKeys ParseRegistryText(std::string_view text);
+// Writes the export format; ParseRegistryText gives the same keys back.
+std::string FormatRegistryText(const RegistryKeys& keys);
 
 // Path of the store file in use.
 std::string RegistryStorePath();
@@ -81,6 +120,9 @@ public:
     bool DeleteValue(const std::string& name);
 
 private:
+    const RegistryValue* Find(const RegistryKeys& keys, const std::string& name) const;
+    void Write(const RegistryValue& value);
+
     std::string current_;  // full key path below the hive, e.g. "Software\Vorbel"
     bool open_ = false;
 };

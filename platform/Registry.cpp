@@ -1,0 +1,682 @@
+#include "Registry.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <optional>
+
+namespace platform {
+
+namespace {
+
+constexpr std::string_view Header = "Windows Registry Editor Version 5.00";
+constexpr std::string_view Hive = "HKEY_CURRENT_USER";
+
+// ---- names ----------------------------------------------------------------
+
+// Names are code page 932 bytes: the second byte of a double-byte character
+// may be a backslash or an ASCII letter and belongs to that character.
+bool IsLeadByte(char c) {
+    auto b = static_cast<unsigned char>(c);
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+
+std::size_t CharLength(std::string_view s, std::size_t i) { return IsLeadByte(s[i]) && i + 1 < s.size() ? 2 : 1; }
+
+// A byte's place in the order of names: ASCII letters folded to lower case
+// and the separator before every other byte, unless it is the second byte of
+// a double-byte character.
+int Rank(char c, bool trailByte) {
+    auto b = static_cast<unsigned char>(c);
+    if (trailByte) return b;
+    if (c == '\\') return -1;
+    return c >= 'A' && c <= 'Z' ? b - 'A' + 'a' : b;
+}
+
+// Orders names without regard to letter case; for key paths this is the order
+// component by component, so that every key comes right after its parents.
+// Up to the first difference both names have the same bytes but for letter
+// case, so the two agree on which bytes are second bytes.
+int CompareNames(std::string_view a, std::string_view b) {
+    bool trailByte = false;
+    for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) {
+        int x = Rank(a[i], trailByte), y = Rank(b[i], trailByte);
+        if (x != y) return x < y ? -1 : 1;
+        trailByte = !trailByte && IsLeadByte(a[i]);
+    }
+    return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+}
+
+bool SameName(std::string_view a, std::string_view b) { return CompareNames(a, b) == 0; }
+
+// Path components; empty ones (doubled, leading or trailing separators) are dropped.
+std::vector<std::string> Components(std::string_view path) {
+    std::vector<std::string> parts;
+    std::string part;
+    for (std::size_t i = 0; i < path.size();) {
+        std::size_t n = CharLength(path, i);
+        if (n == 1 && path[i] == '\\') {
+            if (!part.empty()) parts.push_back(std::move(part));
+            part.clear();
+        } else {
+            part.append(path.substr(i, n));
+        }
+        i += n;
+    }
+    if (!part.empty()) parts.push_back(std::move(part));
+    return parts;
+}
+
+std::string Joined(const std::vector<std::string>& parts, std::size_t count) {
+    std::string path;
+    for (std::size_t i = 0; i < count; ++i) path += (i ? "\\" : "") + parts[i];
+    return path;
+}
+
+std::string NormalPath(std::string_view path) {
+    auto parts = Components(path);
+    return Joined(parts, parts.size());
+}
+
+// Line breaks and NULs can't stand in a line of the export format.
+bool FitsOneLine(std::string_view name) { return name.find_first_of(std::string_view("\r\n\0", 3)) == name.npos; }
+
+bool KeyBefore(const RegistryKey& key, std::string_view path) { return CompareNames(key.path, path) < 0; }
+
+// The key (of a const or a changeable store) at `path`, nullptr when missing.
+// Keys are kept in order, so this is a binary search.
+template <typename Keys>
+auto FindKey(Keys& keys, std::string_view path) -> decltype(keys.data()) {
+    auto at = std::lower_bound(keys.begin(), keys.end(), path, KeyBefore);
+    return at != keys.end() && SameName(at->path, path) ? &*at : nullptr;
+}
+
+template <typename Key>
+auto FindValue(Key& key, std::string_view name) -> decltype(key.values.data()) {
+    for (auto& value : key.values)
+        if (SameName(value.name, name)) return &value;
+    return nullptr;
+}
+
+// The hive itself always exists.
+bool HasKey(const RegistryKeys& keys, const std::string& path) { return path.empty() || FindKey(keys, path); }
+
+RegistryKey& FindOrAddKey(RegistryKeys& keys, std::string path) {
+    auto at = std::lower_bound(keys.begin(), keys.end(), path, KeyBefore);
+    if (at == keys.end() || !SameName(at->path, path)) at = keys.insert(at, RegistryKey{std::move(path), {}});
+    return *at;
+}
+
+// Finds or creates `path` and every key above it, each in its sorted place.
+RegistryKey& EnsureKey(RegistryKeys& keys, const std::string& path) {
+    auto parts = Components(path);
+    for (std::size_t depth = 1; depth < parts.size(); ++depth) FindOrAddKey(keys, Joined(parts, depth));
+    return FindOrAddKey(keys, path);
+}
+
+// A value keeps the spelling of its name from when it was created. False
+// when the value already held exactly this.
+bool SetValue(RegistryKey& key, const RegistryValue& value) {
+    if (RegistryValue* old = FindValue(key, value.name)) {
+        if (old->kind == value.kind && old->data == value.data) return false;
+        old->kind = value.kind;
+        old->data = value.data;
+    } else {
+        key.values.push_back(value);
+    }
+    return true;
+}
+
+// ---- reading the export format ---------------------------------------------
+
+RegistryError ParseError(int line, const std::string& what) {
+    return RegistryError("line " + std::to_string(line) + ": " + what);
+}
+
+class LineReader {
+public:
+    explicit LineReader(std::string_view text) : text_(text) {}
+    // The next line without its end and surrounding blanks; false at the end.
+    bool Next(std::string_view& line) {
+        if (pos_ >= text_.size()) return false;
+        std::size_t end = text_.find('\n', pos_);
+        if (end == text_.npos) end = text_.size();
+        line = text_.substr(pos_, end - pos_);
+        pos_ = end + 1;
+        ++number_;
+        auto first = line.find_first_not_of(" \t\r");
+        line = first == line.npos ? std::string_view() : line.substr(first, line.find_last_not_of(" \t\r") - first + 1);
+        return true;
+    }
+    int Number() const { return number_; }
+
+private:
+    std::string_view text_;
+    std::size_t pos_ = 0;
+    int number_ = 0;
+};
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// 1 to 8 hex digits.
+bool ParseHexNumber(std::string_view digits, std::uint32_t& number) {
+    if (digits.empty() || digits.size() > 8) return false;
+    number = 0;
+    for (char c : digits) {
+        if (HexDigit(c) < 0) return false;
+        number = number * 16 + static_cast<std::uint32_t>(HexDigit(c));
+    }
+    return true;
+}
+
+class Parser {
+public:
+    explicit Parser(std::string_view text) : in_(text) {}
+
+    RegistryKeys Run() {
+        if (!SkipToHeader()) return {};
+        std::string_view line;
+        while (in_.Next(line)) {
+            if (line.empty() || line[0] == ';') continue;
+            if (line[0] == '[')
+                OpenSection(line);
+            else if (line[0] == '"' || line[0] == '@')
+                ReadValue(line);
+            else
+                throw Error("expected a [key] or a \"name\"=value line");
+        }
+        // An unnamed hive section without values says nothing.
+        if (!keys_.empty() && keys_.front().path.empty() && keys_.front().values.empty()) keys_.erase(keys_.begin());
+        return std::move(keys_);
+    }
+
+private:
+    RegistryError Error(const std::string& what) const { return ParseError(in_.Number(), what); }
+
+    // False for a file with nothing in it.
+    bool SkipToHeader() {
+        std::string_view line;
+        while (in_.Next(line)) {
+            if (in_.Number() == 1 && line.starts_with("\xEF\xBB\xBF")) line.remove_prefix(3);
+            if (line.empty()) continue;
+            if (line != Header) throw Error("the file does not start with \"" + std::string(Header) + "\"");
+            return true;
+        }
+        return false;
+    }
+
+    void OpenSection(std::string_view line) {
+        if (line.back() != ']') throw Error("a key line must end with ']'");
+        std::string_view path = line.substr(1, line.size() - 2);
+        if (path.starts_with('-')) throw Error("deleting keys is not supported");
+        if (!SameName(path.substr(0, Hive.size()), Hive) || (path.size() > Hive.size() && path[Hive.size()] != '\\'))
+            throw Error("keys must lie under " + std::string(Hive));
+        current_ = &EnsureKey(keys_, NormalPath(path.substr(Hive.size())));
+    }
+
+    void ReadValue(std::string_view line) {
+        if (!current_) throw Error("a value must follow a [key] line");
+        RegistryValue value;
+        std::size_t pos = 1;
+        if (line[0] == '"')
+            value.name = Quoted(line, pos);
+        if (pos >= line.size() || line[pos] != '=') throw Error("expected '=' after the value name");
+        ReadData(line.substr(pos + 1), value);
+        SetValue(*current_, value);
+    }
+
+    // The text of a quoted string from just after its opening quote; `pos`
+    // ends after the closing quote. Only \\ and \" are escapes.
+    std::string Quoted(std::string_view line, std::size_t& pos) const {
+        std::string text;
+        for (; pos < line.size(); ++pos) {
+            char c = line[pos];
+            if (c == '"') {
+                ++pos;
+                return text;
+            }
+            if (c == '\\') {
+                if (++pos >= line.size() || (line[pos] != '\\' && line[pos] != '"'))
+                    throw Error("a backslash in a quoted text must be written \\\\");
+                c = line[pos];
+            }
+            text += c;
+        }
+        throw Error("a quoted text has no closing '\"'");
+    }
+
+    void ReadData(std::string_view data, RegistryValue& value) {
+        std::uint32_t number = 0;
+        if (data.starts_with('"')) {
+            std::size_t pos = 1;
+            value.kind = RegSz;
+            value.data = Quoted(data, pos);
+            if (pos != data.size()) throw Error("unexpected text after the closing '\"'");
+        } else if (data.starts_with("dword:")) {
+            if (!ParseHexNumber(data.substr(6), number)) throw Error("a dword needs 1 to 8 hex digits");
+            value.kind = RegDword;
+            for (int i = 0; i < 4; ++i) value.data += static_cast<char>((number >> (8 * i)) & 0xFF);
+        } else if (data.starts_with("hex:")) {
+            value.kind = RegBinary;
+            value.data = HexBytes(WithContinuations(data.substr(4)));
+        } else if (data.starts_with("hex(")) {
+            auto close = data.find("):");
+            if (close == data.npos || !ParseHexNumber(data.substr(4, close - 4), number))
+                throw Error("expected hex(<type>):");
+            value.kind = number;
+            value.data = HexBytes(WithContinuations(data.substr(close + 2)));
+            // Texts in hex form carry their terminating NUL.
+            if ((number == RegSz || number == RegExpandSz) && value.data.ends_with('\0')) value.data.pop_back();
+        } else if (data == "-") {
+            throw Error("deleting values is not supported");
+        } else {
+            throw Error("unknown kind of value");
+        }
+    }
+
+    // Hex data may go on over lines that end in a backslash.
+    std::string WithContinuations(std::string_view first) {
+        std::string data(first);
+        std::string_view line;
+        while (data.ends_with('\\')) {
+            data.pop_back();
+            if (!in_.Next(line)) throw Error("the hex data breaks off at the end of the file");
+            data += line;
+        }
+        return data;
+    }
+
+    std::string HexBytes(std::string_view list) const {
+        std::string bytes;
+        for (std::size_t pos = 0; pos < list.size(); pos += 3) {
+            int high = HexDigit(list[pos]);
+            int low = pos + 1 < list.size() ? HexDigit(list[pos + 1]) : -1;
+            if (high < 0 || low < 0 || (pos + 2 < list.size() && list[pos + 2] != ',') || pos + 3 == list.size())
+                throw Error("hex data must be two-digit bytes separated by commas");
+            bytes += static_cast<char>(high * 16 + low);
+        }
+        return bytes;
+    }
+
+    LineReader in_;
+    RegistryKeys keys_;
+    RegistryKey* current_ = nullptr;  // valid until the next key line
+};
+
+// ---- writing the export format ---------------------------------------------
+
+void AppendQuoted(std::string& out, std::string_view text) {
+    out += '"';
+    for (char c : text) {
+        if (c == '\\' || c == '"') out += '\\';
+        out += c;
+    }
+    out += '"';
+}
+
+// Bytes as two-digit hex, wrapped the way the registry editor wraps them.
+void AppendHex(std::string& out, std::string_view bytes) {
+    static constexpr char digits[] = "0123456789abcdef";
+    std::size_t lineStart = out.rfind('\n') + 1;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (i > 0) {
+            out += ',';
+            if (out.size() - lineStart > 76) {
+                out += "\\\n  ";
+                lineStart = out.size() - 2;
+            }
+        }
+        auto b = static_cast<unsigned char>(bytes[i]);
+        out += digits[b >> 4];
+        out += digits[b & 15];
+    }
+}
+
+void AppendValue(std::string& out, const RegistryValue& value) {
+    if (value.name.empty())
+        out += '@';
+    else
+        AppendQuoted(out, value.name);
+    out += '=';
+    bool plainText = value.kind == RegSz && FitsOneLine(value.data);
+    if (plainText) {
+        AppendQuoted(out, value.data);
+    } else if (value.kind == RegDword && value.data.size() == 4) {
+        std::uint32_t number = 0;
+        for (int i = 3; i >= 0; --i) number = number * 256 + static_cast<unsigned char>(value.data[i]);
+        char hex[9];
+        std::snprintf(hex, sizeof hex, "%08x", number);
+        out += "dword:";
+        out += hex;
+    } else if (value.kind == RegBinary) {
+        out += "hex:";
+        AppendHex(out, value.data);
+    } else {
+        char kind[16];
+        std::snprintf(kind, sizeof kind, "hex(%x):", value.kind);
+        out += kind;
+        bool text = value.kind == RegSz || value.kind == RegExpandSz;
+        AppendHex(out, text ? value.data + '\0' : value.data);
+    }
+    out += '\n';
+}
+
+// ---- the store file --------------------------------------------------------
+
+std::string SystemError(const std::string& path, const std::string& what) {
+    return path + ": " + what + ": " + std::strerror(errno);
+}
+
+std::string HomeFolder() {
+    if (const char* home = std::getenv("HOME"); home && *home) return home;
+    const passwd* user = getpwuid(getuid());
+    return user && user->pw_dir ? user->pw_dir : "";
+}
+
+std::filesystem::path FolderOf(const std::string& path) {
+    auto folder = std::filesystem::path(path).parent_path();
+    return folder.empty() ? "." : folder;
+}
+
+// A flock on a companion file beside the store, which (unlike the store
+// itself) is never replaced.
+// Writers must hold it; readers go on without it when it can't be had (in a
+// folder closed to writing, say), as they only ever see whole files.
+class StoreLock {
+public:
+    StoreLock(const std::string& storePath, int operation) {
+        std::string lockPath = storePath + ".lock";
+        fd_ = open(lockPath.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0600);
+        if (fd_ < 0) {
+            problem_ = SystemError(lockPath, "can't open the lock file");
+            return;
+        }
+        while (flock(fd_, operation) != 0) {
+            if (errno == EINTR) continue;
+            problem_ = SystemError(lockPath, "can't lock");
+            return;
+        }
+    }
+    ~StoreLock() {
+        if (fd_ >= 0) close(fd_);
+    }
+    StoreLock(const StoreLock&) = delete;
+    StoreLock& operator=(const StoreLock&) = delete;
+    // Empty when the lock is held.
+    const std::string& Problem() const { return problem_; }
+
+private:
+    int fd_ = -1;
+    std::string problem_;
+};
+
+// The store's keys; none when the file does not exist. Throws RegistryError
+// naming the file when it can't be read or parsed.
+RegistryKeys LoadStore(const std::string& path) {
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT) return {};
+        throw RegistryError(SystemError(path, "can't read the registry store"));
+    }
+    std::string text;
+    char chunk[65536];
+    ssize_t got;
+    while ((got = read(fd, chunk, sizeof chunk)) != 0) {
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            std::string problem = SystemError(path, "can't read the registry store");
+            close(fd);
+            throw RegistryError(problem);
+        }
+        text.append(chunk, static_cast<std::size_t>(got));
+    }
+    close(fd);
+    try {
+        return ParseRegistryText(text);
+    } catch (const RegistryError& error) {
+        throw RegistryError(path + ", " + error.what());
+    }
+}
+
+RegistryKeys LoadShared(const std::string& path) {
+    if (access(path.c_str(), F_OK) != 0 && errno == ENOENT) return {};
+    StoreLock lock(path, LOCK_SH);
+    return LoadStore(path);
+}
+
+// The keys as readers see them: a store that can't be read counts as empty.
+RegistryKeys ReadStore() {
+    try {
+        return LoadShared(RegistryStorePath());
+    } catch (const RegistryError&) {
+        return {};
+    }
+}
+
+bool WriteAll(int fd, const std::string& text) {
+    for (std::size_t done = 0; done < text.size();) {
+        ssize_t put = write(fd, text.data() + done, text.size() - done);
+        if (put < 0 && errno == EINTR) continue;
+        if (put < 0) return false;
+        done += static_cast<std::size_t>(put);
+    }
+    return true;
+}
+
+// Writes `text` to a new file beside the store and renames it over the store,
+// so that the store is always either the old or the new file whole.
+void ReplaceStore(const std::string& path, const std::string& text) {
+    std::string temp = path + ".XXXXXX";
+    int fd = mkstemp(temp.data());
+    if (fd < 0) throw RegistryError(SystemError(temp, "can't create a temporary file"));
+    struct stat old {};
+    bool ok = (stat(path.c_str(), &old) != 0 || fchmod(fd, old.st_mode & 07777) == 0) && WriteAll(fd, text) &&
+              fsync(fd) == 0;
+    std::string problem = ok ? "" : SystemError(temp, "can't write");
+    if (close(fd) != 0 && ok) problem = SystemError(temp, "can't write");
+    if (problem.empty() && rename(temp.c_str(), path.c_str()) != 0) problem = SystemError(path, "can't replace");
+    if (!problem.empty()) {
+        unlink(temp.c_str());
+        throw RegistryError(problem);
+    }
+    int folder = open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder >= 0) {
+        fsync(folder);
+        close(folder);
+    }
+}
+
+// Runs `change` on the current keys under the exclusive lock and writes the
+// result when it says something changed. A store that can't be read or parsed
+// is left alone and the change fails.
+void ChangeStore(const std::function<bool(RegistryKeys&)>& change) {
+    std::string path = RegistryStorePath();
+    std::error_code error;
+    std::filesystem::create_directories(FolderOf(path), error);
+    if (error) throw RegistryError(path + ": can't create the folder: " + error.message());
+    StoreLock lock(path, LOCK_EX);
+    if (!lock.Problem().empty()) throw RegistryError(lock.Problem());
+    RegistryKeys keys = LoadStore(path);
+    if (change(keys)) ReplaceStore(path, FormatRegistryText(keys));
+}
+
+RegistryError InvalidType(const std::string& name) {
+    return RegistryError("Invalid data type for '" + name + "'");
+}
+
+}  // namespace
+
+RegistryKeys ParseRegistryText(std::string_view text) { return Parser(text).Run(); }
+
+std::string FormatRegistryText(const RegistryKeys& keys) {
+    std::string out(Header);
+    out += "\n\n";
+    for (const auto& key : keys) {
+        if (key.path.empty() && key.values.empty()) continue;
+        out += '[';
+        out += Hive;
+        out += (key.path.empty() ? "" : "\\") + key.path + "]\n";
+        for (const auto& value : key.values) AppendValue(out, value);
+        out += '\n';
+    }
+    return out;
+}
+
+std::string RegistryStorePath() {
+    if (const char* path = std::getenv("VORBEL_REGISTRY"); path && *path) return path;
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    std::string folder = config && *config == '/' ? config : HomeFolder() + "/.config";
+    return folder + "/vorbel/registry.reg";
+}
+
+std::string RegistryStoreProblem() {
+    try {
+        LoadShared(RegistryStorePath());
+        return "";
+    } catch (const RegistryError& error) {
+        return error.what();
+    }
+}
+
+// ---- the accessor ----------------------------------------------------------
+
+namespace {
+
+// The full path that `key` names from `current` (nullopt when it can't be a key name).
+std::optional<std::string> Resolve(const std::string& key, const std::string& current, bool open) {
+    if (!FitsOneLine(key)) return std::nullopt;
+    bool absolute = !open || key.starts_with('\\');
+    return NormalPath(absolute ? key : current + "\\" + key);
+}
+
+const RegistryValue* FindValue(const RegistryKeys& keys, const std::string& path, const std::string& name) {
+    const RegistryKey* key = FindKey(keys, path);
+    return key ? FindValue(*key, name) : nullptr;
+}
+
+}  // namespace
+
+bool Registry::OpenKey(const std::string& key, bool canCreate) {
+    auto path = Resolve(key, current_, open_);
+    if (!path) return false;
+    if (canCreate) {
+        try {
+            ChangeStore([&](RegistryKeys& keys) {
+                if (HasKey(keys, *path)) return false;
+                EnsureKey(keys, *path);
+                return true;
+            });
+        } catch (const RegistryError&) {
+            return false;
+        }
+    } else if (!HasKey(ReadStore(), *path)) {
+        return false;
+    }
+    current_ = *path;
+    open_ = true;
+    return true;
+}
+
+void Registry::CloseKey() {
+    current_.clear();
+    open_ = false;
+}
+
+bool Registry::KeyExists(const std::string& key) const {
+    auto path = Resolve(key, current_, open_);
+    return path && HasKey(ReadStore(), *path);
+}
+
+bool Registry::ValueExists(const std::string& name) const { return Find(ReadStore(), name) != nullptr; }
+
+RegDataType Registry::GetDataType(const std::string& name) const {
+    RegistryKeys keys = ReadStore();
+    const RegistryValue* value = Find(keys, name);
+    switch (value ? value->kind : 0) {
+        case RegSz: return RegDataType::String;
+        case RegExpandSz: return RegDataType::ExpandString;
+        case RegDword: return RegDataType::Integer;
+        case RegBinary: return RegDataType::Binary;
+        default: return RegDataType::Unknown;
+    }
+}
+
+std::string Registry::ReadString(const std::string& name) const {
+    RegistryKeys keys = ReadStore();
+    const RegistryValue* value = Find(keys, name);
+    if (!value || (value->kind != RegSz && value->kind != RegExpandSz)) throw InvalidType(name);
+    return value->data;
+}
+
+std::int32_t Registry::ReadInteger(const std::string& name) const {
+    RegistryKeys keys = ReadStore();
+    const RegistryValue* value = Find(keys, name);
+    if (!value || value->kind != RegDword || value->data.size() != 4) throw InvalidType(name);
+    std::uint32_t number = 0;
+    for (int i = 3; i >= 0; --i) number = number * 256 + static_cast<unsigned char>(value->data[i]);
+    return static_cast<std::int32_t>(number);
+}
+
+std::vector<std::uint8_t> Registry::ReadBinaryData(const std::string& name) const {
+    RegistryKeys keys = ReadStore();
+    const RegistryValue* value = Find(keys, name);
+    if (!value || value->kind == RegSz || value->kind == RegExpandSz || value->kind == RegDword)
+        throw InvalidType(name);
+    return {value->data.begin(), value->data.end()};
+}
+
+void Registry::WriteString(const std::string& name, const std::string& value) { Write({name, RegSz, value}); }
+
+void Registry::WriteExpandString(const std::string& name, const std::string& value) {
+    Write({name, RegExpandSz, value});
+}
+
+void Registry::WriteInteger(const std::string& name, std::int32_t value) {
+    std::string data;
+    for (int i = 0; i < 4; ++i) data += static_cast<char>((static_cast<std::uint32_t>(value) >> (8 * i)) & 0xFF);
+    Write({name, RegDword, data});
+}
+
+void Registry::WriteBinaryData(const std::string& name, const std::vector<std::uint8_t>& value) {
+    Write({name, RegBinary, std::string(value.begin(), value.end())});
+}
+
+bool Registry::DeleteValue(const std::string& name) {
+    bool deleted = false;
+    if (!open_) return false;
+    ChangeStore([&](RegistryKeys& keys) {
+        RegistryKey* key = FindKey(keys, current_);
+        RegistryValue* value = key ? FindValue(*key, name) : nullptr;
+        if (value) key->values.erase(key->values.begin() + (value - key->values.data()));
+        deleted = value != nullptr;
+        return deleted;
+    });
+    return deleted;
+}
+
+const RegistryValue* Registry::Find(const RegistryKeys& keys, const std::string& name) const {
+    return open_ ? FindValue(keys, current_, name) : nullptr;
+}
+
+// The value goes to the open key, which is made again if it went missing.
+void Registry::Write(const RegistryValue& value) {
+    if (!open_ || !FitsOneLine(value.name)) throw RegistryError("Failed to set data for '" + value.name + "'");
+    ChangeStore([&](RegistryKeys& keys) { return SetValue(EnsureKey(keys, current_), value); });
+}
+
+}  // namespace platform

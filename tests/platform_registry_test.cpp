@@ -1,0 +1,398 @@
+// The registry store: its file format, key and value rules, damaged files,
+// and several processes writing at once.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+#include "platform/Registry.h"
+
+namespace {
+
+using platform::RegDataType;
+using platform::Registry;
+using platform::RegistryError;
+using testing_support::ReadFile;
+using testing_support::WriteFile;
+
+// CP932 texts whose second byte is a backslash or an ASCII letter.
+const std::string Hyo = "\x95\x5C";   // 表
+const std::string So = "\x83\x5C";    // ソ
+const std::string KanaA = "\x83\x41"; // ア
+const std::string KanaDi = "\x83\x61"; // ヂ
+
+class RegistryStore : public ::testing::Test {
+protected:
+    testing_support::TempDir dir;
+    std::string store = dir.file("registry.reg");
+    testing_support::ScopedEnv env{"VORBEL_REGISTRY", store};
+
+    std::vector<std::string> FilesInDir() const {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+            names.push_back(entry.path().filename().string());
+        return names;
+    }
+};
+
+TEST_F(RegistryStore, WritesTheExportFormatByteForByte) {
+    Registry r;
+    ASSERT_TRUE(r.OpenKey("\\Software\\Vorbel", true));
+    r.WriteString("DllPath", "/opt/vorbel/");
+    r.WriteInteger("UseJP", 1);
+    ASSERT_TRUE(r.OpenKey("Strova", true));  // below the open key
+    r.WriteString("Title", "say \"" + Hyo + "\" at C:\\x");
+    r.WriteInteger("Neg", -2);
+    r.WriteExpandString("Home", "%HOME%");
+    r.WriteBinaryData("Blob", {0x00, 0x7f, 0xff});
+    r.WriteString("Lines", "a\nb");
+    r.WriteString("", "default");
+    EXPECT_EQ(r.CurrentPath(), "Software\\Vorbel\\Strova");
+
+    EXPECT_EQ(ReadFile(store),
+              "Windows Registry Editor Version 5.00\n"
+              "\n"
+              "[HKEY_CURRENT_USER\\Software]\n"
+              "\n"
+              "[HKEY_CURRENT_USER\\Software\\Vorbel]\n"
+              "\"DllPath\"=\"/opt/vorbel/\"\n"
+              "\"UseJP\"=dword:00000001\n"
+              "\n"
+              "[HKEY_CURRENT_USER\\Software\\Vorbel\\Strova]\n"
+              "\"Title\"=\"say \\\"\x95\\\\\\\" at C:\\\\x\"\n"
+              "\"Neg\"=dword:fffffffe\n"
+              "\"Home\"=hex(2):25,48,4f,4d,45,25,00\n"
+              "\"Blob\"=hex:00,7f,ff\n"
+              "\"Lines\"=hex(1):61,0a,62,00\n"
+              "@=\"default\"\n"
+              "\n");
+}
+
+TEST_F(RegistryStore, GivesEveryValueBackByteForByte) {
+    std::string allBytes;
+    for (int b = 0; b < 256; ++b) allBytes += static_cast<char>(b);
+    const std::vector<std::pair<std::string, std::string>> texts = {
+        {"cp932", Hyo + So + "\x94\x5C\x82\xA0" + "\xB1"},  // trail backslashes, hiragana, half-width kana
+        {"quotes", "\"\\\"\\\\"},
+        {"crlf", "a\r\nb\rc\n"},
+        {"nul", std::string("a\0b", 3)},
+        {"empty", ""},
+        {"blanks", "  x  "},
+        {"all", allBytes},
+        {"name \"with\" \\ and " + Hyo, "v"},
+    };
+    {
+        Registry r;
+        ASSERT_TRUE(r.OpenKey("\\Software\\" + Hyo + So, true));
+        for (const auto& [name, text] : texts) r.WriteString(name, text);
+        r.WriteExpandString("expand", allBytes);
+        r.WriteBinaryData("binary", std::vector<std::uint8_t>(allBytes.begin(), allBytes.end()));
+        r.WriteBinaryData("none", {});
+        r.WriteInteger("min", INT32_MIN);
+        r.WriteInteger("max", INT32_MAX);
+    }
+    Registry r;
+    ASSERT_TRUE(r.OpenKey("\\Software\\" + Hyo + So, false));
+    for (const auto& [name, text] : texts) {
+        EXPECT_EQ(r.GetDataType(name), RegDataType::String) << name;
+        EXPECT_EQ(r.ReadString(name), text) << name;
+    }
+    EXPECT_EQ(r.GetDataType("expand"), RegDataType::ExpandString);
+    EXPECT_EQ(r.ReadString("expand"), allBytes);
+    auto binary = r.ReadBinaryData("binary");
+    EXPECT_EQ(std::string(binary.begin(), binary.end()), allBytes);
+    EXPECT_TRUE(r.ReadBinaryData("none").empty());
+    EXPECT_EQ(r.ReadInteger("min"), INT32_MIN);
+    EXPECT_EQ(r.ReadInteger("max"), INT32_MAX);
+
+    // Long hex data is wrapped over lines and still reads back.
+    std::string file = ReadFile(store);
+    EXPECT_NE(file.find(",\\\n  "), std::string::npos);
+    for (size_t start = 0, end; (end = file.find('\n', start)) != std::string::npos; start = end + 1)
+        if (file.compare(start, 8, "\"binary\"") == 0) EXPECT_LE(end - start, 80u);
+    EXPECT_EQ(platform::FormatRegistryText(platform::ParseRegistryText(file)), file);
+}
+
+TEST_F(RegistryStore, NamesIgnoreLetterCaseAndKeepTheirFirstSpelling) {
+    Registry r;
+    ASSERT_TRUE(r.OpenKey("\\Software\\Vorbel", true));
+    r.WriteString("DllPath", "one");
+    ASSERT_TRUE(r.OpenKey("\\SOFTWARE\\vorbel", false));
+    EXPECT_EQ(r.ReadString("dllpath"), "one");
+    r.WriteString("DLLPATH", "two");
+    EXPECT_EQ(r.ReadString("DllPath"), "two");
+    EXPECT_NE(ReadFile(store).find("[HKEY_CURRENT_USER\\Software\\Vorbel]\n\"DllPath\"=\"two\""), std::string::npos);
+
+    // The second byte of a double-byte character is not a letter to fold nor
+    // a separator: ア and ヂ differ only in the case of that byte.
+    ASSERT_TRUE(r.OpenKey("\\" + KanaA, true));
+    r.WriteString(KanaA, "a");
+    r.WriteString(KanaDi, "di");
+    EXPECT_EQ(r.ReadString(KanaA), "a");
+    EXPECT_FALSE(r.KeyExists("\\" + KanaDi));
+    ASSERT_TRUE(r.OpenKey("\\" + Hyo + "\\x", true));
+    EXPECT_TRUE(r.KeyExists("\\" + Hyo));
+    EXPECT_FALSE(r.KeyExists("\\\x95"));
+}
+
+TEST_F(RegistryStore, OpensAndCreatesKeysAsTheFormFrameworkDid) {
+    Registry r;
+    EXPECT_FALSE(r.OpenKey("\\Software\\Vorbel", false));
+    EXPECT_FALSE(std::filesystem::exists(store)) << "opening without creating must not write";
+    EXPECT_FALSE(r.ValueExists("x"));
+    EXPECT_THROW(r.WriteString("x", "y"), RegistryError) << "no key is open";
+
+    ASSERT_TRUE(r.OpenKey("\\Software\\Vorbel\\Strova\\", true));
+    EXPECT_TRUE(r.KeyExists("\\Software"));
+    EXPECT_TRUE(r.KeyExists("\\Software\\Vorbel"));
+    EXPECT_TRUE(r.OpenKey("\\Software\\Vorbel\\", false)) << "a trailing separator names the same key";
+    EXPECT_EQ(r.CurrentPath(), "Software\\Vorbel");
+    EXPECT_TRUE(r.OpenKey("Strova", false)) << "relative to the open key";
+    EXPECT_FALSE(r.OpenKey("Software", false)) << "relative, so below Strova";
+    EXPECT_EQ(r.CurrentPath(), "Software\\Vorbel\\Strova") << "a failed open keeps the key open";
+    r.CloseKey();
+    EXPECT_TRUE(r.OpenKey("Software", false)) << "relative to the hive once closed";
+    EXPECT_TRUE(r.OpenKey("\\", false)) << "the hive itself";
+    EXPECT_FALSE(r.OpenKey("\\bad\nname", true));
+
+    ASSERT_TRUE(r.OpenKey("\\Software\\Vorbel", false));
+    r.WriteString("Text", "1");
+    r.WriteInteger("Number", 1);
+    EXPECT_EQ(r.GetDataType("Text"), RegDataType::String);
+    EXPECT_EQ(r.GetDataType("Number"), RegDataType::Integer);
+    EXPECT_EQ(r.GetDataType("Missing"), RegDataType::Unknown);
+    try {
+        r.ReadInteger("Text");
+        FAIL() << "reading a text as an integer must throw";
+    } catch (const RegistryError& error) {
+        EXPECT_STREQ(error.what(), "Invalid data type for 'Text'");
+    }
+    EXPECT_THROW(r.ReadString("Number"), RegistryError);
+    EXPECT_THROW(r.ReadString("Missing"), RegistryError);
+    EXPECT_THROW(r.ReadBinaryData("Number"), RegistryError);
+    EXPECT_THROW(r.WriteString("bad\nname", "x"), RegistryError);
+
+    EXPECT_TRUE(r.DeleteValue("text"));
+    EXPECT_FALSE(r.DeleteValue("Text"));
+    EXPECT_FALSE(r.ValueExists("Text"));
+    EXPECT_TRUE(r.ValueExists("Number"));
+}
+
+TEST_F(RegistryStore, LivesWhereTheEnvironmentSays) {
+    EXPECT_EQ(platform::RegistryStorePath(), store);
+    {
+        testing_support::ScopedEnv noStore("VORBEL_REGISTRY", std::nullopt);
+        testing_support::ScopedEnv config("XDG_CONFIG_HOME", "/cfg");
+        EXPECT_EQ(platform::RegistryStorePath(), "/cfg/vorbel/registry.reg");
+        testing_support::ScopedEnv noConfig("XDG_CONFIG_HOME", std::nullopt);
+        testing_support::ScopedEnv home("HOME", "/home/u");
+        EXPECT_EQ(platform::RegistryStorePath(), "/home/u/.config/vorbel/registry.reg");
+    }
+    // The folder is made on the first write.
+    std::string nested = dir.file("a/b/registry.reg");
+    testing_support::ScopedEnv deeper("VORBEL_REGISTRY", nested);
+    Registry r;
+    ASSERT_TRUE(r.OpenKey("\\Software", true));
+    EXPECT_TRUE(std::filesystem::exists(nested));
+    EXPECT_EQ(platform::RegistryStoreProblem(), "");
+}
+
+TEST(RegistryText, ReadsWhatPeopleAndTheRegistryEditorWrite) {
+    auto keys = platform::ParseRegistryText(
+        "\xEF\xBB\xBFWindows Registry Editor Version 5.00\r\n"
+        "\r\n"
+        "; a comment\r\n"
+        "[hkey_current_user\\Software\\\\Vorbel\\Strova]\r\n"
+        "\"A\"=dword:0000000A\r\n"
+        "\"B\"=hex:01,02,\\\r\n"
+        "  03\r\n"
+        "\"Multi\"=hex(7):61,00,00\r\n"
+        "@=\"d\"\r\n"
+        "[HKEY_CURRENT_USER\\Software\\Vorbel\\STROVA]\n"
+        "\"a\"=dword:7\n");
+    ASSERT_EQ(keys.size(), 3u) << "parents added, sections of one key merged";
+    EXPECT_EQ(keys[0].path, "Software");
+    EXPECT_EQ(keys[1].path, "Software\\Vorbel");
+    EXPECT_EQ(keys[2].path, "Software\\Vorbel\\Strova");
+    const auto& values = keys[2].values;
+    ASSERT_EQ(values.size(), 4u);
+    EXPECT_EQ(values[0], (platform::RegistryValue{"A", platform::RegDword, std::string("\x07\0\0\0", 4)}));
+    EXPECT_EQ(values[1], (platform::RegistryValue{"B", platform::RegBinary, "\x01\x02\x03"}));
+    EXPECT_EQ(values[2], (platform::RegistryValue{"Multi", 7, std::string("a\0\0", 3)}));
+    EXPECT_EQ(values[3], (platform::RegistryValue{"", platform::RegSz, "d"}));
+    // A kind this store does not use is kept as it was.
+    EXPECT_NE(platform::FormatRegistryText(keys).find("\"Multi\"=hex(7):61,00,00\n"), std::string::npos);
+
+    EXPECT_TRUE(platform::ParseRegistryText("").empty());
+    EXPECT_TRUE(platform::ParseRegistryText("\n\n").empty());
+}
+
+TEST(RegistryText, DeepKeysGetEachParentOnce) {
+    std::string path;
+    for (int depth = 0; depth < 64; ++depth) path += "\\K" + std::to_string(depth);
+    auto keys = platform::ParseRegistryText("Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER" + path +
+                                            "]\n\"v\"=dword:1\n[HKEY_CURRENT_USER\\k0\\K1]\n");
+    ASSERT_EQ(keys.size(), 64u);
+    EXPECT_EQ(keys[0].path, "K0");
+    EXPECT_EQ(keys[63].path, path.substr(1));
+    EXPECT_EQ(keys[63].values.size(), 1u);
+}
+
+TEST(RegistryText, NamesTheLineOfEveryMistake) {
+    const std::string header = "Windows Registry Editor Version 5.00\n\n";
+    const std::string key = header + "[HKEY_CURRENT_USER\\Software]\n";
+    const std::vector<std::pair<std::string, std::string>> bad = {
+        {"REGEDIT4\n", "line 1: "},
+        {header + "\"A\"=\"x\"\n", "line 3: "},
+        {header + "[HKEY_LOCAL_MACHINE\\Software]\n", "line 3: "},
+        {header + "[HKEY_CURRENT_USERS]\n", "line 3: "},
+        {header + "[HKEY_CURRENT_USER\\Software\n", "line 3: "},
+        {header + "[-HKEY_CURRENT_USER\\Software]\n", "line 3: "},
+        {key + "\"A\"=\"x\n", "line 4: "},
+        {key + "\"A\"=\"C:\\x\"\n", "line 4: "},
+        {key + "\"A\"=\"x\" y\n", "line 4: "},
+        {key + "\"A\"\"x\"\n", "line 4: "},
+        {key + "\"A\"=dword:\n", "line 4: "},
+        {key + "\"A\"=dword:123456789\n", "line 4: "},
+        {key + "\"A\"=dword:xyz\n", "line 4: "},
+        {key + "\"A\"=hex:1,2\n", "line 4: "},
+        {key + "\"A\"=hex:01,\n", "line 4: "},
+        {key + "\"A\"=hex:01;02\n", "line 4: "},
+        {key + "\"A\"=hex(:01\n", "line 4: "},
+        {key + "\"A\"=hex:01,\\\n", "line 4: "},
+        {key + "\"A\"=hex:01,\\\n  02,\\\n", "line 5: "},
+        {key + "\"A\"=-\n", "line 4: "},
+        {key + "\"A\"=text\n", "line 4: "},
+        {key + "A=\"x\"\n", "line 4: "},
+    };
+    for (const auto& [text, line] : bad) {
+        try {
+            platform::ParseRegistryText(text);
+            ADD_FAILURE() << "accepted: " << text;
+        } catch (const RegistryError& error) {
+            EXPECT_EQ(std::string(error.what()).rfind(line, 0), 0u) << text << " -> " << error.what();
+        }
+    }
+}
+
+TEST_F(RegistryStore, NeverOverwritesAStoreThatDoesNotParse) {
+    Registry writer;
+    ASSERT_TRUE(writer.OpenKey("\\Software\\Vorbel", true));
+    writer.WriteString("Kept", "x");
+    const std::string damaged = "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software]\n\"Broken\n";
+    WriteFile(store, damaged);
+
+    try {
+        writer.WriteString("New", "y");
+        FAIL() << "a write into a damaged store must fail";
+    } catch (const RegistryError& error) {
+        EXPECT_EQ(std::string(error.what()).rfind(store + ", line 4: ", 0), 0u) << error.what();
+    }
+    EXPECT_EQ(platform::RegistryStoreProblem().rfind(store + ", line 4: ", 0), 0u);
+    EXPECT_FALSE(writer.ValueExists("Kept")) << "reads see an empty store";
+    Registry other;
+    EXPECT_FALSE(other.OpenKey("\\Software", false));
+    EXPECT_FALSE(other.OpenKey("\\Other", true));
+    EXPECT_THROW(writer.DeleteValue("Kept"), RegistryError);
+    EXPECT_EQ(ReadFile(store), damaged);
+    for (const auto& name : FilesInDir()) EXPECT_TRUE(name == "registry.reg" || name == "registry.reg.lock") << name;
+}
+
+// Writes `count` integers named "<prefix><i>", each through its own accessor
+// as the settings functions do; reports each finished write on `report`.
+void WriteValues(const std::string& prefix, int count, int report) {
+    for (int i = 0; count < 0 || i < count; ++i) {
+        Registry r;
+        if (!r.OpenKey("\\Software\\Vorbel\\Race", true)) _exit(2);
+        r.WriteInteger(prefix + std::to_string(i), i);
+        // A large value makes every write long enough to be cut in the middle.
+        r.WriteBinaryData(prefix + "bulk", std::vector<std::uint8_t>(20000 + i, static_cast<std::uint8_t>(i)));
+        if (report >= 0 && write(report, "x", 1) != 1) _exit(3);
+    }
+}
+
+TEST_F(RegistryStore, ProcessesWritingAtOnceLoseNothing) {
+    constexpr int Writers = 4, Each = 15;
+    std::vector<pid_t> children;
+    for (int w = 0; w < Writers; ++w) {
+        pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            try {
+                WriteValues("w" + std::to_string(w) + "_", Each, -1);
+            } catch (...) {
+                _exit(1);
+            }
+            _exit(0);
+        }
+        children.push_back(pid);
+    }
+    for (pid_t pid : children) {
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    }
+    Registry r;
+    ASSERT_TRUE(r.OpenKey("\\Software\\Vorbel\\Race", false));
+    for (int w = 0; w < Writers; ++w)
+        for (int i = 0; i < Each; ++i) EXPECT_EQ(r.ReadInteger("w" + std::to_string(w) + "_" + std::to_string(i)), i);
+}
+
+TEST_F(RegistryStore, AWriterKilledMidWriteLeavesAWholeStore) {
+    constexpr int Writers = 3, Before = 8;
+    std::vector<pid_t> children;
+    std::vector<int> reports;
+    for (int w = 0; w < Writers; ++w) {
+        int fds[2];
+        ASSERT_EQ(pipe(fds), 0);
+        pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            close(fds[0]);
+            try {
+                WriteValues("k" + std::to_string(w) + "_", -1, fds[1]);
+            } catch (...) {
+                _exit(1);
+            }
+            _exit(0);
+        }
+        close(fds[1]);
+        children.push_back(pid);
+        reports.push_back(fds[0]);
+    }
+    // Let each writer finish some writes, then kill them all while one of
+    // them is writing its new store (its temporary file is there; a writer
+    // that wrote in place would be caught at some other moment).
+    std::vector<int> done(Writers, 0);
+    for (int w = 0; w < Writers; ++w) {
+        char c;
+        while (done[w] < Before && read(reports[w], &c, 1) == 1) ++done[w];
+    }
+    for (int look = 0; look < 20000 && FilesInDir().size() < 3; ++look) {
+    }
+    for (pid_t pid : children) kill(pid, SIGKILL);
+    for (int w = 0; w < Writers; ++w) {
+        int status = 0;
+        waitpid(children[w], &status, 0);
+        EXPECT_TRUE(WIFSIGNALED(status)) << "writer " << w << " ended early: " << status;
+        char c;
+        while (read(reports[w], &c, 1) == 1) ++done[w];
+        close(reports[w]);
+    }
+
+    EXPECT_EQ(platform::RegistryStoreProblem(), "");
+    Registry r;
+    ASSERT_TRUE(r.OpenKey("\\Software\\Vorbel\\Race", false));
+    for (int w = 0; w < Writers; ++w)
+        for (int i = 0; i < done[w]; ++i) EXPECT_EQ(r.ReadInteger("k" + std::to_string(w) + "_" + std::to_string(i)), i);
+    // And the store still takes writes.
+    r.WriteString("after", "ok");
+    EXPECT_EQ(r.ReadString("after"), "ok");
+}
+
+}  // namespace
