@@ -173,7 +173,7 @@ void BmpReader::ReadHeaders() {
 
 // Workers read and scan runs of pixels in parallel; the gray pixels are
 // written in scan order as the runs complete.
-BmpError BmpReader::ScanGrayPixels(const std::string& tmpPath, ProgressSink& progress) {
+BmpError BmpReader::ScanGrayPixels(const std::string& tmpPath, ProgressSink& progress, int threads) {
     if (!Ok()) return error_;
     const int tmp = ::open(tmpPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (tmp < 0) {
@@ -192,8 +192,8 @@ BmpError BmpReader::ScanGrayPixels(const std::string& tmpPath, ProgressSink& pro
     BmpError result = BmpError::None;
     std::atomic<bool> stopping{false};
     {
-        const int threads = WorkerThreads();
-        OrderedWorkers<ScanChunk> workers(threads, threads + 2, [&](ScanChunk& chunk) {
+        const int workerCount = threads > 0 ? threads : WorkerThreads();
+        OrderedWorkers<ScanChunk> workers(workerCount, workerCount + 2, [&](ScanChunk& chunk) {
             if (!stopping) ScanChunkPixels(layout, chunk);
         });
         for (std::int64_t next = 0; result == BmpError::None;) {
