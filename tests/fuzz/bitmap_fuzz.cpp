@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::fwrite(data, 1, size, file);
     std::fclose(file);
     strova::BmpReader reader(bitmap);
-    reader.ScanGrayPixels(dir + "/tmp.loc", strova::NoProgress());
+    reader.ScanGrayPixels(dir + "/tmp.loc", strova::NoProgress(), 1);
     reader.InfoLines();
     return 0;
 }
