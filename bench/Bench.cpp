@@ -4,7 +4,7 @@
 // identical and prints, per step, both times, their ratio and the peak extra
 // memory of the production step (each production step runs in child
 // processes of its own so that its peak is its own; its time is the best of
-// three runs).
+// five runs).
 //
 //   strova_bench [--quick] [--size N] [--keep DIR]
 //
@@ -100,11 +100,11 @@ Measure InChild(const std::function<bool()>& step) {
     return m;
 }
 
-// The best of three runs in fresh child processes: the machine may be busy
+// The best of five runs in fresh child processes: the machine may be busy
 // with other work, and the step's own time is the least it needs.
 Measure BestInChild(const std::function<bool()>& step) {
     Measure best = InChild(step);
-    for (int round = 1; round < 3; ++round) {
+    for (int round = 1; round < 5; ++round) {
         const Measure m = InChild(step);
         if (m.seconds < best.seconds) best.seconds = m.seconds;
         best.peakKiB = std::max(best.peakKiB, m.peakKiB);

@@ -31,8 +31,8 @@ public:
         std::vector<double> distances;       // 1-based, for stations far off the grid
         std::vector<std::uint32_t> order;
         std::vector<std::int64_t> reach;     // farthest square of each station to a block
-        // Candidates of the blocks of one band of 32 rows, by block column.
-        std::int64_t band = INT64_MIN;
+        // Candidates of a block by its column, for the band of 32 rows
+        // (block row) that bandOf names.
         std::vector<std::int64_t> bandOf;
         std::vector<std::vector<std::uint32_t>> candidates;
     };
