@@ -239,7 +239,9 @@ std::vector<std::string> BmpReader::InfoLines() const {
         Printf("Bmp Image  Width: %ld pixel", static_cast<long>(i.biWidth)),
         Printf("Bmp Image Height: %ld pixels", static_cast<long>(i.biHeight)),
         Printf("Bmp Image   Size: %lld pixels", pixels),
-        Printf("Required BmpSize: %lld bytes for 24 bit Color", pixels * 3),
+        // Any header may be dumped; bytes of scannable sizes never wrap.
+        Printf("Required BmpSize: %lld bytes for 24 bit Color",
+               static_cast<long long>(static_cast<unsigned long long>(pixels) * 3)),
         Printf("Bmp Color Planes: %u (Always 1)", unsigned{i.biPlanes}),
     };
     if (i.biSize > 16) {
