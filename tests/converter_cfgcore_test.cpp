@@ -178,20 +178,20 @@ TEST(CfgRun, WritesThePlainFileAndMovesTheBar) {
         CfgRun run(dir.file("m.ame"), dir.file("m.cfg"), dir.file("tmp.loc"), 842);
         ASSERT_EQ(run.FindAdjacentStations(bar, threads), CfgError::None);
         EXPECT_EQ(ReadFile(dir.file("m.cfg")), ReadFile(dir.file("plain.cfg"))) << threads << " threads";
-        EXPECT_EQ(bar.moves, static_cast<int>(CfgProgressMoves(CfgProgressStep(pixels.size()), 0, pixels.size())));
+        EXPECT_EQ(bar.moves, static_cast<int>(ProgressMoves(CfgProgressStep(pixels.size()), 0, pixels.size())));
     }
 }
 
 TEST(CfgRun, ProgressRules) {
     EXPECT_EQ(CfgProgressStep(49), 0u);
     EXPECT_EQ(CfgProgressStep(150), 2u);
-    EXPECT_EQ(CfgProgressMoves(0, 0, 49), 0u);
-    EXPECT_EQ(CfgProgressMoves(1, 0, 49), 0u);
-    EXPECT_EQ(CfgProgressMoves(2, 0, 150), 75u);   // after pixels 1, 3, ..., 149
-    EXPECT_EQ(CfgProgressMoves(2, 0, 2), 1u);
-    EXPECT_EQ(CfgProgressMoves(2, 2, 4), 1u);
-    EXPECT_EQ(CfgProgressMoves(3, 0, 300) , 100u);
-    EXPECT_EQ(CfgProgressMoves(3, 0, 150) + CfgProgressMoves(3, 150, 300), 100u);
+    EXPECT_EQ(ProgressMoves(0, 0, 49), 0u);
+    EXPECT_EQ(ProgressMoves(1, 0, 49), 0u);
+    EXPECT_EQ(ProgressMoves(2, 0, 150), 75u);   // after pixels 1, 3, ..., 149
+    EXPECT_EQ(ProgressMoves(2, 0, 2), 1u);
+    EXPECT_EQ(ProgressMoves(2, 2, 4), 1u);
+    EXPECT_EQ(ProgressMoves(3, 0, 300) , 100u);
+    EXPECT_EQ(ProgressMoves(3, 0, 150) + ProgressMoves(3, 150, 300), 100u);
 }
 
 TEST(CfgRun, RefusalsAndEmptyRuns) {

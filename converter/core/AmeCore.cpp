@@ -1,17 +1,13 @@
 #include "core/AmeCore.h"
 
+#include "core/FileIo.h"
+
 #include <algorithm>
 #include <cstring>
 
 namespace strova {
 
 namespace {
-
-std::string Format(const char* format, auto... values) {
-    char line[160];
-    std::snprintf(line, sizeof line, format, values...);
-    return line;
-}
 
 // The Name field as text (it is always NUL-terminated within its 20 bytes).
 std::string NameOf(const AmeRecord& station) { return std::string(station.Name, strnlen(station.Name, 20)); }
@@ -31,9 +27,9 @@ bool WriteAmeFile(std::FILE* stream, const std::vector<AmeRecord>& stations) {
 }
 
 std::vector<std::string> StationListLines(const std::string& baseName, const std::vector<AmeRecord>& stations) {
-    std::vector<std::string> lines{baseName, Format("%3d", static_cast<int>(stations.size()))};
+    std::vector<std::string> lines{baseName, Printf("%3d", static_cast<int>(stations.size()))};
     for (const AmeRecord& s : stations)
-        lines.push_back(Format("0.0       %2d %3d %-18s", int{s.CD}, int{s.Id}, NameOf(s).c_str()));
+        lines.push_back(Printf("0.0       %2d %3d %-18s", int{s.CD}, int{s.Id}, NameOf(s).c_str()));
     return lines;
 }
 
@@ -47,13 +43,13 @@ std::vector<std::string> StationLogLines(const Placement& placement, const std::
                                          const std::string& datPath) {
     std::vector<std::string> lines{
         "AMeDAS stations for this map",
-        Format("     Total number: %-3d", static_cast<int>(placement.selected.size())),
-        Format("  Internal number: %-3d", placement.internalCount),
-        Format("Additional number: %-3d", placement.additionalCount()),
+        Printf("     Total number: %-3d", static_cast<int>(placement.selected.size())),
+        Printf("  Internal number: %-3d", placement.internalCount),
+        Printf("Additional number: %-3d", placement.additionalCount()),
         "CD Id Name                    ( X-pixel,  Y-pixel)",
     };
     for (const AmeRecord& s : placement.selected)
-        lines.push_back(Format("%1d %3d %-24s(%8ld, %8ld)", int{s.CD}, int{s.Id}, NameOf(s).c_str(),
+        lines.push_back(Printf("%1d %3d %-24s(%8ld, %8ld)", int{s.CD}, int{s.Id}, NameOf(s).c_str(),
                                static_cast<long>(s.X), static_cast<long>(s.Y)));
     lines.push_back("These data were saved in: " + amePath + " as a binary file");
     lines.push_back(std::string(26, ' ') + datPath + " as a text file");

@@ -77,7 +77,8 @@ public:
 
     // Writes the temporary pixel file anew. A row cut short by the end of the
     // file is a read error after the records of the pixels before the cut.
-    BmpError ScanGrayPixels(const std::string& tmpPath, ProgressSink& progress);
+    // `threads` 0 uses all cores.
+    BmpError ScanGrayPixels(const std::string& tmpPath, ProgressSink& progress, int threads = 0);
     // The header dump of the process log.
     std::vector<std::string> InfoLines() const;
 

@@ -111,13 +111,6 @@ bool FitsCfgRecord(const PixelRecord& pixel) {
 
 std::uint64_t CfgProgressStep(std::uint64_t pixelCount) { return (pixelCount + 50) / 100; }
 
-std::uint64_t CfgProgressMoves(std::uint64_t step, std::uint64_t first, std::uint64_t last) {
-    if (step < 2) return 0;
-    // Pixels i < m with i mod step = 1.
-    const auto below = [step](std::uint64_t m) { return m < 2 ? 0 : (m - 2) / step + 1; };
-    return below(last) - below(first);
-}
-
 std::string CfgOpenErrorText(const std::string& path) { return "File :" + path + "\r\ncan't open."; }
 
 CfgRun::CfgRun(std::string amePath, std::string cfgPath, std::string tmpPath, int stationCount)
@@ -204,7 +197,7 @@ CfgError CfgRun::FindAdjacentStations(ProgressSink& progress, int threads) {
                 stopping = true;
                 return Fail(CfgError::Write);
             }
-            progress.StepBy(static_cast<int>(CfgProgressMoves(step, done->first, done->first + done->computed)));
+            progress.StepBy(static_cast<int>(ProgressMoves(step, done->first, done->first + done->computed)));
             progress.ProcessMessages();
             if (done->computed < done->count) {
                 const PixelRecord& misfit = done->pixels[done->computed];

@@ -48,8 +48,6 @@ bool FitsCfgRecord(const PixelRecord& pixel);
 
 // Progress step of the nearest-station loop (0 or 1: the bar stays put).
 std::uint64_t CfgProgressStep(std::uint64_t pixelCount);
-// How many times the bar moves while the pixels first..last-1 are done.
-std::uint64_t CfgProgressMoves(std::uint64_t step, std::uint64_t first, std::uint64_t last);
 
 enum class CfgError {
     None,

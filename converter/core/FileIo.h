@@ -6,9 +6,18 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace strova {
+
+// A line of text made with printf's format (lines of the process log and
+// of the station list are short).
+std::string Printf(const char* format, auto... values) {
+    char line[256];
+    std::snprintf(line, sizeof line, format, values...);
+    return line;
+}
 
 struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }

@@ -49,20 +49,36 @@ void NearestStations::Compute(const PixelRecord* pixels, std::size_t count, CfgR
         return;
     }
     scratch.squares.resize(n + 1);
-    if (n <= kAllCandidates && scratch.candidates.size() != n) {
-        scratch.candidates.resize(n);
-        for (std::size_t s = 0; s < n; ++s) scratch.candidates[s] = static_cast<std::uint32_t>(s);
-    }
     for (std::size_t i = 0; i < count; ++i) {
-        const PixelRecord& pixel = pixels[i];
-        const std::int64_t blockX = pixel.x >> kBlockShift;
-        const std::int64_t blockY = pixel.y >> kBlockShift;
-        if (n > kAllCandidates && (blockX != scratch.blockX || blockY != scratch.blockY))
-            SelectCandidates(blockX, blockY, scratch);
         bool tied = false;
-        const CfgRecord record = FromCandidates(pixel, scratch, tied);
-        out[i] = tied ? Exact(pixel, scratch) : record;
+        const CfgRecord record = FromCandidates(pixels[i], CandidatesOf(pixels[i], scratch), tied);
+        out[i] = tied ? Exact(pixels[i], scratch) : record;
     }
+}
+
+// The candidates of the pixel's block, worked out once per block and band.
+const std::vector<std::uint32_t>& NearestStations::CandidatesOf(const PixelRecord& pixel, Scratch& scratch) const {
+    // Pixel columns fit 16 bits, so block columns run from -kBandBlocks / 2.
+    constexpr std::int64_t kBandBlocks = std::int64_t{1} << (16 - kBlockShift);
+    const std::size_t n = x_.size();
+    if (scratch.candidates.size() != kBandBlocks) {
+        scratch.candidates.assign(kBandBlocks, {});
+        scratch.bandOf.assign(kBandBlocks, INT64_MIN);
+    }
+    const std::int64_t blockX = pixel.x >> kBlockShift;
+    const std::int64_t blockY = pixel.y >> kBlockShift;
+    const std::size_t column = static_cast<std::size_t>(blockX + kBandBlocks / 2);
+    std::vector<std::uint32_t>& candidates = scratch.candidates[column];
+    if (scratch.bandOf[column] != blockY) {
+        scratch.bandOf[column] = blockY;
+        if (n <= kAllCandidates) {
+            candidates.resize(n);
+            for (std::size_t s = 0; s < n; ++s) candidates[s] = static_cast<std::uint32_t>(s);
+        } else {
+            SelectCandidates(blockX, blockY, scratch, candidates);
+        }
+    }
+    return candidates;
 }
 
 // IndexSort over all stations, as the plain procedure does it.
@@ -86,7 +102,8 @@ CfgRecord NearestStations::Exact(const PixelRecord& pixel, Scratch& scratch) con
 // The stations that can be among the eleven nearest of some pixel of the
 // block: eleven stations lie within the eleventh smallest far-corner
 // distance of every pixel, so a station nearer to no pixel than that can't.
-void NearestStations::SelectCandidates(std::int64_t blockX, std::int64_t blockY, Scratch& scratch) const {
+void NearestStations::SelectCandidates(std::int64_t blockX, std::int64_t blockY, Scratch& scratch,
+                                       std::vector<std::uint32_t>& candidates) const {
     const std::int64_t x0 = blockX << kBlockShift, x1 = x0 + (1 << kBlockShift) - 1;
     const std::int64_t y0 = blockY << kBlockShift, y1 = y0 + (1 << kBlockShift) - 1;
     const std::size_t n = x_.size();
@@ -95,22 +112,28 @@ void NearestStations::SelectCandidates(std::int64_t blockX, std::int64_t blockY,
         scratch.reach[s] = Square(FarGap(x_[s], x0, x1)) + Square(FarGap(y_[s], y0, y1));
     std::nth_element(scratch.reach.begin(), scratch.reach.begin() + (kKept - 1), scratch.reach.end());
     const std::int64_t radius = scratch.reach[kKept - 1];
-    scratch.candidates.clear();
+    candidates.clear();
     for (std::size_t s = 0; s < n; ++s)
         if (Square(NearGap(x_[s], x0, x1)) + Square(NearGap(y_[s], y0, y1)) <= radius)
-            scratch.candidates.push_back(static_cast<std::uint32_t>(s));
-    scratch.blockX = blockX;
-    scratch.blockY = blockY;
+            candidates.push_back(static_cast<std::uint32_t>(s));
+    // Nearest to the block's centre first: the eleven places fill with near
+    // stations at once and the farther candidates are passed over.
+    const std::int64_t cx = x0 + x1, cy = y0 + y1;
+    std::sort(candidates.begin(), candidates.end(), [&](std::uint32_t a, std::uint32_t b) {
+        return Square(2 * std::int64_t{x_[a]} - cx) + Square(2 * std::int64_t{y_[a]} - cy) <
+               Square(2 * std::int64_t{x_[b]} - cx) + Square(2 * std::int64_t{y_[b]} - cy);
+    });
 }
 
 // The record from the eleven nearest candidates; `tied` when two of the
 // places that decide the record have the same distance.
-CfgRecord NearestStations::FromCandidates(const PixelRecord& pixel, const Scratch& scratch, bool& tied) const {
+CfgRecord NearestStations::FromCandidates(const PixelRecord& pixel, const std::vector<std::uint32_t>& candidates,
+                                          bool& tied) const {
     const int kept = static_cast<int>(std::min<std::size_t>(x_.size(), kKept));
     std::int64_t square[kKept];
     std::uint32_t station[kKept];
     int filled = 0;
-    for (const std::uint32_t s : scratch.candidates) {
+    for (const std::uint32_t s : candidates) {
         const std::int64_t d = Square(std::int64_t{x_[s]} - pixel.x) + Square(std::int64_t{y_[s]} - pixel.y);
         if (filled == kept && d >= square[kept - 1]) continue;
         int at = filled < kept ? filled++ : kept - 1;

@@ -31,8 +31,10 @@ public:
         std::vector<double> distances;       // 1-based, for stations far off the grid
         std::vector<std::uint32_t> order;
         std::vector<std::int64_t> reach;     // farthest square of each station to a block
-        std::int64_t blockX = INT64_MIN, blockY = INT64_MIN;
-        std::vector<std::uint32_t> candidates;
+        // Candidates of a block by its column, for the band of 32 rows
+        // (block row) that bandOf names.
+        std::vector<std::int64_t> bandOf;
+        std::vector<std::vector<std::uint32_t>> candidates;
     };
 
     // The records of pixels[0..count); all pixels must fit the records.
@@ -40,8 +42,11 @@ public:
 
 private:
     CfgRecord Exact(const PixelRecord& pixel, Scratch& scratch) const;
-    void SelectCandidates(std::int64_t blockX, std::int64_t blockY, Scratch& scratch) const;
-    CfgRecord FromCandidates(const PixelRecord& pixel, const Scratch& scratch, bool& tied) const;
+    const std::vector<std::uint32_t>& CandidatesOf(const PixelRecord& pixel, Scratch& scratch) const;
+    void SelectCandidates(std::int64_t blockX, std::int64_t blockY, Scratch& scratch,
+                          std::vector<std::uint32_t>& candidates) const;
+    CfgRecord FromCandidates(const PixelRecord& pixel, const std::vector<std::uint32_t>& candidates,
+                             bool& tied) const;
 
     std::vector<std::int32_t> x_, y_;
     bool integerExact_;  // squared distances fit 47 bits: integer order is sqrt's order

@@ -14,10 +14,11 @@
 
 namespace strova {
 
-// Worker threads to use: all cores, at least one.
+// Worker threads to use: all cores, at least one, and at most 16, which
+// keeps the chunks in flight of any step within a few tens of MiB.
 inline int WorkerThreads() {
     const unsigned cores = std::thread::hardware_concurrency();
-    return cores == 0 ? 1 : static_cast<int>(cores);
+    return cores == 0 ? 1 : static_cast<int>(cores < 16 ? cores : 16);
 }
 
 template <typename Slot>

@@ -3,7 +3,17 @@
 // the thread that called the core; worker threads of a core never call it.
 #pragma once
 
+#include <cstdint>
+
 namespace strova {
+
+// The steps move the bar once for each row or pixel i with i mod step = 1
+// (never when step < 2). How many of first..last-1 do.
+inline std::uint64_t ProgressMoves(std::uint64_t step, std::uint64_t first, std::uint64_t last) {
+    if (step < 2) return 0;
+    const auto below = [step](std::uint64_t m) { return m < 2 ? 0 : (m - 2) / step + 1; };
+    return below(last) - below(first);
+}
 
 class ProgressSink {
 public:

@@ -1,13 +1,17 @@
 #include "core/Stations.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <bit>
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <thread>
 
 #include "core/BmpCore.h"
 #include "core/FileIo.h"
+#include "core/Parallel.h"
 
 namespace strova {
 
@@ -47,28 +51,50 @@ bool ReadTextLine(std::FILE* stream, std::string& line, std::size_t limit) {
 }
 
 // Positions of stations for the match with the gray pixels: an open-addressing
-// table of the distinct (X, Y) keys, each with a matched flag.
+// table of the distinct (X, Y) keys, behind a bit
+// per pixel of the stations' bounding box that turns most pixels away at once.
 class PositionTable {
 public:
     explicit PositionTable(const std::vector<AmeRecord>& stations)
-        : mask_(std::bit_ceil(2 * stations.size() + 2) - 1), keys_(mask_ + 1), used_(mask_ + 1, 0),
-          matched_(mask_ + 1, 0) {
+        : mask_(std::bit_ceil(2 * stations.size() + 2) - 1), keys_(mask_ + 1), used_(mask_ + 1, 0) {
         slotOf_.reserve(stations.size());
-        for (const AmeRecord& s : stations) slotOf_.push_back(Insert(Key(s.X, s.Y)));
-    }
-    void Mark(std::int32_t x, std::int32_t y) {
-        const std::uint64_t key = Key(x, y);
-        for (std::size_t slot = Hash(key);; slot = (slot + 1) & mask_) {
-            if (!used_[slot]) return;
-            if (keys_[slot] == key) {
-                matched_[slot] = 1;
-                return;
+        for (const AmeRecord& s : stations) {
+            slotOf_.push_back(Insert(Key(s.X, s.Y)));
+            left_ = std::min(left_, std::int64_t{s.X}), right_ = std::max(right_, std::int64_t{s.X});
+            bottom_ = std::min(bottom_, std::int64_t{s.Y}), top_ = std::max(top_, std::int64_t{s.Y});
+        }
+        const std::int64_t width = right_ - left_ + 1, height = top_ - bottom_ + 1;
+        if (!stations.empty() && width <= kBoxBits / height) {
+            boxWidth_ = width;
+            box_.assign(static_cast<std::size_t>((width * height + 63) / 64), 0);
+            for (const AmeRecord& s : stations) {
+                const std::uint64_t bit = BoxBit(s.X, s.Y);
+                box_[bit / 64] |= std::uint64_t{1} << (bit % 64);
             }
         }
     }
-    bool Matched(std::size_t station) const { return matched_[slotOf_[station]] != 0; }
+    std::size_t Slots() const { return keys_.size(); }
+    // The slot of the station position (x, y), or Slots() when no station is there.
+    std::size_t Find(std::int32_t x, std::int32_t y) const {
+        if (!box_.empty()) {
+            if (x < left_ || x > right_ || y < bottom_ || y > top_) return Slots();
+            const std::uint64_t bit = BoxBit(x, y);
+            if (!(box_[bit / 64] >> (bit % 64) & 1)) return Slots();
+        }
+        const std::uint64_t key = Key(x, y);
+        for (std::size_t slot = Hash(key);; slot = (slot + 1) & mask_) {
+            if (!used_[slot]) return Slots();
+            if (keys_[slot] == key) return slot;
+        }
+    }
+    std::size_t SlotOf(std::size_t station) const { return slotOf_[station]; }
 
 private:
+    // The box filter is used while it takes at most 8 MiB.
+    static constexpr std::int64_t kBoxBits = std::int64_t{1} << 26;
+    std::uint64_t BoxBit(std::int64_t x, std::int64_t y) const {
+        return static_cast<std::uint64_t>((y - bottom_) * boxWidth_ + (x - left_));
+    }
     static std::uint64_t Key(std::int32_t x, std::int32_t y) {
         return (std::uint64_t{static_cast<std::uint32_t>(x)} << 32) | static_cast<std::uint32_t>(y);
     }
@@ -84,8 +110,10 @@ private:
     std::size_t mask_;
     std::vector<std::uint64_t> keys_;
     std::vector<std::uint8_t> used_;
-    std::vector<std::uint8_t> matched_;
     std::vector<std::size_t> slotOf_;
+    std::int64_t left_ = INT64_MAX, right_ = INT64_MIN, bottom_ = INT64_MAX, top_ = INT64_MIN;
+    std::int64_t boxWidth_ = 0;
+    std::vector<std::uint64_t> box_;
 };
 
 }  // namespace
@@ -170,23 +198,48 @@ std::optional<std::vector<AmeRecord>> LoadInfoFileStations(const std::string& pa
     return LoadInfoFileStations(stream.get(), map);
 }
 
+// The worker threads each take a stretch of the pixel file and flag the
+// station positions their pixels hit.
 std::optional<Placement> PlaceStations(std::FILE* pixels, std::uint32_t grayCount,
                                        const std::vector<AmeRecord>& stations) {
-    PositionTable table(stations);
-    std::vector<PixelRecord> block(std::min<std::uint32_t>(grayCount, 1u << 16));
-    for (std::uint32_t done = 0; done < grayCount;) {
-        const std::size_t want = std::min<std::size_t>(block.size(), grayCount - done);
-        if (std::fread(block.data(), sizeof(PixelRecord), want, pixels) != want) return std::nullopt;
-        for (std::size_t i = 0; i < want; ++i) table.Mark(block[i].x, block[i].y);
-        done += static_cast<std::uint32_t>(want);
+    const int fd = fileno(pixels);
+    const long start = std::ftell(pixels);
+    struct stat file {};
+    if (start < 0 || ::fstat(fd, &file) != 0 ||
+        static_cast<std::uint64_t>(file.st_size) < static_cast<std::uint64_t>(start) + std::uint64_t{grayCount} * 8)
+        return std::nullopt;
+    const PositionTable table(stations);
+    const int threads = grayCount < (1u << 16) ? 1 : WorkerThreads();
+    std::vector<std::vector<std::uint8_t>> hit(threads, std::vector<std::uint8_t>(table.Slots() + 1, 0));
+    std::vector<std::uint8_t> whole(threads, 1);
+    {
+        std::vector<std::jthread> team;
+        for (int t = 0; t < threads; ++t)
+            team.emplace_back([&, t] {
+                std::vector<PixelRecord> block(1 << 15);
+                const std::uint64_t last = std::uint64_t{grayCount} * (t + 1) / threads;
+                for (std::uint64_t next = std::uint64_t{grayCount} * t / threads; next < last;) {
+                    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(block.size(), last - next));
+                    if (!ReadExactly(fd, block.data(), want * 8, static_cast<std::uint64_t>(start) + next * 8)) {
+                        whole[t] = 0;
+                        return;
+                    }
+                    for (std::size_t i = 0; i < want; ++i) hit[t][table.Find(block[i].x, block[i].y)] = 1;
+                    next += want;
+                }
+            });
     }
+    if (std::find(whole.begin(), whole.end(), 0) != whole.end()) return std::nullopt;
+    const auto matched = [&](std::size_t s) {
+        return std::any_of(hit.begin(), hit.end(), [&](const auto& h) { return h[table.SlotOf(s)] != 0; });
+    };
     Placement placement;
     placement.selected.reserve(stations.size());
     for (std::size_t s = 0; s < stations.size(); ++s)
-        if (table.Matched(s)) placement.selected.push_back(stations[s]);
+        if (matched(s)) placement.selected.push_back(stations[s]);
     placement.internalCount = static_cast<int>(placement.selected.size());
     for (std::size_t s = 0; s < stations.size(); ++s)
-        if (!table.Matched(s)) placement.selected.push_back(stations[s]);
+        if (!matched(s)) placement.selected.push_back(stations[s]);
     return placement;
 }
 

@@ -1,0 +1,273 @@
+// strova_bench: the three steps of a conversion on an all-Japan gray map,
+// the plain reference procedure against the production code on the same
+// files. Checks that the pixel file, the *.ame file and the *.cfg file are
+// identical and prints, per step, both times, their ratio and the peak extra
+// memory of the production step (each production step runs in child
+// processes of its own so that its peak is its own; its time is the best of
+// five runs).
+//
+//   strova_bench [--quick] [--size N] [--keep DIR]
+//
+// The stations come from libvorbel.so beside this program, bound by name the
+// way the converter binds them.
+#include <malloc.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "../tests/support/PlainReference.h"
+#include "LandMask.h"
+#include "core/AmeCore.h"
+#include "core/BmpCore.h"
+#include "core/CfgCore.h"
+#include "core/Stations.h"
+#include "platform/Module.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+namespace fs = std::filesystem;
+
+struct Options {
+    int size = 4000;
+    std::string keep;
+};
+
+struct Measure {
+    double seconds = 0;
+    long peakKiB = 0;  // growth of the resident set over the step
+    bool ok = false;
+};
+
+double Seconds(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
+long ResidentKiB() {
+    std::ifstream statm("/proc/self/statm");
+    long size = 0, resident = 0;
+    statm >> size >> resident;
+    return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+// Runs `step` in a child process and returns its time and peak memory growth.
+// The peak is sampled every fraction of a millisecond: the kernel's own
+// high-water mark misses memory that a thread's heap gives back early.
+Measure InChild(const std::function<bool()>& step) {
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0) return {};
+    const pid_t child = fork();
+    if (child == 0) {
+        close(pipeFds[0]);
+        // Hand the heap's free pages back first, so that the step's own
+        // allocations show as growth instead of reusing resident pages.
+        malloc_trim(0);
+        const long before = ResidentKiB();
+        std::atomic<bool> running{true};
+        std::atomic<long> peak{before};
+        std::thread sampler([&] {
+            while (running) {
+                peak = std::max(peak.load(), ResidentKiB());
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+            }
+        });
+        const Clock::time_point start = Clock::now();
+        Measure m;
+        m.ok = step();
+        m.seconds = Seconds(start);
+        running = false;
+        sampler.join();
+        m.peakKiB = std::max(peak.load(), ResidentKiB()) - before;
+        (void)!write(pipeFds[1], &m, sizeof m);
+        _exit(0);
+    }
+    close(pipeFds[1]);
+    Measure m;
+    if (read(pipeFds[0], &m, sizeof m) != sizeof m) m = {};
+    close(pipeFds[0]);
+    waitpid(child, nullptr, 0);
+    return m;
+}
+
+// The best of five runs in fresh child processes: the machine may be busy
+// with other work, and the step's own time is the least it needs.
+Measure BestInChild(const std::function<bool()>& step) {
+    Measure best = InChild(step);
+    for (int round = 1; round < 5; ++round) {
+        const Measure m = InChild(step);
+        if (m.seconds < best.seconds) best.seconds = m.seconds;
+        best.peakKiB = std::max(best.peakKiB, m.peakKiB);
+        best.ok = best.ok && m.ok;
+    }
+    return best;
+}
+
+Measure Timed(const std::function<bool()>& step) {
+    const Clock::time_point start = Clock::now();
+    Measure m;
+    m.ok = step();
+    m.seconds = Seconds(start);
+    return m;
+}
+
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// What `cat file > /dev/null` does: 128 KiB reads from the page cache.
+double CatSeconds(const std::string& path) {
+    double best = 1e9;
+    std::vector<char> buffer(128 << 10);
+    for (int round = 0; round < 3; ++round) {
+        std::FILE* file = std::fopen(path.c_str(), "rb");
+        const Clock::time_point start = Clock::now();
+        while (std::fread(buffer.data(), 1, buffer.size(), file) == buffer.size()) {
+        }
+        best = std::min(best, Seconds(start));
+        std::fclose(file);
+    }
+    return best;
+}
+
+// The least a scan can take for its output: one write of the whole pixel
+// file from memory into a new file (best of three).
+double WriteSeconds(const std::string& bytes, const std::string& path) {
+    double best = 1e9;
+    for (int round = 0; round < 3; ++round) {
+        fs::remove(path);
+        const Clock::time_point start = Clock::now();
+        std::FILE* file = std::fopen(path.c_str(), "wb");
+        std::fwrite(bytes.data(), 1, bytes.size(), file);
+        std::fclose(file);
+        best = std::min(best, Seconds(start));
+    }
+    fs::remove(path);
+    return best;
+}
+
+void Report(const char* step, const Measure& reference, const Measure& production, bool identical) {
+    std::printf("%-28s reference %9.3f s   production %8.4f s   ratio %8.1fx   peak +%6.1f MiB   %s\n", step,
+                reference.seconds, production.seconds, reference.seconds / production.seconds,
+                production.peakKiB / 1024.0, identical && reference.ok && production.ok ? "identical" : "DIFFERENT");
+}
+
+strova::StationAccessors BindLibrary() {
+    const std::string folder = fs::canonical("/proc/self/exe").parent_path().string();
+    platform::ModuleHandle library = platform::LoadModule(folder + "/libvorbel.so");
+    if (!library) {
+        std::fprintf(stderr, "%s\n", platform::LastLoadError().c_str());
+        std::exit(1);
+    }
+    strova::StationAccessors a;
+    a.GetAMeDASLongitude = platform::Resolve<double (*)(int)>(library, "GetAMeDASLongitude");
+    a.GetAMeDASLatitude = platform::Resolve<double (*)(int)>(library, "GetAMeDASLatitude");
+    a.GetAMeDASVolume = platform::Resolve<int (*)(int)>(library, "GetAMeDASVolume");
+    a.GetAMeDASPron = platform::Resolve<char* (*)(int, char*)>(library, "GetAMeDASPron");
+    a.GetAMeDASBelongPron = platform::Resolve<char* (*)(int, char*)>(library, "GetAMeDASBelongPron");
+    return a;
+}
+
+Options Parse(int argc, char** argv) {
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--quick")
+            options.size = 800;
+        else if (arg == "--size" && i + 1 < argc)
+            options.size = std::atoi(argv[++i]);
+        else if (arg == "--keep" && i + 1 < argc)
+            options.keep = argv[++i];
+        else {
+            std::fprintf(stderr, "usage: strova_bench [--quick] [--size N] [--keep DIR]\n");
+            std::exit(2);
+        }
+    }
+    return options;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    const Options options = Parse(argc, argv);
+    const std::string dir = options.keep.empty() ? (fs::temp_directory_path() / ("strova_bench." + std::to_string(getpid()))).string()
+                                                 : options.keep;
+    fs::create_directories(dir);
+    const auto file = [&](const char* name) { return dir + "/" + name; };
+    const strova::MapConfig map{bench::kJapanLeftLon, bench::kJapanBottomLat, bench::kJapanRightLon,
+                                bench::kJapanTopLat, options.size, options.size};
+    std::string error;
+    if (!bench::WriteJapanGrayMap(file("japan.bmp"), options.size, options.size, &error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+    }
+    std::printf("all-Japan gray map %dx%d (%.1f..%.1f E, %.1f..%.1f N), %u hardware threads\n", options.size,
+                options.size, map.LeftLon, map.RightLon, map.BottomLat, map.TopLat, std::thread::hardware_concurrency());
+
+    // Step 1: the gray scan.
+    std::uint32_t gray = 0;
+    const Measure scanRef = Timed([&] { return plain::ScanGrayPixels(file("japan.bmp"), file("ref.loc"), gray); });
+    const Measure scan = BestInChild([&] {
+        fs::remove(file("prod.loc"));
+        strova::BmpReader reader(file("japan.bmp"));
+        return reader.ScanGrayPixels(file("prod.loc"), strova::NoProgress()) == strova::BmpError::None;
+    });
+    const double cat = CatSeconds(file("japan.bmp"));
+    std::printf("%u gray pixels; bitmap %.1f MiB, read from the page cache (cat) in %.4f s\n", gray,
+                fs::file_size(file("japan.bmp")) / 1048576.0, cat);
+    Report("step 1 gray scan", scanRef, scan, Slurp(file("ref.loc")) == Slurp(file("prod.loc")));
+    std::printf("%-28s production / cat = %.2f; writing the pixel file alone from memory takes %.4f s\n", "",
+                scan.seconds / cat, WriteSeconds(Slurp(file("prod.loc")), file("copy.loc")));
+
+    // Step 2: stations on gray pixels.
+    const std::vector<strova::AmeRecord> stations = strova::LoadLibraryStations(BindLibrary(), map);
+    std::vector<strova::AmeRecord> refSelected;
+    const Measure placeRef = Timed([&] {
+        std::vector<strova::PixelRecord> pixels(gray);
+        std::FILE* tmp = std::fopen(file("ref.loc").c_str(), "rb");
+        const bool read = std::fread(pixels.data(), 8, gray, tmp) == gray;
+        std::fclose(tmp);
+        int internal = 0;
+        refSelected = plain::PlaceStations(pixels, stations, internal);
+        return read;
+    });
+    std::FILE* refAme = std::fopen(file("ref.ame").c_str(), "wb");
+    strova::WriteAmeFile(refAme, refSelected);
+    std::fclose(refAme);
+    const Measure place = BestInChild([&] {
+        strova::FilePtr tmp(std::fopen(file("prod.loc").c_str(), "rb"));
+        const auto placement = strova::PlaceStations(tmp.get(), gray, stations);
+        strova::FilePtr ame(std::fopen(file("prod.ame").c_str(), "wb"));
+        return placement && strova::WriteAmeFile(ame.get(), placement->selected);
+    });
+    std::printf("%zu stations inside the bounds\n", stations.size());
+    Report("step 2 station placement", placeRef, place, Slurp(file("ref.ame")) == Slurp(file("prod.ame")));
+
+    // Step 3: the ten nearest stations of every gray pixel.
+    const int count = static_cast<int>(refSelected.size());
+    const Measure nearestRef = Timed([&] { return plain::WriteCfg(refSelected, file("ref.loc"), file("ref.cfg")); });
+    const Measure nearest = BestInChild([&] {
+        strova::CfgRun run(file("prod.ame"), file("prod.cfg"), file("prod.loc"), count);
+        return run.FindAdjacentStations(strova::NoProgress()) == strova::CfgError::None;
+    });
+    Report("step 3 nearest stations", nearestRef, nearest, Slurp(file("ref.cfg")) == Slurp(file("prod.cfg")));
+
+    if (options.keep.empty())
+        fs::remove_all(dir);
+    else
+        std::printf("files kept in %s (python3 bench/kdtree_compare.py %s compares scipy's cKDTree)\n", dir.c_str(),
+                    dir.c_str());
+    return 0;
+}
