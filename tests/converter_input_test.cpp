@@ -56,6 +56,11 @@ TEST(BoundsRules, RangesIncludeTheirLimits) {
     EXPECT_TRUE(strova::IsInRange(strova::TopLatEdit, -90));
 }
 
+TEST(BoundsRules, LogLineHasSixDecimalsAndNoBlanks) {
+    EXPECT_EQ(strova::BoundsLogLine(135, 30, 140, 36.5),
+              "Longitude(X) and Latitude(Y): (135.000000,30.000000)-(140.000000,36.500000)");
+}
+
 TEST_F(InputDialogTest, StartsAtZeroAndRefusesEqualCorners) {
     TInputDialog dialog(nullptr, 640, 480, false);
     for (QLineEdit* edit : {dialog.LongitEd1, dialog.LatitEd1, dialog.LongitEd2, dialog.LatitEd2})
