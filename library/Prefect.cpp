@@ -294,6 +294,10 @@ bool TFmPrefect::BuildMap() {
     pins_.assign(stationCount_, nullptr);
     buttons_.assign(stationCount_, nullptr);
     if (!PlaceRanges()) return false;
+    // Pins are drawn on the map itself: every label button lies above every
+    // pin, also above the pins of an inset placed after it.
+    for (QPushButton* button : buttons_)
+        if (button) button->raise();
     stationCount_ = last_ - first_ + 1;
     return true;
 }

@@ -95,6 +95,19 @@ protected:
         return pins;
     }
 
+    // Every label button is stacked above every pin, so no pin head hides a
+    // label.
+    static void ExpectButtonsAbovePins(TFmPrefect& d) {
+        int lastPin = -1, firstButton = -1;
+        const QObjectList& stack = d.Panel->children();  // bottom to top
+        for (int k = 0; k < stack.size(); ++k) {
+            if (dynamic_cast<TPin*>(stack[k])) lastPin = k;
+            if (firstButton < 0 && dynamic_cast<QPushButton*>(stack[k])) firstButton = k;
+        }
+        ASSERT_GE(lastPin, 0);
+        EXPECT_LT(lastPin, firstButton);
+    }
+
     std::vector<platform::MessageBoxCall> messages;
 };
 
@@ -232,6 +245,7 @@ TEST_F(MapDialog, InsetStringsPlaceTheirStations) {
         ExpectPlacedBy(d, 2, 640, Info(6004));
         EXPECT_EQ(PinsOn(d), 16);
         EXPECT_EQ(d.Panel->findChildren<QPushButton*>().size(), 16u);
+        ExpectButtonsAbovePins(d);  // the inset's pins come last
 
         Choose(d.CmbDistrict, 6);
         Choose(d.CmbPrefecture, 2);  // Nagasaki
@@ -269,6 +283,7 @@ TEST_F(MapDialog, LabelButtonsAndPinsTogether) {
             if (metrics.horizontalAdvance(button->text() + "pp") < 50) ++narrow;
         }
         EXPECT_GT(narrow, 0);  // "Ome" and "Fuchu" get the minimum width
+        ExpectButtonsAbovePins(d);
         Choose(d.CmbDistrict, 1);
         Choose(d.CmbPrefecture, 5);  // Fukushima
         EXPECT_EQ(d.PinOfSlot(282 - 280)->PinStyle()->Length(), 36);
