@@ -119,6 +119,10 @@ TEST_F(MapDialog, EveryWayOfCancellingGivesTheCancelValue) {
             QApplication::sendEvent(&d, &esc);
         },
         [](TFmPrefect& d) { d.close(); },
+        [](TFmPrefect& d) {  // CANCEL is the default button
+            QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+            QApplication::sendEvent(&d, &enter);
+        },
     };
     for (const auto& cancel : cancels) {
         bool slotSeen = false;
@@ -308,6 +312,48 @@ TEST_F(MapDialog, NarrowMapsAreCentredAndWideOnesScroll) {
         d.BtnCan->click();
     });
     EXPECT_EQ(SelectDlg(true), 999);
+}
+
+TEST_F(MapDialog, HintsInBothLanguages) {
+    OnShow([](TFmPrefect& d) {
+        const QString s = "Select a list item in the combo-box on the right side.";
+        EXPECT_EQ(platform::HintOf(d.LblDistrict), "Name of District|" + s);
+        EXPECT_EQ(platform::HintOf(d.LblPrefecture),
+                  "Name of Pref. or Subpref.|" + s +
+                      "\r\nAfter the selection, the map for the selected prefecture/subprefecture of Hokkaido "
+                      "Prefecture will be drawn below.");
+        EXPECT_EQ(platform::HintOf(d.LblLocation),
+                  "Name of the AMeDAS Station|" + s +
+                      "\r\nInstead of using the combo-box, clicking on the mark/button on the map is available.");
+        EXPECT_EQ(platform::HintOf(d.StxtTitle), "Selected AMeDAS Station|");
+        EXPECT_EQ(platform::HintOf(d.StxtResult), "Selected AMeDAS Station|If the station is correct, click OK Button.");
+        EXPECT_EQ(platform::HintOf(d.BtnOk),
+                  "|If the station on the left is correct, click here.\r\nThis dialog will close after clicking.");
+        EXPECT_EQ(platform::HintOf(d.BtnCan), "|Ignore the edit result and close this dialog.");
+        EXPECT_EQ(platform::HintOf(d.ImgMap),
+                  "|There are 12 stations as follows:\r\nOgochi, Ome, Nerima, Hachioji, Fuchu, Tokyo, Shimkiba, "
+                  "Oshima, Niijima, Miyakejima, Hachijojima, Chichijima.");
+        EXPECT_EQ(platform::HintOf(d.ButtonOfSlot(11)), "369" + platform::HintOf(d.ImgMap));
+        d.BtnCan->click();
+    });
+    EXPECT_EQ(SelectDlg(true), 999);
+    OnShow([](TFmPrefect& d) {
+        const QString s = "右のｺﾝﾎﾞﾎﾞｯｸｽのﾘｽﾄから選択してください.";
+        EXPECT_EQ(platform::HintOf(d.LblDistrict), "地域の名前|" + s);
+        EXPECT_EQ(platform::HintOf(d.LblPrefecture), "都府県(支庁)の名前|" + s + "選択後，下にﾏｯﾌﾟが現れます.");
+        EXPECT_EQ(platform::HintOf(d.LblLocation),
+                  "AMeDAS観測地点名|" + s + "下のﾏｯﾌﾟでﾏｰｸ/ﾎﾞﾀﾝをｸﾘｯｸする方法もあります.");
+        EXPECT_EQ(platform::HintOf(d.StxtTitle), "選択地点|");
+        EXPECT_EQ(platform::HintOf(d.StxtResult), "選択されたAMeDAS観測点|この観測点でよいなら，OKﾎﾞﾀﾝをｸﾘｯｸしてください.");
+        EXPECT_EQ(platform::HintOf(d.BtnOk), "|左の地点でよければ，ここをｸﾘｯｸ.\r\nｸﾘｯｸすると，このﾀﾞｲｱﾛｸﾞが閉じます.");
+        EXPECT_EQ(platform::HintOf(d.BtnCan), "ｷｬﾝｾﾙ|選択結果を破棄して，このﾀﾞｲｱﾛｸﾞを閉じます.");
+        EXPECT_EQ(platform::HintOf(d.ImgMap),
+                  "|以下の 12 地点があります:\r\n小河内，青梅，練馬，八王子，府中，東京，新木場，大島，新島，三宅島，"
+                  "八丈島，父島．");
+        EXPECT_EQ(platform::HintOf(d.PinOfSlot(0)), "Ogochi" + platform::HintOf(d.ImgMap));
+        d.BtnCan->click();
+    });
+    EXPECT_EQ(MapDlg(), 999);
 }
 
 TEST_F(MapDialog, MemoShowsTheLongHintWhileTheDialogOwnsTheHintEvent) {
