@@ -273,14 +273,17 @@ bool TFmPrefect::BuildMap() {
     stationCount_ = last_ - first_ + 1;
     ListStationsInMemo();
 
-    QSize box = ScrollBox->maximumViewportSize();
-    int rangeWidth = map_.Width > box.width() ? map_.Width + 4 : 0;
-    int rangeHeight = map_.Height > box.height() ? map_.Height + 4 : 0;
-    ScrollContent->resize(std::max(rangeWidth, box.width()), std::max(rangeHeight, box.height()));
+    // A picture larger than the box scrolls over its size + 4; a smaller one
+    // is centred, and the box scrolls only as far as it reaches past the part
+    // that the other scroll bar leaves visible.
+    const QSize box = ScrollBox->maximumViewportSize();
+    const int left = box.width() > map_.Width ? box.width() / 2 - map_.Width / 2 : 0;
+    const int top = box.height() > map_.Height ? box.height() / 2 - map_.Height / 2 : 0;
+    ScrollContent->resize(map_.Width > box.width() ? map_.Width + 4 : left + map_.Width,
+                          map_.Height > box.height() ? map_.Height + 4 : top + map_.Height);
     ScrollBox->horizontalScrollBar()->setValue(0);
     ScrollBox->verticalScrollBar()->setValue(0);
-    Panel->setGeometry(box.width() > map_.Width ? box.width() / 2 - map_.Width / 2 : 0,
-                       box.height() > map_.Height ? box.height() / 2 - map_.Height / 2 : 0, map_.Width, map_.Height);
+    Panel->setGeometry(left, top, map_.Width, map_.Height);
 
     QPixmap picture;
     auto png = platform::LoadResourcePicture(resources_, "IDB_" + std::to_string(district_));

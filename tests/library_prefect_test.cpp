@@ -11,6 +11,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QEnterEvent>
 
 #include <filesystem>
@@ -297,6 +298,20 @@ TEST_F(MapDialog, LabelButtonsAndPinsTogether) {
     EXPECT_EQ(SelectDlg(true), 999);
 }
 
+// Every part of the picture can be scrolled into view, and a box scrolls
+// only in a direction the picture doesn't fit.
+void ExpectScrollsJustEnough(TFmPrefect& d) {
+    SCOPED_TRACE(d.District());
+    QApplication::processEvents();
+    const QRect panel = d.Panel->geometry();
+    const QSize view = d.ScrollBox->viewport()->size();
+    const int across = d.ScrollBox->horizontalScrollBar()->maximum(), down = d.ScrollBox->verticalScrollBar()->maximum();
+    EXPECT_LE(panel.right() + 1, across + view.width());
+    EXPECT_LE(panel.bottom() + 1, down + view.height());
+    if (panel.right() < view.width()) EXPECT_EQ(across, 0);
+    if (panel.bottom() < view.height()) EXPECT_EQ(down, 0);
+}
+
 TEST_F(MapDialog, NarrowMapsAreCentredAndWideOnesScroll) {
     OnShow([](TFmPrefect& d) {
         QSize box = d.ScrollBox->maximumViewportSize();
@@ -304,11 +319,27 @@ TEST_F(MapDialog, NarrowMapsAreCentredAndWideOnesScroll) {
         ASSERT_GT(panel.width(), box.width());  // the Tokyo picture is wider than the window
         EXPECT_EQ(panel.left(), 0);
         EXPECT_EQ(d.ScrollContent->width(), panel.width() + 4);
+        ExpectScrollsJustEnough(d);
+
+        Choose(d.CmbDistrict, 3);  // Nagano: narrow and tall
+        EXPECT_EQ(d.Panel->x(), box.width() / 2 - d.Panel->width() / 2);
+        EXPECT_GT(d.ScrollBox->verticalScrollBar()->maximum(), 0);
+        EXPECT_EQ(d.ScrollBox->horizontalScrollBar()->maximum(), 0);
+        for (int region = 0; region < RegionCount; ++region) {
+            Choose(d.CmbDistrict, region);
+            for (int item = 0; item < d.CmbPrefecture->count(); ++item) {
+                Choose(d.CmbPrefecture, item);
+                ExpectScrollsJustEnough(d);
+            }
+        }
+
         d.resize(1600, 1000);
         QApplication::processEvents();
         box = d.ScrollBox->maximumViewportSize();
         EXPECT_EQ(d.Panel->x(), box.width() / 2 - d.Panel->width() / 2);
-        EXPECT_EQ(d.ScrollContent->width(), box.width());
+        EXPECT_EQ(d.Panel->y(), box.height() / 2 - d.Panel->height() / 2);
+        EXPECT_EQ(d.ScrollBox->horizontalScrollBar()->maximum(), 0);
+        EXPECT_EQ(d.ScrollBox->verticalScrollBar()->maximum(), 0);
         d.BtnCan->click();
     });
     EXPECT_EQ(SelectDlg(true), 999);
