@@ -75,7 +75,6 @@ QPushButton* MakeBitButton(const QString& text, QStyle::StandardPixmap glyph, QW
     auto* button = new QPushButton(parent->style()->standardIcon(glyph), text, parent);
     button->setGeometry(left, 43, 95, 31);
     button->setFont(OwnFont());
-    button->setAutoDefault(false);
     return button;
 }
 
@@ -146,6 +145,7 @@ void TFmPrefect::BuildLayout() {
     BtnOk = MakeBitButton("&OK", QStyle::SP_DialogOkButton, PanelTop, 466);
     BtnOk->setEnabled(false);
     BtnCan = MakeBitButton("&CANCEL", QStyle::SP_DialogCancelButton, PanelTop, 576);
+    // Enter presses CANCEL, or the button that has the focus.
     BtnCan->setDefault(true);
 
     ScrollBox = new QScrollArea(this);
@@ -391,7 +391,6 @@ void TFmPrefect::AddPin(int id, Pixel at, int slot) {
     if (vorbel::StickLengthOf(id) != TPinAttrib::MinLength) pin->PinStyle()->SetLength(vorbel::StickLengthOf(id));
     SetTag(pin, id);
     auto* button = new QPushButton(Panel);
-    button->setAutoDefault(false);
     SetTag(button, id);
 
     QFontMetrics metrics(ImgMap->font());

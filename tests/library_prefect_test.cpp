@@ -205,6 +205,18 @@ TEST_F(MapDialog, SelectionByListPinAndLabelButton) {
     EXPECT_EQ(ExecMapDialog(3005, false), 358);
 }
 
+// Enter presses the button that has the focus, and CANCEL otherwise.
+TEST_F(MapDialog, EnterPressesTheFocusedButton) {
+    OnShow([](TFmPrefect& d) {
+        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QApplication::sendEvent(d.ButtonOfSlot(4), &enter);
+        EXPECT_EQ(d.StxtResult->text(), "No.362 (Fuchu)");
+        ASSERT_TRUE(d.isVisible());
+        QApplication::sendEvent(d.BtnOk, &enter);
+    });
+    EXPECT_EQ(SelectDlg(true), 362);
+}
+
 TEST_F(MapDialog, RegionAndDistrictChangesDisableOkButResizeDoesNot) {
     OnShow([](TFmPrefect& d) {
         d.ButtonOfSlot(3)->click();
