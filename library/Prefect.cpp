@@ -47,14 +47,8 @@ constexpr int LocationTag = 999;
 constexpr int LabelButtonHeight = 25;
 const char* const Caption = "Select one of the AMeDAS Stations";
 
-QFont OwnFont() {
-    QFont font("Liberation Sans");
-    font.setPixelSize(15);
-    return font;
-}
-
-void SetTag(QObject* object, int tag) { object->setProperty("Tag", tag); }
-int TagOf(const QObject* object) { return object ? object->property("Tag").toInt() : 0; }
+// The labels' and bit buttons' own font, in both languages.
+QFont OwnFont() { return platform::FontInPixels("MS Sans Serif", 15); }
 
 QLabel* MakeLabel(const QString& text, QWidget* parent, QRect at, Qt::Alignment alignment = Qt::AlignLeft) {
     auto* label = new QLabel(text, parent);
@@ -67,7 +61,7 @@ QLabel* MakeLabel(const QString& text, QWidget* parent, QRect at, Qt::Alignment 
 QComboBox* MakeCombo(QWidget* parent, int left, int width, int tag) {
     auto* combo = new QComboBox(parent);
     combo->setGeometry(left, 10, width, combo->sizeHint().height());
-    SetTag(combo, tag);
+    platform::SetTag(combo, tag);
     return combo;
 }
 
@@ -105,9 +99,7 @@ TFmPrefect::TFmPrefect(QWidget* owner, std::int16_t district, bool english)
       district_(IsDistrictCode(district) ? district : DefaultDistrict) {
     BuildLayout();
     if (english_) {
-        QFont font("Liberation Sans");
-        font.setPointSize(8);
-        setFont(font);
+        setFont(platform::FontInPoints("MS Sans Serif", 8));
     }
     FormCreate();
 }
@@ -119,10 +111,8 @@ void TFmPrefect::BuildLayout() {
     setWindowIcon(PinIcon());
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMaximizeButtonHint |
                    Qt::WindowCloseButtonHint);
-    QFont font("IPAPGothic");
-    font.setPixelSize(15);
-    setFont(font);
-    SetTag(this, 0);
+    setFont(platform::FontInPixels("ＭＳ Ｐゴシック", 15));
+    platform::SetTag(this, 0);
 
     PanelTop = new QWidget(this);
     PanelTop->setFixedHeight(81);
@@ -389,9 +379,9 @@ void TFmPrefect::AddPin(int id, Pixel at, int slot) {
     auto* pin = new TPin(Panel, at.X, at.Y);
     pin->PinStyle()->SetDir(vorbel::PinDirectionOf(id));
     if (vorbel::StickLengthOf(id) != TPinAttrib::MinLength) pin->PinStyle()->SetLength(vorbel::StickLengthOf(id));
-    SetTag(pin, id);
+    platform::SetTag(pin, id);
     auto* button = new QPushButton(Panel);
-    SetTag(button, id);
+    platform::SetTag(button, id);
 
     QFontMetrics metrics(ImgMap->font());
     QString prefix, caption;
@@ -461,16 +451,16 @@ bool TFmPrefect::event(QEvent* event) {
 }
 
 void TFmPrefect::CmbLocationChange(QObject* sender) {
-    int tag = TagOf(sender);
+    int tag = sender ? platform::Tag(sender) : 0;
     if (tag == 0) return;
     int id = tag;
     if (tag == LocationTag) {
         int item = CmbLocation->currentIndex();
         if (item < 0) return;
-        id = PinOfSlot(item) ? TagOf(PinOfSlot(item)) : first_ + item;
+        id = PinOfSlot(item) ? platform::Tag(PinOfSlot(item)) : first_ + item;
     } else {
         for (int slot = 0; slot < CmbLocation->count(); ++slot) {
-            if (PinOfSlot(slot) && TagOf(PinOfSlot(slot)) == id) {
+            if (PinOfSlot(slot) && platform::Tag(PinOfSlot(slot)) == id) {
                 CmbLocation->setCurrentIndex(slot);
                 break;
             }
