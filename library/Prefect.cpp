@@ -528,7 +528,8 @@ void TFmPrefect::FailMapInfo(int id) {
 }
 
 void TFmPrefect::Fail(const QString& english, const QString& japanese, int id) {
-    QString text = (english_ ? english : japanese).arg(QString::fromStdString(LibraryPath())).arg(id);
+    // Both at once: a "%1" in the folder's name stays as it is.
+    QString text = (english_ ? english : japanese).arg(QString::fromStdString(LibraryPath()), QString::number(id));
     vorbel::App().MessageBox(text, Caption, platform::MB_OK | platform::MB_ICONSTOP);
 }
 

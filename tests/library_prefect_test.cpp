@@ -520,6 +520,8 @@ protected:
 TEST_F(DamagedLibrary, MissingOrUnloadableLibrary) {
     Use(dir.path() / "missing.so");
     ExpectRefused("can't be loaded.");
+    Use(dir.path() / "50%1 off" / "missing.so");
+    ExpectRefused("can't be loaded.");
     Use(std::string("not a library"));
     ExpectRefused("can't be loaded.");
     messages.clear();
