@@ -107,6 +107,7 @@ TFmPrefect::TFmPrefect(QWidget* owner, std::int16_t district, bool english)
 TFmPrefect::~TFmPrefect() { FormDestroy(); }
 
 void TFmPrefect::BuildLayout() {
+    setObjectName("FmPrefect");
     setWindowTitle(Caption);
     setWindowIcon(PinIcon());
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMaximizeButtonHint |

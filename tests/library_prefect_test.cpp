@@ -153,6 +153,7 @@ TEST_F(MapDialog, EveryWayOfCancellingGivesTheCancelValue) {
 TEST_F(MapDialog, OpensOnTokyoInTheChosenLanguage) {
     OnShow([](TFmPrefect& d) {
         EXPECT_EQ(d.windowTitle(), "Select one of the AMeDAS Stations");
+        EXPECT_EQ(d.objectName(), "FmPrefect");
         EXPECT_FALSE(d.windowIcon().isNull());
         EXPECT_EQ(d.size(), QSize(700, 583));
         EXPECT_EQ(d.minimumSize(), QSize(700, 583));
