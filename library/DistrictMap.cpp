@@ -1,5 +1,6 @@
 #include "DistrictMap.h"
 
+#include <climits>
 #include <cmath>
 #include <cstdio>
 
@@ -27,11 +28,22 @@ bool IsUsable(const MapInfo& info) {
            info.First >= 1 && info.First <= info.Last && info.Last <= AMeDASCount;
 }
 
+namespace {
+
+// Cut toward zero. Bounds from a damaged string can put a station far
+// beyond any int, or nowhere (NaN): such a pixel stays off every picture.
+int ToPixel(long double value) {
+    value = std::trunc(value);
+    if (!(value > INT_MIN)) return INT_MIN;
+    return value < INT_MAX ? static_cast<int>(value) : INT_MAX;
+}
+
+}  // namespace
+
 Pixel PixelOf(const MapInfo& info, double longitude, double latitude) {
     long double xScale = info.Width / (info.East - info.West);
     long double yScale = info.Height / (info.South - info.North);
-    return {static_cast<int>(std::trunc((longitude - info.West) * xScale + 0.5L)),
-            static_cast<int>(std::trunc((latitude - info.North) * yScale + 0.5L))};
+    return {ToPixel((longitude - info.West) * xScale + 0.5L), ToPixel((latitude - info.North) * yScale + 0.5L)};
 }
 
 bool IsOnPicture(const MapInfo& info, Pixel p) {

@@ -149,7 +149,9 @@ void TPin::SetColor(TColor color) {
 }
 
 void TPin::SetAttrib(TPinAttrib* attributes) {
-    if (attributes == attributes_) return;
+    // Size, offsets and painting all read the attributes: a pin keeps its own
+    // rather than take none.
+    if (!attributes || attributes == attributes_) return;
     // The pin owns its attributes: the replaced ones would otherwise leak.
     delete attributes_;
     attributes_ = attributes;

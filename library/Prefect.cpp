@@ -47,14 +47,8 @@ constexpr int LocationTag = 999;
 constexpr int LabelButtonHeight = 25;
 const char* const Caption = "Select one of the AMeDAS Stations";
 
-QFont OwnFont() {
-    QFont font("Liberation Sans");
-    font.setPixelSize(15);
-    return font;
-}
-
-void SetTag(QObject* object, int tag) { object->setProperty("Tag", tag); }
-int TagOf(const QObject* object) { return object ? object->property("Tag").toInt() : 0; }
+// The labels' and bit buttons' own font, in both languages.
+QFont OwnFont() { return platform::FontInPixels("MS Sans Serif", 15); }
 
 QLabel* MakeLabel(const QString& text, QWidget* parent, QRect at, Qt::Alignment alignment = Qt::AlignLeft) {
     auto* label = new QLabel(text, parent);
@@ -67,7 +61,7 @@ QLabel* MakeLabel(const QString& text, QWidget* parent, QRect at, Qt::Alignment 
 QComboBox* MakeCombo(QWidget* parent, int left, int width, int tag) {
     auto* combo = new QComboBox(parent);
     combo->setGeometry(left, 10, width, combo->sizeHint().height());
-    SetTag(combo, tag);
+    platform::SetTag(combo, tag);
     return combo;
 }
 
@@ -75,7 +69,6 @@ QPushButton* MakeBitButton(const QString& text, QStyle::StandardPixmap glyph, QW
     auto* button = new QPushButton(parent->style()->standardIcon(glyph), text, parent);
     button->setGeometry(left, 43, 95, 31);
     button->setFont(OwnFont());
-    button->setAutoDefault(false);
     return button;
 }
 
@@ -106,9 +99,7 @@ TFmPrefect::TFmPrefect(QWidget* owner, std::int16_t district, bool english)
       district_(IsDistrictCode(district) ? district : DefaultDistrict) {
     BuildLayout();
     if (english_) {
-        QFont font("Liberation Sans");
-        font.setPointSize(8);
-        setFont(font);
+        setFont(platform::FontInPoints("MS Sans Serif", 8));
     }
     FormCreate();
 }
@@ -116,14 +107,13 @@ TFmPrefect::TFmPrefect(QWidget* owner, std::int16_t district, bool english)
 TFmPrefect::~TFmPrefect() { FormDestroy(); }
 
 void TFmPrefect::BuildLayout() {
+    setObjectName("FmPrefect");
     setWindowTitle(Caption);
     setWindowIcon(PinIcon());
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMaximizeButtonHint |
                    Qt::WindowCloseButtonHint);
-    QFont font("IPAPGothic");
-    font.setPixelSize(15);
-    setFont(font);
-    SetTag(this, 0);
+    setFont(platform::FontInPixels("ＭＳ Ｐゴシック", 15));
+    platform::SetTag(this, 0);
 
     PanelTop = new QWidget(this);
     PanelTop->setFixedHeight(81);
@@ -146,6 +136,7 @@ void TFmPrefect::BuildLayout() {
     BtnOk = MakeBitButton("&OK", QStyle::SP_DialogOkButton, PanelTop, 466);
     BtnOk->setEnabled(false);
     BtnCan = MakeBitButton("&CANCEL", QStyle::SP_DialogCancelButton, PanelTop, 576);
+    // Enter presses CANCEL, or the button that has the focus.
     BtnCan->setDefault(true);
 
     ScrollBox = new QScrollArea(this);
@@ -273,14 +264,17 @@ bool TFmPrefect::BuildMap() {
     stationCount_ = last_ - first_ + 1;
     ListStationsInMemo();
 
-    QSize box = ScrollBox->maximumViewportSize();
-    int rangeWidth = map_.Width > box.width() ? map_.Width + 4 : 0;
-    int rangeHeight = map_.Height > box.height() ? map_.Height + 4 : 0;
-    ScrollContent->resize(std::max(rangeWidth, box.width()), std::max(rangeHeight, box.height()));
+    // A picture larger than the box scrolls over its size + 4; a smaller one
+    // is centred, and the box scrolls only as far as it reaches past the part
+    // that the other scroll bar leaves visible.
+    const QSize box = ScrollBox->maximumViewportSize();
+    const int left = box.width() > map_.Width ? box.width() / 2 - map_.Width / 2 : 0;
+    const int top = box.height() > map_.Height ? box.height() / 2 - map_.Height / 2 : 0;
+    ScrollContent->resize(map_.Width > box.width() ? map_.Width + 4 : left + map_.Width,
+                          map_.Height > box.height() ? map_.Height + 4 : top + map_.Height);
     ScrollBox->horizontalScrollBar()->setValue(0);
     ScrollBox->verticalScrollBar()->setValue(0);
-    Panel->setGeometry(box.width() > map_.Width ? box.width() / 2 - map_.Width / 2 : 0,
-                       box.height() > map_.Height ? box.height() / 2 - map_.Height / 2 : 0, map_.Width, map_.Height);
+    Panel->setGeometry(left, top, map_.Width, map_.Height);
 
     QPixmap picture;
     auto png = platform::LoadResourcePicture(resources_, "IDB_" + std::to_string(district_));
@@ -294,6 +288,10 @@ bool TFmPrefect::BuildMap() {
     pins_.assign(stationCount_, nullptr);
     buttons_.assign(stationCount_, nullptr);
     if (!PlaceRanges()) return false;
+    // Pins are drawn on the map itself: every label button lies above every
+    // pin, also above the pins of an inset placed after it.
+    for (QPushButton* button : buttons_)
+        if (button) button->raise();
     stationCount_ = last_ - first_ + 1;
     return true;
 }
@@ -382,10 +380,9 @@ void TFmPrefect::AddPin(int id, Pixel at, int slot) {
     auto* pin = new TPin(Panel, at.X, at.Y);
     pin->PinStyle()->SetDir(vorbel::PinDirectionOf(id));
     if (vorbel::StickLengthOf(id) != TPinAttrib::MinLength) pin->PinStyle()->SetLength(vorbel::StickLengthOf(id));
-    SetTag(pin, id);
+    platform::SetTag(pin, id);
     auto* button = new QPushButton(Panel);
-    button->setAutoDefault(false);
-    SetTag(button, id);
+    platform::SetTag(button, id);
 
     QFontMetrics metrics(ImgMap->font());
     QString prefix, caption;
@@ -455,16 +452,16 @@ bool TFmPrefect::event(QEvent* event) {
 }
 
 void TFmPrefect::CmbLocationChange(QObject* sender) {
-    int tag = TagOf(sender);
+    int tag = sender ? platform::Tag(sender) : 0;
     if (tag == 0) return;
     int id = tag;
     if (tag == LocationTag) {
         int item = CmbLocation->currentIndex();
         if (item < 0) return;
-        id = PinOfSlot(item) ? TagOf(PinOfSlot(item)) : first_ + item;
+        id = PinOfSlot(item) ? platform::Tag(PinOfSlot(item)) : first_ + item;
     } else {
         for (int slot = 0; slot < CmbLocation->count(); ++slot) {
-            if (PinOfSlot(slot) && TagOf(PinOfSlot(slot)) == id) {
+            if (PinOfSlot(slot) && platform::Tag(PinOfSlot(slot)) == id) {
                 CmbLocation->setCurrentIndex(slot);
                 break;
             }
@@ -532,7 +529,8 @@ void TFmPrefect::FailMapInfo(int id) {
 }
 
 void TFmPrefect::Fail(const QString& english, const QString& japanese, int id) {
-    QString text = (english_ ? english : japanese).arg(QString::fromStdString(LibraryPath())).arg(id);
+    // Both at once: a "%1" in the folder's name stays as it is.
+    QString text = (english_ ? english : japanese).arg(QString::fromStdString(LibraryPath()), QString::number(id));
     vorbel::App().MessageBox(text, Caption, platform::MB_OK | platform::MB_ICONSTOP);
 }
 

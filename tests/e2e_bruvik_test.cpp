@@ -137,6 +137,22 @@ TEST_F(Bruvik, InsetStringsTileTheirDistricts) {
     }
 }
 
+// What programs resolve by name for the map dialog: the five dialog exports,
+// the two data exports, the district lookup, and the pin classes with their
+// type information.
+TEST_F(Bruvik, MapDialogExportsResolveByName) {
+    for (const char* name : {"ExecMapDialog", "SelectDlg", "SelectDlg2", "MapDlg", "MapDlg2", "_FmPrefect", "_AMeDAS",
+                             "Which_Pref", "_ZN4TPinC1EP7QWidget", "_ZN4TPinC1EP7QWidgetii", "_ZN4TPinD1Ev",
+                             "_ZN10TPinAttribC1Ev", "_ZN10TPinAttribC1EP4TPin", "_ZN10TPinAttrib6SetDirE4TDir",
+                             "_ZN10TPinAttrib8SetBtnWhEi", "_ZTI4TPin", "_ZTI10TPinAttrib"})
+        EXPECT_NE(platform::ResolveSymbol(vorbel, name), nullptr) << name;
+    auto fmPrefect = static_cast<void* const*>(platform::ResolveSymbol(vorbel, "_FmPrefect"));
+    ASSERT_NE(fmPrefect, nullptr);
+    EXPECT_EQ(*fmPrefect, nullptr);
+    EXPECT_EQ(whichPref(479), 5001);
+    EXPECT_EQ(whichPref(706), 6005);
+}
+
 TEST_F(Bruvik, ResourceReadsStayInsideTheirBuffers) {
     char buffer[16];
     std::fill(std::begin(buffer), std::end(buffer), 'x');

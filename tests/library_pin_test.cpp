@@ -110,15 +110,33 @@ TEST_F(PinTest, ColourGoesToAttributesAndPin) {
     EXPECT_EQ(pin.PinColor(), 0x00FF00u);
 }
 
+// Attributes that count their own destruction.
+struct CountedAttributes : TPinAttrib {
+    explicit CountedAttributes(int& freed) : freed(freed) {}
+    ~CountedAttributes() override { ++freed; }
+    int& freed;
+};
+
 TEST_F(PinTest, ReplacedAttributesBelongToThePin) {
     QWidget parent;
-    TPin pin(&parent, 40, 40);
-    auto* attributes = new TPinAttrib;
-    pin.SetAttrib(attributes);
-    EXPECT_EQ(pin.PinStyle(), attributes);
-    attributes->SetDir(dt10Key8);  // repaints this pin now
-    EXPECT_EQ(pin.ButtonTop(), 19);
-    EXPECT_EQ(pin.geometry(), QRect(34, 34, 12, 24));
+    int freed = 0;
+    {
+        TPin pin(&parent, 40, 40);
+        auto* attributes = new CountedAttributes(freed);
+        pin.SetAttrib(attributes);
+        EXPECT_EQ(pin.PinStyle(), attributes);
+        attributes->SetDir(dt10Key8);  // repaints this pin now
+        EXPECT_EQ(pin.ButtonTop(), 19);
+        EXPECT_EQ(pin.geometry(), QRect(34, 34, 12, 24));
+        pin.SetAttrib(attributes);
+        pin.SetAttrib(nullptr);
+        EXPECT_EQ(pin.PinStyle(), attributes);
+        pin.PinStyle()->SetDir(dt10Key2);
+        EXPECT_EQ(freed, 0);
+        pin.SetAttrib(new CountedAttributes(freed));
+        EXPECT_EQ(freed, 1);
+    }
+    EXPECT_EQ(freed, 2);
 }
 
 // The pin drawn over a blue map, in its own coordinates.

@@ -11,6 +11,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QEnterEvent>
 
 #include <filesystem>
@@ -95,6 +96,19 @@ protected:
         return pins;
     }
 
+    // Every label button is stacked above every pin, so no pin head hides a
+    // label.
+    static void ExpectButtonsAbovePins(TFmPrefect& d) {
+        int lastPin = -1, firstButton = -1;
+        const QObjectList& stack = d.Panel->children();  // bottom to top
+        for (int k = 0; k < stack.size(); ++k) {
+            if (dynamic_cast<TPin*>(stack[k])) lastPin = k;
+            if (firstButton < 0 && dynamic_cast<QPushButton*>(stack[k])) firstButton = k;
+        }
+        ASSERT_GE(lastPin, 0);
+        EXPECT_LT(lastPin, firstButton);
+    }
+
     std::vector<platform::MessageBoxCall> messages;
 };
 
@@ -106,6 +120,10 @@ TEST_F(MapDialog, EveryWayOfCancellingGivesTheCancelValue) {
             QApplication::sendEvent(&d, &esc);
         },
         [](TFmPrefect& d) { d.close(); },
+        [](TFmPrefect& d) {  // CANCEL is the default button
+            QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+            QApplication::sendEvent(&d, &enter);
+        },
     };
     for (const auto& cancel : cancels) {
         bool slotSeen = false;
@@ -135,6 +153,7 @@ TEST_F(MapDialog, EveryWayOfCancellingGivesTheCancelValue) {
 TEST_F(MapDialog, OpensOnTokyoInTheChosenLanguage) {
     OnShow([](TFmPrefect& d) {
         EXPECT_EQ(d.windowTitle(), "Select one of the AMeDAS Stations");
+        EXPECT_EQ(d.objectName(), "FmPrefect");
         EXPECT_FALSE(d.windowIcon().isNull());
         EXPECT_EQ(d.size(), QSize(700, 583));
         EXPECT_EQ(d.minimumSize(), QSize(700, 583));
@@ -187,6 +206,18 @@ TEST_F(MapDialog, SelectionByListPinAndLabelButton) {
     EXPECT_EQ(ExecMapDialog(3005, false), 358);
 }
 
+// Enter presses the button that has the focus, and CANCEL otherwise.
+TEST_F(MapDialog, EnterPressesTheFocusedButton) {
+    OnShow([](TFmPrefect& d) {
+        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QApplication::sendEvent(d.ButtonOfSlot(4), &enter);
+        EXPECT_EQ(d.StxtResult->text(), "No.362 (Fuchu)");
+        ASSERT_TRUE(d.isVisible());
+        QApplication::sendEvent(d.BtnOk, &enter);
+    });
+    EXPECT_EQ(SelectDlg(true), 362);
+}
+
 TEST_F(MapDialog, RegionAndDistrictChangesDisableOkButResizeDoesNot) {
     OnShow([](TFmPrefect& d) {
         d.ButtonOfSlot(3)->click();
@@ -232,6 +263,7 @@ TEST_F(MapDialog, InsetStringsPlaceTheirStations) {
         ExpectPlacedBy(d, 2, 640, Info(6004));
         EXPECT_EQ(PinsOn(d), 16);
         EXPECT_EQ(d.Panel->findChildren<QPushButton*>().size(), 16u);
+        ExpectButtonsAbovePins(d);  // the inset's pins come last
 
         Choose(d.CmbDistrict, 6);
         Choose(d.CmbPrefecture, 2);  // Nagasaki
@@ -269,6 +301,7 @@ TEST_F(MapDialog, LabelButtonsAndPinsTogether) {
             if (metrics.horizontalAdvance(button->text() + "pp") < 50) ++narrow;
         }
         EXPECT_GT(narrow, 0);  // "Ome" and "Fuchu" get the minimum width
+        ExpectButtonsAbovePins(d);
         Choose(d.CmbDistrict, 1);
         Choose(d.CmbPrefecture, 5);  // Fukushima
         EXPECT_EQ(d.PinOfSlot(282 - 280)->PinStyle()->Length(), 36);
@@ -278,6 +311,20 @@ TEST_F(MapDialog, LabelButtonsAndPinsTogether) {
     EXPECT_EQ(SelectDlg(true), 999);
 }
 
+// Every part of the picture can be scrolled into view, and a box scrolls
+// only in a direction the picture doesn't fit.
+void ExpectScrollsJustEnough(TFmPrefect& d) {
+    SCOPED_TRACE(d.District());
+    QApplication::processEvents();
+    const QRect panel = d.Panel->geometry();
+    const QSize view = d.ScrollBox->viewport()->size();
+    const int across = d.ScrollBox->horizontalScrollBar()->maximum(), down = d.ScrollBox->verticalScrollBar()->maximum();
+    EXPECT_LE(panel.right() + 1, across + view.width());
+    EXPECT_LE(panel.bottom() + 1, down + view.height());
+    if (panel.right() < view.width()) EXPECT_EQ(across, 0);
+    if (panel.bottom() < view.height()) EXPECT_EQ(down, 0);
+}
+
 TEST_F(MapDialog, NarrowMapsAreCentredAndWideOnesScroll) {
     OnShow([](TFmPrefect& d) {
         QSize box = d.ScrollBox->maximumViewportSize();
@@ -285,14 +332,72 @@ TEST_F(MapDialog, NarrowMapsAreCentredAndWideOnesScroll) {
         ASSERT_GT(panel.width(), box.width());  // the Tokyo picture is wider than the window
         EXPECT_EQ(panel.left(), 0);
         EXPECT_EQ(d.ScrollContent->width(), panel.width() + 4);
+        ExpectScrollsJustEnough(d);
+
+        Choose(d.CmbDistrict, 3);  // Nagano: narrow and tall
+        EXPECT_EQ(d.Panel->x(), box.width() / 2 - d.Panel->width() / 2);
+        EXPECT_GT(d.ScrollBox->verticalScrollBar()->maximum(), 0);
+        EXPECT_EQ(d.ScrollBox->horizontalScrollBar()->maximum(), 0);
+        for (int region = 0; region < RegionCount; ++region) {
+            Choose(d.CmbDistrict, region);
+            for (int item = 0; item < d.CmbPrefecture->count(); ++item) {
+                Choose(d.CmbPrefecture, item);
+                ExpectScrollsJustEnough(d);
+            }
+        }
+
         d.resize(1600, 1000);
         QApplication::processEvents();
         box = d.ScrollBox->maximumViewportSize();
         EXPECT_EQ(d.Panel->x(), box.width() / 2 - d.Panel->width() / 2);
-        EXPECT_EQ(d.ScrollContent->width(), box.width());
+        EXPECT_EQ(d.Panel->y(), box.height() / 2 - d.Panel->height() / 2);
+        EXPECT_EQ(d.ScrollBox->horizontalScrollBar()->maximum(), 0);
+        EXPECT_EQ(d.ScrollBox->verticalScrollBar()->maximum(), 0);
         d.BtnCan->click();
     });
     EXPECT_EQ(SelectDlg(true), 999);
+}
+
+TEST_F(MapDialog, HintsInBothLanguages) {
+    OnShow([](TFmPrefect& d) {
+        const QString s = "Select a list item in the combo-box on the right side.";
+        EXPECT_EQ(platform::HintOf(d.LblDistrict), "Name of District|" + s);
+        EXPECT_EQ(platform::HintOf(d.LblPrefecture),
+                  "Name of Pref. or Subpref.|" + s +
+                      "\r\nAfter the selection, the map for the selected prefecture/subprefecture of Hokkaido "
+                      "Prefecture will be drawn below.");
+        EXPECT_EQ(platform::HintOf(d.LblLocation),
+                  "Name of the AMeDAS Station|" + s +
+                      "\r\nInstead of using the combo-box, clicking on the mark/button on the map is available.");
+        EXPECT_EQ(platform::HintOf(d.StxtTitle), "Selected AMeDAS Station|");
+        EXPECT_EQ(platform::HintOf(d.StxtResult), "Selected AMeDAS Station|If the station is correct, click OK Button.");
+        EXPECT_EQ(platform::HintOf(d.BtnOk),
+                  "|If the station on the left is correct, click here.\r\nThis dialog will close after clicking.");
+        EXPECT_EQ(platform::HintOf(d.BtnCan), "|Ignore the edit result and close this dialog.");
+        EXPECT_EQ(platform::HintOf(d.ImgMap),
+                  "|There are 12 stations as follows:\r\nOgochi, Ome, Nerima, Hachioji, Fuchu, Tokyo, Shimkiba, "
+                  "Oshima, Niijima, Miyakejima, Hachijojima, Chichijima.");
+        EXPECT_EQ(platform::HintOf(d.ButtonOfSlot(11)), "369" + platform::HintOf(d.ImgMap));
+        d.BtnCan->click();
+    });
+    EXPECT_EQ(SelectDlg(true), 999);
+    OnShow([](TFmPrefect& d) {
+        const QString s = "右のｺﾝﾎﾞﾎﾞｯｸｽのﾘｽﾄから選択してください.";
+        EXPECT_EQ(platform::HintOf(d.LblDistrict), "地域の名前|" + s);
+        EXPECT_EQ(platform::HintOf(d.LblPrefecture), "都府県(支庁)の名前|" + s + "選択後，下にﾏｯﾌﾟが現れます.");
+        EXPECT_EQ(platform::HintOf(d.LblLocation),
+                  "AMeDAS観測地点名|" + s + "下のﾏｯﾌﾟでﾏｰｸ/ﾎﾞﾀﾝをｸﾘｯｸする方法もあります.");
+        EXPECT_EQ(platform::HintOf(d.StxtTitle), "選択地点|");
+        EXPECT_EQ(platform::HintOf(d.StxtResult), "選択されたAMeDAS観測点|この観測点でよいなら，OKﾎﾞﾀﾝをｸﾘｯｸしてください.");
+        EXPECT_EQ(platform::HintOf(d.BtnOk), "|左の地点でよければ，ここをｸﾘｯｸ.\r\nｸﾘｯｸすると，このﾀﾞｲｱﾛｸﾞが閉じます.");
+        EXPECT_EQ(platform::HintOf(d.BtnCan), "ｷｬﾝｾﾙ|選択結果を破棄して，このﾀﾞｲｱﾛｸﾞを閉じます.");
+        EXPECT_EQ(platform::HintOf(d.ImgMap),
+                  "|以下の 12 地点があります:\r\n小河内，青梅，練馬，八王子，府中，東京，新木場，大島，新島，三宅島，"
+                  "八丈島，父島．");
+        EXPECT_EQ(platform::HintOf(d.PinOfSlot(0)), "Ogochi" + platform::HintOf(d.ImgMap));
+        d.BtnCan->click();
+    });
+    EXPECT_EQ(MapDlg(), 999);
 }
 
 TEST_F(MapDialog, MemoShowsTheLongHintWhileTheDialogOwnsTheHintEvent) {
@@ -415,6 +520,8 @@ protected:
 
 TEST_F(DamagedLibrary, MissingOrUnloadableLibrary) {
     Use(dir.path() / "missing.so");
+    ExpectRefused("can't be loaded.");
+    Use(dir.path() / "50%1 off" / "missing.so");
     ExpectRefused("can't be loaded.");
     Use(std::string("not a library"));
     ExpectRefused("can't be loaded.");

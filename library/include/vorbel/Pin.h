@@ -96,7 +96,8 @@ public:
     // Draws stick, shadow and head on `canvas` in the pin's own coordinates;
     // nothing for a direction outside 0..7.
     virtual void Paint(QPainter& canvas);
-    // Takes ownership of `attributes` in place of the current ones.
+    // Takes ownership of `attributes` in place of the current ones, which
+    // are freed; a null pointer changes nothing.
     virtual void SetAttrib(TPinAttrib* attributes);
 
     void SetColor(TColor color);
