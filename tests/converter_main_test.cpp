@@ -264,6 +264,22 @@ TEST_F(MainFormTest, RefusedNameAfterAFailedRunDisablesRun) {
     EXPECT_TRUE(form->FileOpenMenu->isEnabled());
 }
 
+// Whether the bitmap is accepted or refused, the last run's log and lamps go.
+TEST_F(MainFormTest, OpeningABitmapClearsTheLastRun) {
+    auto form = Create(false);
+    for (const char* name : {"north.bmp", "Japan.bmp"}) {
+        form->ProcessLog->appendPlainText("--- Step 1: Normally processed.");
+        form->MarkStepDone(1);
+        form->MarkStepRunning(2);
+        form->FileOpenMenu->setEnabled(true);
+        Open(*form, name);
+        EXPECT_TRUE(form->ProcessLog->toPlainText().isEmpty()) << name;
+        EXPECT_FALSE(form->Signal1->isEnabled()) << name;
+        for (QLabel* label : {form->Text1, form->Text2})
+            EXPECT_EQ(label->palette().color(QPalette::WindowText), QColor(Qt::black)) << name;
+    }
+}
+
 TEST_F(MainFormTest, CancelledOpenChangesNothing) {
     auto form = Create(false);
     Open(*form, "north.bmp");
