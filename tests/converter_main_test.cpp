@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QEnterEvent>
 #include <QFileDialog>
@@ -170,6 +171,8 @@ TEST_F(MainFormTest, StoredJapaneseOnAJapaneseSystemShowsJapanese) {
 
 TEST_F(MainFormTest, EveryOptionClickSwitchesTheLanguageAndStoresIt) {
     auto form = Create(true);
+    ASSERT_NE(form->OptionUSMenu->actionGroup(), nullptr);  // shown as radio items
+    EXPECT_TRUE(form->OptionUSMenu->actionGroup()->isExclusive());
     form->OptionUSMenu->trigger();  // already checked: still switches
     EXPECT_TRUE(form->JPMode);
     EXPECT_TRUE(form->OptionJPMenu->isChecked());
