@@ -108,6 +108,9 @@ void TListForm::BuildLayout() {
     SaveDialog->setAcceptMode(QFileDialog::AcceptSave);
     SaveDialog->setFileMode(QFileDialog::AnyFile);
     SaveDialog->setDefaultSuffix("txt");
+    // The last brackets of each filter hold its patterns; the user sees the
+    // names before them.
+    SaveDialog->setOption(QFileDialog::HideNameFilterDetails);
     SaveDialog->setNameFilters({"*.txt (text file) (*.txt)", "*.* (non specified file) (*)"});
 
     connect(CopyBtn, &QToolButton::clicked, this, &TListForm::CopyBtnClick);

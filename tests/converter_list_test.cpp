@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QPlainTextEdit>
 #include <QPrintDialog>
@@ -109,6 +110,19 @@ TEST_F(ListFormTest, CaptionHintsAndStatusBarFollowTheLanguage) {
     EXPECT_EQ(HintOf(japanese.CopyBtn), "Clipboard Copy|ﾛｸﾞの内容をｸﾘｯﾌﾟﾎﾞｰﾄﾞにｺﾋﾟｰします．");
     EXPECT_EQ(japanese.StatusBar->font().family(), "IPAPGothic");
     EXPECT_EQ(japanese.StatusBar->font().pointSize(), 9);
+}
+
+TEST_F(ListFormTest, SaveDialogShowsTheFileTypesAsWritten) {
+    TListForm form(nullptr, log, false);
+    SetModalFormHook([](QWidget* shown) {
+        auto* types = shown->findChild<QComboBox*>("fileTypeCombo");
+        ASSERT_NE(types, nullptr);
+        ASSERT_EQ(types->count(), 2);
+        EXPECT_EQ(types->itemText(0).toStdString(), "*.txt (text file)");
+        EXPECT_EQ(types->itemText(1).toStdString(), "*.* (non specified file)");
+        static_cast<QDialog*>(shown)->reject();
+    });
+    form.SaveBtn->click();
 }
 
 int PdfPages(const std::string& pdf) {
