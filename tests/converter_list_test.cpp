@@ -163,6 +163,21 @@ TEST_F(ListFormTest, PrintedPagesBreakAfterTheRowsOfAPage) {
     }
 }
 
+TEST_F(ListFormTest, PrinterThatCannotStartIsReported) {
+    Fill(3);
+    TListForm form(nullptr, log, false);
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(QString::fromStdString(dir.file("no/such/folder/log.pdf")));
+    try {
+        form.PrintTo(printer);
+        ADD_FAILURE() << "no error";
+    } catch (const Exception& error) {
+        EXPECT_EQ(std::string(error.what()), "The log can't be printed on " + dir.file("no/such/folder/log.pdf") + ".");
+    }
+    EXPECT_EQ(form.ActivePrinter, nullptr);
+}
+
 TEST_F(ListFormTest, CancelledPrintDialogPrintsNothing) {
     Fill(1);
     TListForm form(nullptr, log, false);
