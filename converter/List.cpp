@@ -108,6 +108,9 @@ void TListForm::BuildLayout() {
     SaveDialog->setAcceptMode(QFileDialog::AcceptSave);
     SaveDialog->setFileMode(QFileDialog::AnyFile);
     SaveDialog->setDefaultSuffix("txt");
+    // The last brackets of each filter hold its patterns; the user sees the
+    // names before them.
+    SaveDialog->setOption(QFileDialog::HideNameFilterDetails);
     SaveDialog->setNameFilters({"*.txt (text file) (*.txt)", "*.* (non specified file) (*)"});
 
     connect(CopyBtn, &QToolButton::clicked, this, &TListForm::CopyBtnClick);
@@ -157,13 +160,21 @@ void TListForm::PrintBtnClick() {
     QPrinter printer(QPrinter::HighResolution);
     QPrintDialog dialog(&printer, this);
     if (platform::ShowModal(&dialog) != platform::mrOk) return;
-    PrintTo(printer);
+    try {
+        PrintTo(printer);
+    } catch (const std::exception& error) {
+        strova::App().ShowException(error);  // the window stays open
+    }
 }
 
 void TListForm::PrintTo(QPrinter& printer) {
-    ActivePrinter = &printer;
     printer.setDocName(LogPrintTitle);
-    QPainter painter(&printer);
+    QPainter painter;
+    if (!painter.begin(&printer)) {
+        QString where = printer.printerName().isEmpty() ? printer.outputFileName() : printer.printerName();
+        throw platform::Exception("The log can't be printed on " + where.toStdString() + ".");
+    }
+    ActivePrinter = &printer;
     QFont font = Memo->font();
     int ppi = printer.logicalDpiY();
     strova::PrintGeometry geometry = strova::ComputePrintGeometry(ppi, LogPrintPoints, printer.height());

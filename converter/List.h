@@ -33,7 +33,8 @@ public:
     void SaveBtnClick();
     void PrintBtnClick();
 
-    // Prints the log on a printer that is ready (the print dialog confirmed).
+    // Prints the log on a printer that is ready (the print dialog confirmed);
+    // throws platform::Exception when the print job can't start.
     void PrintTo(QPrinter& printer);
     // Writes every line of the log to `path`, each ended by CR LF; throws
     // platform::Exception when the file can't be written.

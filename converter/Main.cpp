@@ -1,5 +1,6 @@
 #include "Main.h"
 
+#include <QActionGroup>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFrame>
@@ -111,7 +112,12 @@ void TMainForm::BuildMenus() {
     OptionUSMenu = OptionMenu->addAction("Use &English");
     OptionJPMenu = OptionMenu->addAction("Use &Japanese");
     platform::SetTag(OptionJPMenu, 1);
+    // A radio group that still lets a click take the mark off its item, so
+    // that the handler can switch the language on every click.
+    auto* radioGroup = new QActionGroup(this);
+    radioGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
     for (QAction* item : {OptionUSMenu, OptionJPMenu}) {
+        radioGroup->addAction(item);
         item->setCheckable(true);
         connect(item, &QAction::triggered, this, [this, item] { OptionMenuClick(item); });
     }

@@ -25,4 +25,9 @@ public:
 
     QFrame* SplashFrame;
     QLabel* SplashImg;
+
+protected:
+    // Nothing on a splash window answers the user: Escape and the window
+    // manager's close leave it on the screen.
+    void reject() override {}
 };

@@ -24,6 +24,8 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // Only the timer ends it: Escape and the window manager's close do not.
+    void reject() override {}
 
 private:
     int displayTime_;  // milliseconds

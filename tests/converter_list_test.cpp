@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QPlainTextEdit>
 #include <QPrintDialog>
@@ -111,6 +112,19 @@ TEST_F(ListFormTest, CaptionHintsAndStatusBarFollowTheLanguage) {
     EXPECT_EQ(japanese.StatusBar->font().pointSize(), 9);
 }
 
+TEST_F(ListFormTest, SaveDialogShowsTheFileTypesAsWritten) {
+    TListForm form(nullptr, log, false);
+    SetModalFormHook([](QWidget* shown) {
+        auto* types = shown->findChild<QComboBox*>("fileTypeCombo");
+        ASSERT_NE(types, nullptr);
+        ASSERT_EQ(types->count(), 2);
+        EXPECT_EQ(types->itemText(0).toStdString(), "*.txt (text file)");
+        EXPECT_EQ(types->itemText(1).toStdString(), "*.* (non specified file)");
+        static_cast<QDialog*>(shown)->reject();
+    });
+    form.SaveBtn->click();
+}
+
 int PdfPages(const std::string& pdf) {
     std::regex page("/Type\\s*/Page[^s]");
     return static_cast<int>(std::distance(std::sregex_iterator(pdf.begin(), pdf.end(), page), std::sregex_iterator()));
@@ -147,6 +161,21 @@ TEST_F(ListFormTest, PrintedPagesBreakAfterTheRowsOfAPage) {
         EXPECT_EQ(PrintedPages(over, dpi, dir.file("over.pdf")), 2) << dpi;
         log->clear();
     }
+}
+
+TEST_F(ListFormTest, PrinterThatCannotStartIsReported) {
+    Fill(3);
+    TListForm form(nullptr, log, false);
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(QString::fromStdString(dir.file("no/such/folder/log.pdf")));
+    try {
+        form.PrintTo(printer);
+        ADD_FAILURE() << "no error";
+    } catch (const Exception& error) {
+        EXPECT_EQ(std::string(error.what()), "The log can't be printed on " + dir.file("no/such/folder/log.pdf") + ".");
+    }
+    EXPECT_EQ(form.ActivePrinter, nullptr);
 }
 
 TEST_F(ListFormTest, CancelledPrintDialogPrintsNothing) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QEnterEvent>
 #include <QFileDialog>
@@ -170,6 +171,8 @@ TEST_F(MainFormTest, StoredJapaneseOnAJapaneseSystemShowsJapanese) {
 
 TEST_F(MainFormTest, EveryOptionClickSwitchesTheLanguageAndStoresIt) {
     auto form = Create(true);
+    ASSERT_NE(form->OptionUSMenu->actionGroup(), nullptr);  // shown as radio items
+    EXPECT_TRUE(form->OptionUSMenu->actionGroup()->isExclusive());
     form->OptionUSMenu->trigger();  // already checked: still switches
     EXPECT_TRUE(form->JPMode);
     EXPECT_TRUE(form->OptionJPMenu->isChecked());
@@ -262,6 +265,22 @@ TEST_F(MainFormTest, RefusedNameAfterAFailedRunDisablesRun) {
     EXPECT_FALSE(form->RunMenu->isEnabled());
     EXPECT_FALSE(form->RunBtn->isEnabled());
     EXPECT_TRUE(form->FileOpenMenu->isEnabled());
+}
+
+// Whether the bitmap is accepted or refused, the last run's log and lamps go.
+TEST_F(MainFormTest, OpeningABitmapClearsTheLastRun) {
+    auto form = Create(false);
+    for (const char* name : {"north.bmp", "Japan.bmp"}) {
+        form->ProcessLog->appendPlainText("--- Step 1: Normally processed.");
+        form->MarkStepDone(1);
+        form->MarkStepRunning(2);
+        form->FileOpenMenu->setEnabled(true);
+        Open(*form, name);
+        EXPECT_TRUE(form->ProcessLog->toPlainText().isEmpty()) << name;
+        EXPECT_FALSE(form->Signal1->isEnabled()) << name;
+        for (QLabel* label : {form->Text1, form->Text2})
+            EXPECT_EQ(label->palette().color(QPalette::WindowText), QColor(Qt::black)) << name;
+    }
 }
 
 TEST_F(MainFormTest, CancelledOpenChangesNothing) {

@@ -38,7 +38,8 @@ protected:
                                               {"XDG_RUNTIME_DIR", dir.path().string()},
                                               {"VORBEL_MESSAGE_LOG", boxes},
                                               {"QT_QPA_PLATFORM", "offscreen"},
-                                              {"LC_ALL", "C.UTF-8"}});
+                                              {"LC_ALL", "C.UTF-8"},
+                                              {"LD_LIBRARY_PATH", std::nullopt}});
     }
 
     // Exit code of a start that ends by itself (-1 when it had to be stopped).
@@ -105,6 +106,16 @@ TEST_F(StartupTest, DllPathWithoutTrailingSeparatorIsJoinedUnchanged) {
     EXPECT_EQ(RunToEnd(), 0);
     EXPECT_EQ(Boxes(), "strova\t0x10\t" + dir.file("liblibvorbel.so") +
                            " can't be loaded.\rTerminate with the error.\n");
+}
+
+// A missing DllPath is an empty prefix: the library is looked for by its bare
+// name, and nothing is written to fill the value in.
+TEST_F(StartupTest, MissingDllPathLoadsTheLibraryByItsBareName) {
+    WriteStore("[HKEY_CURRENT_USER\\Software\\Vorbel]\r\n\"TmpPath\"=\"\"\r\n");
+    std::string before = ReadFile(store);
+    EXPECT_EQ(RunToEnd(), 0);
+    EXPECT_EQ(Boxes(), "strova\t0x10\tlibvorbel.so can't be loaded.\rTerminate with the error.\n");
+    EXPECT_EQ(ReadFile(store), before);
 }
 
 TEST_F(StartupTest, ForeignLibraryIsReportedInsteadOfCalled) {

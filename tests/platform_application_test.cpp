@@ -131,4 +131,20 @@ TEST_F(ApplicationTest, FamilyFontsMapToInstalledEquivalents) {
     EXPECT_EQ(FontInPoints("MS Sans Serif", 8).pointSize(), 8);
 }
 
+TEST_F(ApplicationTest, FixedPitchDesktopFontGivesWayToTheProportionalOneOfTheLanguage) {
+    QFont desktop = FontInPoints("Courier New", 10);
+    {
+        testing_support::ScopedEnv lang("LC_ALL", "ja_JP.UTF-8");
+        QFont japanese = ProportionalUiFont(desktop);
+        EXPECT_EQ(japanese.family(), "IPAPGothic");
+        EXPECT_EQ(japanese.pointSize(), 10);
+    }
+    {
+        testing_support::ScopedEnv lang("LC_ALL", "C.UTF-8");
+        EXPECT_EQ(ProportionalUiFont(desktop).family(), "Liberation Sans");
+    }
+    QFont proportional = FontInPoints("MS Sans Serif", 10);
+    EXPECT_EQ(ProportionalUiFont(proportional), proportional);
+}
+
 }  // namespace

@@ -8,6 +8,7 @@
 #include <QDialog>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QMessageBox>
 #include <QPointer>
 #include <QStatusTipEvent>
@@ -20,6 +21,8 @@
 #include <cstdlib>
 #include <fstream>
 #include <vector>
+
+#include "platform/Language.h"
 
 namespace platform {
 
@@ -156,6 +159,7 @@ bool EnsureQApplication(int& argc, char** argv) {
     if (!std::getenv("QT_QPA_PLATFORM") && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY"))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     new GuardedApplication(argc, argv);  // lives as long as the process
+    QApplication::setFont(ProportionalUiFont(QApplication::font()));
     return true;
 }
 
@@ -291,6 +295,16 @@ QString MapFontFamily(const QString& family) {
 QFont FontInPoints(const QString& family, int points) {
     QFont font(MapFontFamily(family));
     font.setPointSize(points);
+    return font;
+}
+
+QFont ProportionalUiFont(const QFont& desktopFont) {
+    // Latin letters of one width: fontconfig calls a gothic whose Latin half
+    // is fixed "dual" width, not fixed pitch, so the widths are compared.
+    QFontMetrics metrics(desktopFont);
+    if (metrics.horizontalAdvance('i') != metrics.horizontalAdvance('W')) return desktopFont;
+    QFont font = desktopFont;
+    font.setFamily(MapFontFamily(UserDefaultLangID() == LangJapanese ? "ＭＳ Ｐゴシック" : "MS Sans Serif"));
     return font;
 }
 

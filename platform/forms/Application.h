@@ -136,4 +136,10 @@ QString MapFontFamily(const QString& family);
 QFont FontInPoints(const QString& family, int points);
 QFont FontInPixels(const QString& family, int pixels);
 
+// The font for menus, message boxes and the standard dialogs: the desktop's
+// `desktopFont`, unless that is fixed-pitch (as the default gothic of a
+// Japanese desktop often is), in which case the family's proportional font of
+// the user's language in the same size. EnsureQApplication applies it.
+QFont ProportionalUiFont(const QFont& desktopFont);
+
 }  // namespace platform
