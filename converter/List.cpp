@@ -2,7 +2,7 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QFile>
+#include <QSaveFile>
 #include <QFileDialog>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -151,8 +151,12 @@ void TListForm::SaveBtnClick() {
 void TListForm::SaveTo(const QString& path) const {
     QByteArray bytes;
     for (const std::string& line : LinesOf(Memo)) bytes += QByteArray::fromStdString(line) + "\r\n";
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size() || !file.flush())
+    // Written beside the file and renamed over it, so a write that fails
+    // midway (a full disk) leaves an earlier file as it was; a folder where
+    // no new file may be made still lets a writable file be replaced in place.
+    QSaveFile file(path);
+    file.setDirectWriteFallback(true);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
         throw platform::Exception("ファイル " + path.toStdString() + " を作成できません");
 }
 
