@@ -140,6 +140,8 @@ std::string BmpErrorText(BmpError error, const std::string& bitmapPath, const st
     return {};
 }
 
+std::string BitmapFileLine(const std::string& bitmapPath) { return "[Bitmap File]" + bitmapPath; }
+
 std::int64_t RowStride(std::int32_t width) {
     if (width <= 0) return 0;
     const std::int64_t stride = (3 * static_cast<std::int64_t>(width) + 3) / 4 * 4;
@@ -248,7 +250,7 @@ std::vector<std::string> BmpReader::InfoLines() const {
     const BitmapInfoHeader& i = infoHeader_;
     const long long pixels = static_cast<long long>(i.biWidth) * i.biHeight;
     std::vector<std::string> lines{
-        "[Bitmap File]" + path_,
+        BitmapFileLine(path_),
         Printf("Bitmap File Type: %u (\"BM\" = 19778)", unsigned{f.bfType}),
         Printf("Bitmap File Size: %lu bytes", static_cast<unsigned long>(f.bfSize)),
         Printf("     bfReserved1: %u", unsigned{f.bfReserved1}),
