@@ -137,6 +137,15 @@ TEST(BmpCore, ACutFileKeepsTheRecordsBeforeTheCut) {
         EXPECT_EQ(result.gray, plainGray) << cut;
         EXPECT_EQ(result.tmp, ReadFile(dir.file("plain.loc"))) << cut;
     }
+    // A cut in a map of many chunks stops the scan while later chunks are
+    // still being worked on.
+    const std::string tall = MakeBitmap(3, 300000, [](int x, int y) { return (x + y) % 2 == 0; });
+    const ScanResult many = Scan(dir, tall.substr(0, tall.size() / 3));
+    std::uint32_t plainGray = 0;
+    EXPECT_FALSE(plain::ScanGrayPixels(dir.file("map.bmp"), dir.file("plain.loc"), plainGray));
+    EXPECT_EQ(many.error, BmpError::Read);
+    EXPECT_EQ(many.gray, plainGray);
+    EXPECT_EQ(many.tmp, ReadFile(dir.file("plain.loc")));
     // The padding of the last row is never read, so a file cut inside it is whole.
     EXPECT_EQ(Scan(dir, MakeBitmap(5, 2, [](int, int) { return true; }).substr(0, 54 + 16 + 15)).error, BmpError::None);
 }
