@@ -8,7 +8,7 @@ using strova::BmpError;
 TBmpData::TBmpData(QObject* owner, const std::string& bitmapPath) : QObject(owner), bitmapPath_(bitmapPath) {
     OpenErrorMsg = strova::BmpErrorText(BmpError::Open, bitmapPath_, {});
     ReadErrorMsg = strova::BmpErrorText(BmpError::Read, bitmapPath_, {});
-    FileLine = "[Bitmap File]" + bitmapPath_;
+    FileLine = strova::BitmapFileLine(bitmapPath_);
     BmpFile = std::make_unique<strova::BmpReader>(bitmapPath_);
     if (BmpFile->Error() == BmpError::Open) ShowOpenError();
     BmpDataCreate();

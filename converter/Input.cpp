@@ -45,6 +45,9 @@ TInputDialog::TInputDialog(QWidget* owner, int width, int height, bool japanese)
 
 void TInputDialog::BuildLayout() {
     setFixedSize(353, 311);
+    // A dialog does not take its owner's font; without its own it would show
+    // the desktop's font, which in a Japanese session is wider and cuts texts.
+    setFont(platform::FontInPoints("MS Sans Serif", 8));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
 
@@ -141,7 +144,7 @@ void TInputDialog::BuildLayout() {
 void TInputDialog::FormCreate() {
     setWindowTitle(CaptionPrefix + "Input Dialog for Gray Map Configuration");
     if (JPMode) {
-        NoteLbl->setFont(QFont("IPAPGothic", 9));
+        NoteLbl->setFont(platform::FontInPoints("ＭＳ　Ｐゴシック", 9));
         NoteLbl->setText("経度の負値は西経，緯度の負値は南緯と解釈します．");
     } else {
         for (QLabel* label : {LongitLbl1, LongitLbl2, LatitLbl1, LatitLbl2}) platform::SetHint(label, QString());

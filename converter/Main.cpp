@@ -294,12 +294,18 @@ bool TMainForm::RunStep1() {
         BmpHeight = data.InfoHeader.biHeight;
         data.LogBitmapInfo(ProcessLog);
     }
-    TInputDialog dialog(this, BmpWidth, BmpHeight, JPMode);
-    if (platform::ShowModal(&dialog) != platform::mrOk) return GiveUp();
-    LeftLon = dialog.LeftLon;
-    BottomLat = dialog.BottomLat;
-    RightLon = dialog.RightLon;
-    TopLat = dialog.TopLat;
+    int result = platform::mrCancel;
+    {
+        TInputDialog dialog(this, BmpWidth, BmpHeight, JPMode);
+        result = platform::ShowModal(&dialog);
+        if (result == platform::mrOk) {
+            LeftLon = dialog.LeftLon;
+            BottomLat = dialog.BottomLat;
+            RightLon = dialog.RightLon;
+            TopLat = dialog.TopLat;
+        }
+    }
+    if (result != platform::mrOk) return GiveUp();
     MsgText = strova::BoundsLogLine(LeftLon, BottomLat, RightLon, TopLat);
     return StepDone(1, {MsgText, "--- Step 1: Normally processed.", " "});
 }

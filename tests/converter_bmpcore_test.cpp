@@ -112,7 +112,7 @@ TEST(BmpCore, OnlyExactGrayCounts) {
 TEST(BmpCore, MatchesThePlainScanByteForByte) {
     TempDir dir;
     std::mt19937 random(7);
-    for (const auto [w, h] : {std::pair{1, 1}, {5, 9}, {33, 17}, {640, 480}, {1500001, 2}}) {
+    for (const auto [w, h] : {std::pair{1, 1}, {5, 9}, {33, 17}, {640, 480}, {3, 50000}, {1500001, 2}}) {
         std::bernoulli_distribution coin(0.4);
         std::vector<bool> land(static_cast<std::size_t>(w) * h);
         for (std::size_t i = 0; i < land.size(); ++i) land[i] = coin(random);
@@ -137,8 +137,31 @@ TEST(BmpCore, ACutFileKeepsTheRecordsBeforeTheCut) {
         EXPECT_EQ(result.gray, plainGray) << cut;
         EXPECT_EQ(result.tmp, ReadFile(dir.file("plain.loc"))) << cut;
     }
+    // A cut in a map of many chunks stops the scan while later chunks are
+    // still being worked on.
+    const std::string tall = MakeBitmap(3, 300000, [](int x, int y) { return (x + y) % 2 == 0; });
+    const ScanResult many = Scan(dir, tall.substr(0, tall.size() / 3));
+    std::uint32_t plainGray = 0;
+    EXPECT_FALSE(plain::ScanGrayPixels(dir.file("map.bmp"), dir.file("plain.loc"), plainGray));
+    EXPECT_EQ(many.error, BmpError::Read);
+    EXPECT_EQ(many.gray, plainGray);
+    EXPECT_EQ(many.tmp, ReadFile(dir.file("plain.loc")));
     // The padding of the last row is never read, so a file cut inside it is whole.
     EXPECT_EQ(Scan(dir, MakeBitmap(5, 2, [](int, int) { return true; }).substr(0, 54 + 16 + 15)).error, BmpError::None);
+}
+
+TEST(BmpCore, AnEarlierLongerPixelFileIsReplacedWhole) {
+    TempDir dir;
+    const std::string stale(8 * 1000, '\x55');
+    WriteFile(dir.file("tmp.loc"), stale);
+    const ScanResult result = Scan(dir, MakeBitmap(4, 4, [](int x, int y) { return x == y; }));
+    ASSERT_EQ(result.error, BmpError::None);
+    EXPECT_EQ(result.tmp.size(), 4u * 8);
+    // A failed scan leaves only the records before the cut, too.
+    WriteFile(dir.file("tmp.loc"), stale);
+    const ScanResult cut = Scan(dir, MakeBitmap(4, 4, [](int, int) { return true; }).substr(0, 54 + 12 + 6));
+    EXPECT_EQ(cut.error, BmpError::Read);
+    EXPECT_EQ(cut.tmp.size(), 6u * 8);
 }
 
 TEST(BmpCore, HeadersThatCannotBeScannedAreRefused) {

@@ -46,6 +46,9 @@ TEST(BoundsRules, TextGrammar) {
     EXPECT_FALSE(strova::ParseBoundsValue(""));
     EXPECT_EQ(*strova::ParseBoundsValue("5."), 5.0);
     EXPECT_EQ(*strova::ParseBoundsValue("-.5"), -0.5);
+    // Too small to hold is a number near zero; too large is none.
+    EXPECT_EQ(strova::ParseBoundsValue("0." + std::string(400, '0') + "1").value_or(1.0), 0.0);
+    EXPECT_FALSE(strova::ParseBoundsValue("1" + std::string(400, '0')));
 }
 
 TEST(BoundsRules, RangesIncludeTheirLimits) {

@@ -30,13 +30,15 @@ constexpr std::int64_t kChunkPixels = std::int64_t{1} << 17;
 
 bool IsGray(const std::uint8_t* pixel) { return pixel[0] == kGray && pixel[1] == kGray && pixel[2] == kGray; }
 
-// Appends the gray pixels among `count` pixels of row `y` starting at
-// column `x`, whose bytes begin at `bytes`.
-void CollectGray(const std::uint8_t* bytes, std::int32_t count, std::int32_t x, std::int32_t y,
-                 std::vector<PixelRecord>& out) {
+// Stores the gray pixels among `count` pixels of row `y` starting at column
+// `x`, whose bytes begin at `bytes`, from `out` on; returns the end.
+PixelRecord* CollectGray(const std::uint8_t* bytes, std::int32_t count, std::int32_t x, std::int32_t y,
+                         PixelRecord* out) {
     std::int32_t i = 0;
 #ifdef __SSE2__
-    // Sixteen pixels (48 bytes) at a time: one bit per byte that is 192.
+    // Sixteen pixels (48 bytes) at a time: one bit per byte that is 192, then
+    // one bit (the lowest of its three) per pixel whose three bytes all are.
+    constexpr std::uint64_t kPixelBits = 0x249249249249;  // bits 0, 3, ..., 45
     const __m128i gray = _mm_set1_epi8(static_cast<char>(kGray));
     const auto grayBytes = [&](const std::uint8_t* p) {
         return static_cast<std::uint64_t>(static_cast<std::uint16_t>(
@@ -45,13 +47,18 @@ void CollectGray(const std::uint8_t* bytes, std::int32_t count, std::int32_t x, 
     for (; i + 16 <= count; i += 16) {
         const std::uint8_t* p = bytes + 3 * static_cast<std::size_t>(i);
         const std::uint64_t mask = grayBytes(p) | grayBytes(p + 16) << 16 | grayBytes(p + 32) << 32;
-        if (mask == 0) continue;
-        for (int k = 0; k < 16; ++k)
-            if ((mask >> (3 * k) & 7) == 7) out.push_back(PixelRecord{x + i + k, y});
+        std::uint64_t pixels = mask & mask >> 1 & mask >> 2 & kPixelBits;
+        if (pixels == kPixelBits) {
+            for (int k = 0; k < 16; ++k) *out++ = PixelRecord{x + i + k, y};
+            continue;
+        }
+        for (; pixels != 0; pixels &= pixels - 1)
+            *out++ = PixelRecord{x + i + std::countr_zero(pixels) / 3, y};
     }
 #endif
     for (; i < count; ++i)
-        if (IsGray(bytes + 3 * static_cast<std::size_t>(i))) out.push_back(PixelRecord{x + i, y});
+        if (IsGray(bytes + 3 * static_cast<std::size_t>(i))) *out++ = PixelRecord{x + i, y};
+    return out;
 }
 
 // Where the pixels of a bitmap lie in its file. A pixel's position is
@@ -72,7 +79,8 @@ struct ScanChunk {
     std::int64_t last = 0;
     std::int64_t scanned = 0;  // last - first, or fewer when the file ends early
     std::vector<std::uint8_t> bytes;
-    std::vector<PixelRecord> gray;
+    std::unique_ptr<PixelRecord[]> gray;  // room for every pixel, touched only as far as used
+    std::size_t grayCount = 0;
 };
 
 // Reads the chunk's rows in one block and keeps its gray pixels; stops at
@@ -80,10 +88,11 @@ struct ScanChunk {
 void ScanChunkPixels(const PixelLayout& layout, ScanChunk& chunk) {
     const std::uint64_t begin = layout.Offset(chunk.first);
     const std::uint64_t size = layout.Offset(chunk.last - 1) + 3 - begin;
-    chunk.bytes.resize(size);
-    chunk.gray.clear();
-    chunk.gray.reserve(static_cast<std::size_t>(chunk.last - chunk.first));
+    if (chunk.bytes.size() < size) chunk.bytes.resize(size);
+    if (!chunk.gray) chunk.gray = std::make_unique_for_overwrite<PixelRecord[]>(kChunkPixels);
     const std::size_t got = ReadUpTo(layout.fd, chunk.bytes.data(), size, begin);
+    PixelRecord* out = chunk.gray.get();
+    chunk.grayCount = 0;
     chunk.scanned = 0;
     for (std::int64_t p = chunk.first; p < chunk.last;) {
         const std::int32_t x = static_cast<std::int32_t>(p % layout.width);
@@ -91,7 +100,8 @@ void ScanChunkPixels(const PixelLayout& layout, ScanChunk& chunk) {
         const std::uint64_t at = layout.Offset(p) - begin;
         const std::int64_t whole = at < got ? static_cast<std::int64_t>((got - at) / 3) : 0;
         const std::int32_t count = static_cast<std::int32_t>(std::min(inRow, whole));
-        CollectGray(chunk.bytes.data() + at, count, x, static_cast<std::int32_t>(p / layout.width), chunk.gray);
+        out = CollectGray(chunk.bytes.data() + at, count, x, static_cast<std::int32_t>(p / layout.width), out);
+        chunk.grayCount = static_cast<std::size_t>(out - chunk.gray.get());
         chunk.scanned += count;
         p += count;
         if (count < inRow) return;
@@ -129,6 +139,8 @@ std::string BmpErrorText(BmpError error, const std::string& bitmapPath, const st
     }
     return {};
 }
+
+std::string BitmapFileLine(const std::string& bitmapPath) { return "[Bitmap File]" + bitmapPath; }
 
 std::int64_t RowStride(std::int32_t width) {
     if (width <= 0) return 0;
@@ -172,10 +184,13 @@ void BmpReader::ReadHeaders() {
 }
 
 // Workers read and scan runs of pixels in parallel; the gray pixels are
-// written in scan order as the runs complete.
+// written in scan order as the runs complete. An earlier pixel file is
+// written over and cut to its new length at the end: truncating a file to
+// nothing makes ext4 flush it to disk when it is closed, which takes longer
+// than the whole scan.
 BmpError BmpReader::ScanGrayPixels(const std::string& tmpPath, ProgressSink& progress, int threads) {
     if (!Ok()) return error_;
-    const int tmp = ::open(tmpPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    const int tmp = ::open(tmpPath.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
     if (tmp < 0) {
         Fail(BmpError::TempOpen);
         return error_;
@@ -190,6 +205,7 @@ BmpError BmpReader::ScanGrayPixels(const std::string& tmpPath, ProgressSink& pro
     progress.SetToMinimum();
 
     BmpError result = BmpError::None;
+    std::uint64_t written = 0;
     std::atomic<bool> stopping{false};
     {
         const int workerCount = threads > 0 ? threads : WorkerThreads();
@@ -204,8 +220,12 @@ BmpError BmpReader::ScanGrayPixels(const std::string& tmpPath, ProgressSink& pro
             }
             ScanChunk* done = workers.WaitOldest();
             if (!done) break;
-            if (!WriteAll(tmp, done->gray.data(), done->gray.size() * sizeof(PixelRecord))) result = BmpError::TempWrite;
-            grayCount_ += static_cast<std::uint32_t>(done->gray.size());
+            const std::size_t bytes = done->grayCount * sizeof(PixelRecord);
+            if (WriteAll(tmp, done->gray.get(), bytes))
+                written += bytes;
+            else
+                result = BmpError::TempWrite;
+            grayCount_ += static_cast<std::uint32_t>(done->grayCount);
             progress.StepBy(static_cast<int>(ProgressMoves(step, static_cast<std::uint64_t>(done->first / width),
                                                            static_cast<std::uint64_t>((done->first + done->scanned) / width))));
             if (done->scanned < done->last - done->first && result == BmpError::None) result = BmpError::Read;
@@ -213,7 +233,8 @@ BmpError BmpReader::ScanGrayPixels(const std::string& tmpPath, ProgressSink& pro
         }
         stopping = result != BmpError::None;
     }
-    if (::close(tmp) != 0 && result == BmpError::None) result = BmpError::TempWrite;
+    const bool cut = ::ftruncate(tmp, static_cast<off_t>(written)) == 0;
+    if ((::close(tmp) != 0 || !cut) && result == BmpError::None) result = BmpError::TempWrite;
     if (result != BmpError::None) {
         Fail(result);
         return result;
@@ -229,7 +250,7 @@ std::vector<std::string> BmpReader::InfoLines() const {
     const BitmapInfoHeader& i = infoHeader_;
     const long long pixels = static_cast<long long>(i.biWidth) * i.biHeight;
     std::vector<std::string> lines{
-        "[Bitmap File]" + path_,
+        BitmapFileLine(path_),
         Printf("Bitmap File Type: %u (\"BM\" = 19778)", unsigned{f.bfType}),
         Printf("Bitmap File Size: %lu bytes", static_cast<unsigned long>(f.bfSize)),
         Printf("     bfReserved1: %u", unsigned{f.bfReserved1}),

@@ -54,6 +54,9 @@ enum class BmpError {
 // The message of each error kind (caption "Strova - Error", MB_ICONERROR).
 std::string BmpErrorText(BmpError error, const std::string& bitmapPath, const std::string& tmpPath);
 
+// The first line of the header dump: "[Bitmap File]" and the path.
+std::string BitmapFileLine(const std::string& bitmapPath);
+
 // Bytes of a pixel row (3 a pixel, padded to 4); -1 when that does not fit
 // a 32-bit int. Rows of a width of 0 or less hold no pixel.
 std::int64_t RowStride(std::int32_t width);

@@ -1,6 +1,7 @@
 #include "BoundsRules.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -36,7 +37,8 @@ std::optional<double> ParseBoundsValue(std::string_view text) {
     errno = 0;
     char* end = nullptr;
     double value = std::strtod(copy.c_str(), &end);
-    if (end != copy.c_str() + copy.size() || errno == ERANGE) return std::nullopt;
+    // Too large a number does not convert; one too small to hold is zero.
+    if (end != copy.c_str() + copy.size() || (errno == ERANGE && std::isinf(value))) return std::nullopt;
     return value;
 }
 

@@ -4,11 +4,10 @@
 // collects; the number of slots bounds the memory in flight.
 #pragma once
 
-#include <condition_variable>
+#include <atomic>
 #include <cstddef>
-#include <deque>
+#include <cstdint>
 #include <functional>
-#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -21,80 +20,80 @@ inline int WorkerThreads() {
     return cores == 0 ? 1 : static_cast<int>(cores < 16 ? cores : 16);
 }
 
+// Slots are handed out by sequence number: the k-th submitted slot is slot
+// k mod slots, and each worker claims the next number itself. Waiting goes
+// through atomics, which make no system call while nobody sleeps, so a
+// chunk costs no lock and, while the workers keep up, no wake-up.
 template <typename Slot>
 class OrderedWorkers {
 public:
     OrderedWorkers(int threads, int slots, std::function<void(Slot&)> work)
-        : slots_(static_cast<std::size_t>(slots)), done_(slots_.size(), false), work_(std::move(work)) {
+        : slots_(static_cast<std::size_t>(slots)), ready_(slots_.size()), done_(slots_.size()),
+          work_(std::move(work)) {
         for (int i = 0; i < threads; ++i) threads_.emplace_back([this] { Run(); });
     }
     ~OrderedWorkers() {
-        {
-            std::lock_guard lock(mutex_);
-            stopping_ = true;
+        stopping_ = true;
+        for (std::atomic<std::uint64_t>& ready : ready_) {
+            ready.store(kStopped);
+            ready.notify_all();
         }
-        jobReady_.notify_all();
         for (std::thread& thread : threads_) thread.join();
     }
     OrderedWorkers(const OrderedWorkers&) = delete;
     OrderedWorkers& operator=(const OrderedWorkers&) = delete;
 
     // The next slot to fill, or nullptr while every slot is in flight.
-    Slot* FreeSlot() { return inFlight_ == slots_.size() ? nullptr : &slots_[(head_ + inFlight_) % slots_.size()]; }
+    Slot* FreeSlot() { return inFlight_ == slots_.size() ? nullptr : &slots_[Index(head_ + inFlight_)]; }
     // Hands the slot that FreeSlot gave to the workers.
     void Submit() {
-        const std::size_t index = (head_ + inFlight_) % slots_.size();
-        ++inFlight_;
-        {
-            std::lock_guard lock(mutex_);
-            done_[index] = false;
-            jobs_.push_back(index);
-        }
-        jobReady_.notify_one();
+        const std::uint64_t sequence = head_ + inFlight_++;
+        std::atomic<std::uint64_t>& ready = ready_[Index(sequence)];
+        ready.store(sequence + 1);
+        ready.notify_all();
     }
     // Waits for the oldest submitted slot; nullptr when none is in flight. The
     // slot stays the caller's until Release.
     Slot* WaitOldest() {
         if (inFlight_ == 0) return nullptr;
-        std::unique_lock lock(mutex_);
-        jobDone_.wait(lock, [&] { return done_[head_]; });
-        return &slots_[head_];
+        std::atomic<std::uint64_t>& done = done_[Index(head_)];
+        for (std::uint64_t seen = done.load(); seen != head_ + 1; seen = done.load()) done.wait(seen);
+        return &slots_[Index(head_)];
     }
     void Release() {
-        head_ = (head_ + 1) % slots_.size();
+        ++head_;
         --inFlight_;
     }
 
 private:
+    static constexpr std::uint64_t kStopped = UINT64_MAX;
+    std::size_t Index(std::uint64_t sequence) const { return static_cast<std::size_t>(sequence % slots_.size()); }
+
     void Run() {
         for (;;) {
-            std::size_t index = 0;
-            {
-                std::unique_lock lock(mutex_);
-                jobReady_.wait(lock, [&] { return stopping_ || !jobs_.empty(); });
-                if (jobs_.empty()) return;
-                index = jobs_.front();
-                jobs_.pop_front();
+            const std::uint64_t sequence = claimed_.fetch_add(1);
+            std::atomic<std::uint64_t>& ready = ready_[Index(sequence)];
+            for (std::uint64_t seen = ready.load(); seen != sequence + 1; seen = ready.load()) {
+                if (stopping_) return;
+                ready.wait(seen);
             }
-            work_(slots_[index]);
-            {
-                std::lock_guard lock(mutex_);
-                done_[index] = true;
-            }
-            jobDone_.notify_all();
+            work_(slots_[Index(sequence)]);
+            std::atomic<std::uint64_t>& done = done_[Index(sequence)];
+            done.store(sequence + 1);
+            done.notify_all();
         }
     }
 
     std::vector<Slot> slots_;
-    std::vector<bool> done_;
+    // ready_[i] = k + 1 once the k-th slot (slot i) is submitted, done_[i] =
+    // k + 1 once it is worked on.
+    std::vector<std::atomic<std::uint64_t>> ready_;
+    std::vector<std::atomic<std::uint64_t>> done_;
     std::function<void(Slot&)> work_;
-    std::size_t head_ = 0;
+    std::uint64_t head_ = 0;  // sequence number of the oldest slot in flight
     std::size_t inFlight_ = 0;
-    std::deque<std::size_t> jobs_;
-    bool stopping_ = false;
-    std::mutex mutex_;
-    std::condition_variable jobReady_;
-    std::condition_variable jobDone_;
+    std::atomic<std::uint64_t> claimed_{0};
+    std::atomic<bool> stopping_{false};
     std::vector<std::thread> threads_;
 };
 
