@@ -10,6 +10,7 @@
 #include "Shared.h"
 #include "Bitmaps.h"
 #include "Bmp.h"
+#include "MessageBoxRecorder.h"
 #include "TestSupport.h"
 
 namespace {
@@ -24,13 +25,8 @@ class BmpDataTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { platform::EnsureQApplication(); }
     void SetUp() override {
-        platform::SetMessageBoxHook([this](const MessageBoxCall& call) {
-            boxes.push_back(call);
-            return platform::IDOK;
-        });
         bar.setRange(0, 100);
     }
-    void TearDown() override { platform::SetMessageBoxHook(nullptr); }
 
     // Checks that exactly one error box with `text` was shown.
     void ExpectOneError(const std::string& text) {
@@ -43,7 +39,8 @@ protected:
     TempDir dir;
     QProgressBar bar;
     QPlainTextEdit log;
-    std::vector<MessageBoxCall> boxes;
+    testing_support::MessageBoxRecorder recorder;
+    std::vector<MessageBoxCall>& boxes = recorder.calls;
 };
 
 TEST_F(BmpDataTest, ScansALandMapAndDumpsItsHeaders) {

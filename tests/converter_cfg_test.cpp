@@ -12,6 +12,7 @@
 
 #include "Shared.h"
 #include "Cfg.h"
+#include "MessageBoxRecorder.h"
 #include "TestSupport.h"
 #include "core/CfgCore.h"
 
@@ -57,13 +58,8 @@ class CfgDataTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { platform::EnsureQApplication(); }
     void SetUp() override {
-        platform::SetMessageBoxHook([this](const MessageBoxCall& call) {
-            boxes.push_back(call);
-            return platform::IDOK;
-        });
         bar.setRange(0, 100);
     }
-    void TearDown() override { platform::SetMessageBoxHook(nullptr); }
 
     void Write(const std::vector<AmeRecord>& stations, const std::vector<PixelRecord>& pixels) {
         WriteFile(ame, Bytes(stations));
@@ -73,7 +69,8 @@ protected:
     TempDir dir;
     std::string ame = dir.file("map.ame"), cfg = dir.file("map.cfg"), tmp = dir.file("tmp.loc");
     QProgressBar bar;
-    std::vector<MessageBoxCall> boxes;
+    testing_support::MessageBoxRecorder recorder;
+    std::vector<MessageBoxCall>& boxes = recorder.calls;
 };
 
 TEST_F(CfgDataTest, EveryFileThatFailsToOpenHasItsOwnBox) {

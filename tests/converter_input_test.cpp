@@ -11,6 +11,7 @@
 
 #include "Shared.h"
 #include "Input.h"
+#include "MessageBoxRecorder.h"
 #include "core/BoundsRules.h"
 
 namespace {
@@ -19,14 +20,7 @@ using platform::MessageBoxCall;
 
 class InputDialogTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        platform::EnsureQApplication();
-        platform::SetMessageBoxHook([this](const MessageBoxCall& call) {
-            boxes.push_back(call);
-            return platform::IDOK;
-        });
-    }
-    void TearDown() override { platform::SetMessageBoxHook(nullptr); }
+    void SetUp() override { platform::EnsureQApplication(); }
 
     static void Type(QLineEdit* edit, const QString& keys) {
         for (QChar c : keys) {
@@ -35,7 +29,8 @@ protected:
         }
     }
 
-    std::vector<MessageBoxCall> boxes;
+    testing_support::MessageBoxRecorder recorder;
+    std::vector<MessageBoxCall>& boxes = recorder.calls;
 };
 
 TEST(BoundsRules, TextGrammar) {
