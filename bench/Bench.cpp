@@ -172,13 +172,7 @@ strova::StationAccessors BindLibrary() {
         std::fprintf(stderr, "%s\n", platform::LastLoadError().c_str());
         std::exit(1);
     }
-    strova::StationAccessors a;
-    a.GetAMeDASLongitude = platform::Resolve<double (*)(int)>(library, "GetAMeDASLongitude");
-    a.GetAMeDASLatitude = platform::Resolve<double (*)(int)>(library, "GetAMeDASLatitude");
-    a.GetAMeDASVolume = platform::Resolve<int (*)(int)>(library, "GetAMeDASVolume");
-    a.GetAMeDASPron = platform::Resolve<char* (*)(int, char*)>(library, "GetAMeDASPron");
-    a.GetAMeDASBelongPron = platform::Resolve<char* (*)(int, char*)>(library, "GetAMeDASBelongPron");
-    return a;
+    return strova::BindStationAccessors([library](const char* name) { return platform::ResolveSymbol(library, name); });
 }
 
 Options Parse(int argc, char** argv) {

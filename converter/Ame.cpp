@@ -28,11 +28,6 @@ namespace {
 
 const QString Teal = QStringLiteral("#008080");
 
-// The base name of the map, as the main window derives it from the bitmap's path.
-std::string BaseNameOf(const std::string& bitmapPath) {
-    return strova::SplitAtLastDot(strova::SplitAtLastSeparator(bitmapPath).second).first;
-}
-
 QString StationName(const strova::AmeRecord& station) {
     return strova::Text(platform::Cp932ToUtf8(std::string(station.Name, strnlen(station.Name, sizeof station.Name))));
 }
@@ -300,7 +295,7 @@ void TAmeForm::WriteStationFiles() {
     const bool ameWritten = strova::WriteAmeFile(AmeStream.get(), Selection.selected);
     if (std::fclose(AmeStream.release()) != 0 || !ameWritten)
         return ShowError(strova::OutputWriteErrorText(AmeFileName, IsJapanese));
-    const std::vector<std::string> lines = strova::StationListLines(BaseNameOf(BmpFileName), Selection.selected);
+    const std::vector<std::string> lines = strova::StationListLines(strova::BaseNameOf(BmpFileName), Selection.selected);
     const bool datWritten = strova::WriteTextLines(DatStream.get(), lines);
     if (std::fclose(DatStream.release()) != 0 || !datWritten)
         return ShowError(strova::OutputWriteErrorText(DatFileName, IsJapanese));

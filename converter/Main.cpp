@@ -84,11 +84,7 @@ TMainForm::TMainForm(QWidget* owner) : QMainWindow(owner) {
     TmpFile = strova::TempPixelFile;
     SplashFn = strova::Bind<void (*)()>("Splash");
     JPMode = false;
-    strova::Stations.GetAMeDASVolume = strova::Bind<int (*)(int)>("GetAMeDASVolume");
-    strova::Stations.GetAMeDASPron = strova::Bind<char* (*)(int, char*)>("GetAMeDASPron");
-    strova::Stations.GetAMeDASBelongPron = strova::Bind<char* (*)(int, char*)>("GetAMeDASBelongPron");
-    strova::Stations.GetAMeDASLongitude = strova::Bind<double (*)(int)>("GetAMeDASLongitude");
-    strova::Stations.GetAMeDASLatitude = strova::Bind<double (*)(int)>("GetAMeDASLatitude");
+    strova::Stations = strova::BindStationAccessors(strova::BindExport);
     ReadSettings();
     SplashFn();
     FormCreate();
@@ -235,8 +231,7 @@ void TMainForm::OpenBitmap(const std::string& path) {
     ResetStepLamps();
 
     BmpFile = path;
-    std::string name = strova::SplitAtLastSeparator(BmpFile).second;
-    BaseName = strova::SplitAtLastDot(name).first;
+    BaseName = strova::BaseNameOf(BmpFile);
     strova::OutputPaths paths = strova::DeriveOutputPaths(AmePath, CfgPath, BaseName);
     AmeFile = paths.ame;
     CfgFile = paths.cfg;

@@ -21,6 +21,12 @@ TEST(PathsTest, SplitAtLastDotDropsTheDot) {
     EXPECT_EQ(SplitAtLastDot(".bmp"), Split("", "bmp"));
 }
 
+TEST(PathsTest, BaseNameDropsFolderAndLastExtensionOnly) {
+    EXPECT_EQ(BaseNameOf("/maps/v1.2/north.old.bmp"), "north.old");
+    EXPECT_EQ(BaseNameOf("/maps/north"), "");
+    EXPECT_EQ(BaseNameOf("north.bmp"), "north");
+}
+
 TEST(PathsTest, OutputPathsArePlainConcatenations) {
     OutputPaths p = DeriveOutputPaths("/tess/ame/", "cfg/", "north");
     EXPECT_EQ(p.ame, "/tess/ame/north.ame");

@@ -24,13 +24,7 @@ namespace {
 StationAccessors BindLibrary() {
     platform::ModuleHandle library = platform::LoadModule(testing_support::BinDir() + "/libvorbel.so");
     EXPECT_NE(library, nullptr) << platform::LastLoadError();
-    StationAccessors a;
-    a.GetAMeDASLongitude = platform::Resolve<double (*)(int)>(library, "GetAMeDASLongitude");
-    a.GetAMeDASLatitude = platform::Resolve<double (*)(int)>(library, "GetAMeDASLatitude");
-    a.GetAMeDASVolume = platform::Resolve<int (*)(int)>(library, "GetAMeDASVolume");
-    a.GetAMeDASPron = platform::Resolve<char* (*)(int, char*)>(library, "GetAMeDASPron");
-    a.GetAMeDASBelongPron = platform::Resolve<char* (*)(int, char*)>(library, "GetAMeDASBelongPron");
-    return a;
+    return strova::BindStationAccessors([library](const char* name) { return platform::ResolveSymbol(library, name); });
 }
 
 }  // namespace

@@ -31,6 +31,10 @@ OutputPaths DeriveOutputPaths(const std::string& amePath, const std::string& cfg
     return paths;
 }
 
+std::string BaseNameOf(const std::string& bitmapPath) {
+    return SplitAtLastDot(SplitAtLastSeparator(bitmapPath).second).first;
+}
+
 bool NameOneFile(const std::string& a, const std::string& b) {
     namespace fs = std::filesystem;
     std::error_code error;

@@ -12,6 +12,8 @@ namespace strova {
 std::pair<std::string, std::string> SplitAtLastSeparator(const std::string& path);
 // {base name, extension} without the dot; no '.' gives {"", name}.
 std::pair<std::string, std::string> SplitAtLastDot(const std::string& name);
+// The bitmap's file name without its folder and its extension.
+std::string BaseNameOf(const std::string& bitmapPath);
 
 // The output files of one bitmap and their backups, by plain concatenation of
 // the folder prefixes and the base name. When AmePath and CfgPath name one

@@ -15,6 +15,16 @@
 
 namespace strova {
 
+StationAccessors BindStationAccessors(const std::function<void*(const char*)>& resolve) {
+    StationAccessors a;
+    a.GetAMeDASLongitude = reinterpret_cast<double (*)(int)>(resolve("GetAMeDASLongitude"));
+    a.GetAMeDASLatitude = reinterpret_cast<double (*)(int)>(resolve("GetAMeDASLatitude"));
+    a.GetAMeDASVolume = reinterpret_cast<int (*)(int)>(resolve("GetAMeDASVolume"));
+    a.GetAMeDASPron = reinterpret_cast<char* (*)(int, char*)>(resolve("GetAMeDASPron"));
+    a.GetAMeDASBelongPron = reinterpret_cast<char* (*)(int, char*)>(resolve("GetAMeDASBelongPron"));
+    return a;
+}
+
 namespace {
 
 // Truncation toward zero, kept inside the int range for any double.

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -44,6 +45,10 @@ struct StationAccessors {
     char* (*GetAMeDASPron)(int index, char* buffer) = nullptr;
     char* (*GetAMeDASBelongPron)(int index, char* buffer) = nullptr;
 };
+
+// The five accessors, each resolved by its export name through `resolve`
+// (which gives the export's address, or throws or gives null when it is missing).
+StationAccessors BindStationAccessors(const std::function<void*(const char*)>& resolve);
 
 constexpr int kLibraryStationCount = 842;
 
