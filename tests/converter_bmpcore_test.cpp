@@ -60,10 +60,10 @@ struct ScanResult {
     std::string tmp;
 };
 
-ScanResult Scan(const TempDir& dir, const std::string& bitmap, ProgressSink& bar = NoProgress()) {
+ScanResult Scan(const TempDir& dir, const std::string& bitmap, ProgressSink& bar = NoProgress(), int threads = 0) {
     WriteFile(dir.file("map.bmp"), bitmap);
     BmpReader reader(dir.file("map.bmp"));
-    const BmpError error = reader.ScanGrayPixels(dir.file("tmp.loc"), bar);
+    const BmpError error = reader.ScanGrayPixels(dir.file("tmp.loc"), bar, threads);
     return {error, reader.GrayCount(), ReadFile(dir.file("tmp.loc"))};
 }
 
@@ -117,12 +117,16 @@ TEST(BmpCore, MatchesThePlainScanByteForByte) {
         std::vector<bool> land(static_cast<std::size_t>(w) * h);
         for (std::size_t i = 0; i < land.size(); ++i) land[i] = coin(random);
         const std::string bitmap = MakeBitmap(w, h, [&](int x, int y) { return land[std::size_t(y) * w + x]; });
-        const ScanResult result = Scan(dir, bitmap);
+        WriteFile(dir.file("map.bmp"), bitmap);
         std::uint32_t plainGray = 0;
         ASSERT_TRUE(plain::ScanGrayPixels(dir.file("map.bmp"), dir.file("plain.loc"), plainGray));
-        EXPECT_EQ(result.error, BmpError::None);
-        EXPECT_EQ(result.gray, plainGray) << w << "x" << h;
-        EXPECT_EQ(result.tmp, ReadFile(dir.file("plain.loc"))) << w << "x" << h;
+        // However many threads scan, the records come out in file order.
+        for (const int threads : {0, 1, 7}) {
+            const ScanResult result = Scan(dir, bitmap, NoProgress(), threads);
+            EXPECT_EQ(result.error, BmpError::None);
+            EXPECT_EQ(result.gray, plainGray) << w << "x" << h << ", " << threads << " threads";
+            EXPECT_EQ(result.tmp, ReadFile(dir.file("plain.loc"))) << w << "x" << h << ", " << threads << " threads";
+        }
     }
 }
 

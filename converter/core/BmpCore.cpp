@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cerrno>
 #include <bit>
+#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -25,8 +26,17 @@ static_assert(std::endian::native == std::endian::little, "the file formats are 
 namespace {
 
 constexpr std::uint8_t kGray = 192;
-// Pixels a worker scans at a time: a few hundred KiB of bitmap.
+// Pixels handed to a worker at a time, and pixels it reads at a time: one
+// read stays in the core's own cache while it is scanned, and the buffer is
+// the thread's for the whole scan, so no fresh memory is touched for it.
 constexpr std::int64_t kChunkPixels = std::int64_t{1} << 17;
+constexpr std::int64_t kReadPixels = std::int64_t{1} << 15;
+// The scan is bound by memory bandwidth, not by the cores: two threads
+// scanning keep the writing thread busy, and more would only compete with it
+// for the same memory. A waiting thread checks for a small part of a chunk's
+// time before it naps, so that spinning takes no core from the others.
+constexpr int kScanThreads = 2;
+constexpr std::chrono::microseconds kScanPatience{50};
 
 bool IsGray(const std::uint8_t* pixel) { return pixel[0] == kGray && pixel[1] == kGray && pixel[2] == kGray; }
 
@@ -78,34 +88,46 @@ struct ScanChunk {
     std::int64_t first = 0;
     std::int64_t last = 0;
     std::int64_t scanned = 0;  // last - first, or fewer when the file ends early
-    std::vector<std::uint8_t> bytes;
     std::unique_ptr<PixelRecord[]> gray;  // room for every pixel, touched only as far as used
     std::size_t grayCount = 0;
 };
 
-// Reads the chunk's rows in one block and keeps its gray pixels; stops at
-// the first pixel the file does not hold whole.
-void ScanChunkPixels(const PixelLayout& layout, ScanChunk& chunk) {
-    const std::uint64_t begin = layout.Offset(chunk.first);
-    const std::uint64_t size = layout.Offset(chunk.last - 1) + 3 - begin;
-    if (chunk.bytes.size() < size) chunk.bytes.resize(size);
-    if (!chunk.gray) chunk.gray = std::make_unique_for_overwrite<PixelRecord[]>(kChunkPixels);
-    const std::size_t got = ReadUpTo(layout.fd, chunk.bytes.data(), size, begin);
-    PixelRecord* out = chunk.gray.get();
-    chunk.grayCount = 0;
-    chunk.scanned = 0;
-    for (std::int64_t p = chunk.first; p < chunk.last;) {
+// Reads pixels first..last-1 in one block and appends their gray ones at
+// `out`; returns how many pixels it scanned, which is fewer when the file
+// ends early (it stops at the first pixel the file does not hold whole).
+std::int64_t ScanRange(const PixelLayout& layout, std::int64_t first, std::int64_t last,
+                       std::vector<std::uint8_t>& block, PixelRecord*& out) {
+    const std::uint64_t begin = layout.Offset(first);
+    const std::uint64_t size = layout.Offset(last - 1) + 3 - begin;
+    if (block.size() < size) block.resize(size);
+    const std::size_t got = ReadUpTo(layout.fd, block.data(), size, begin);
+    for (std::int64_t p = first; p < last;) {
         const std::int32_t x = static_cast<std::int32_t>(p % layout.width);
-        const std::int64_t inRow = std::min<std::int64_t>(layout.width - x, chunk.last - p);
+        const std::int64_t inRow = std::min<std::int64_t>(layout.width - x, last - p);
         const std::uint64_t at = layout.Offset(p) - begin;
         const std::int64_t whole = at < got ? static_cast<std::int64_t>((got - at) / 3) : 0;
         const std::int32_t count = static_cast<std::int32_t>(std::min(inRow, whole));
-        out = CollectGray(chunk.bytes.data() + at, count, x, static_cast<std::int32_t>(p / layout.width), out);
-        chunk.grayCount = static_cast<std::size_t>(out - chunk.gray.get());
-        chunk.scanned += count;
+        out = CollectGray(block.data() + at, count, x, static_cast<std::int32_t>(p / layout.width), out);
         p += count;
-        if (count < inRow) return;
+        if (count < inRow) return p - first;
     }
+    return last - first;
+}
+
+// Scans the chunk a read at a time and keeps its gray pixels.
+void ScanChunkPixels(const PixelLayout& layout, ScanChunk& chunk) {
+    thread_local std::vector<std::uint8_t> block;
+    if (!chunk.gray) chunk.gray = std::make_unique_for_overwrite<PixelRecord[]>(kChunkPixels);
+    PixelRecord* out = chunk.gray.get();
+    chunk.scanned = 0;
+    for (std::int64_t p = chunk.first; p < chunk.last;) {
+        const std::int64_t end = std::min(p + kReadPixels, chunk.last);
+        const std::int64_t scanned = ScanRange(layout, p, end, block, out);
+        chunk.scanned += scanned;
+        if (scanned < end - p) break;
+        p = end;
+    }
+    chunk.grayCount = static_cast<std::size_t>(out - chunk.gray.get());
 }
 
 bool WriteAll(int fd, const void* data, std::size_t size) {
@@ -208,8 +230,8 @@ BmpError BmpReader::ScanGrayPixels(const std::string& tmpPath, ProgressSink& pro
     std::uint64_t written = 0;
     std::atomic<bool> stopping{false};
     {
-        const int workerCount = threads > 0 ? threads : WorkerThreads();
-        OrderedWorkers<ScanChunk> workers(workerCount, workerCount + 2, [&](ScanChunk& chunk) {
+        const int workerCount = threads > 0 ? threads : std::min(kScanThreads, WorkerThreads());
+        OrderedWorkers<ScanChunk> workers(workerCount, workerCount + 2, kScanPatience, [&](ScanChunk& chunk) {
             if (!stopping) ScanChunkPixels(layout, chunk);
         });
         for (std::int64_t next = 0; result == BmpError::None;) {

@@ -80,7 +80,7 @@ public:
 
     // Writes the temporary pixel file anew. A row cut short by the end of the
     // file is a read error after the records of the pixels before the cut.
-    // `threads` 0 uses all cores.
+    // `threads` scanning threads; 0 takes as many as the memory can feed.
     BmpError ScanGrayPixels(const std::string& tmpPath, ProgressSink& progress, int threads = 0);
     // The header dump of the process log.
     std::vector<std::string> InfoLines() const;

@@ -5,11 +5,15 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <thread>
 #include <vector>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace strova {
 
@@ -20,24 +24,38 @@ inline int WorkerThreads() {
     return cores == 0 ? 1 : static_cast<int>(cores < 16 ? cores : 16);
 }
 
+// Waits until `value` holds `want` or `stop` is set: checks over and over
+// for `patience`, then every few tens of microseconds. Nobody is ever woken:
+// on a virtual machine waking a sleeping thread takes longer than a chunk of
+// work, while a thread that naps leaves its core to the others.
+inline void AwaitValue(const std::atomic<std::uint64_t>& value, std::uint64_t want, const std::atomic<bool>& stop,
+                       std::chrono::microseconds patience) {
+    const auto arrived = [&] { return value.load(std::memory_order_acquire) == want || stop.load(); };
+    const auto giveUp = std::chrono::steady_clock::now() + patience;
+    for (int check = 1; !arrived(); ++check) {
+#ifdef __SSE2__
+        _mm_pause();
+#endif
+        if (check % 64 == 0 && std::chrono::steady_clock::now() > giveUp) break;
+    }
+    while (!arrived()) std::this_thread::sleep_for(std::chrono::microseconds(20));
+}
+
 // Slots are handed out by sequence number: the k-th submitted slot is slot
-// k mod slots, and each worker claims the next number itself. Waiting goes
-// through atomics, which make no system call while nobody sleeps, so a
-// chunk costs no lock and, while the workers keep up, no wake-up.
+// k mod slots, and each worker claims the next number itself. Handing over a
+// slot is a store to an atomic: no lock and no wake-up.
 template <typename Slot>
 class OrderedWorkers {
 public:
-    OrderedWorkers(int threads, int slots, std::function<void(Slot&)> work)
-        : slots_(static_cast<std::size_t>(slots)), ready_(slots_.size()), done_(slots_.size()),
+    // A thread that waits keeps checking for `patience` before it naps: about
+    // as long as a chunk takes, as long as there are cores to spare for it.
+    OrderedWorkers(int threads, int slots, std::chrono::microseconds patience, std::function<void(Slot&)> work)
+        : slots_(static_cast<std::size_t>(slots)), ready_(slots_.size()), done_(slots_.size()), patience_(patience),
           work_(std::move(work)) {
         for (int i = 0; i < threads; ++i) threads_.emplace_back([this] { Run(); });
     }
     ~OrderedWorkers() {
         stopping_ = true;
-        for (std::atomic<std::uint64_t>& ready : ready_) {
-            ready.store(kStopped);
-            ready.notify_all();
-        }
         for (std::thread& thread : threads_) thread.join();
     }
     OrderedWorkers(const OrderedWorkers&) = delete;
@@ -48,16 +66,13 @@ public:
     // Hands the slot that FreeSlot gave to the workers.
     void Submit() {
         const std::uint64_t sequence = head_ + inFlight_++;
-        std::atomic<std::uint64_t>& ready = ready_[Index(sequence)];
-        ready.store(sequence + 1);
-        ready.notify_all();
+        ready_[Index(sequence)].store(sequence + 1, std::memory_order_release);
     }
     // Waits for the oldest submitted slot; nullptr when none is in flight. The
     // slot stays the caller's until Release.
     Slot* WaitOldest() {
         if (inFlight_ == 0) return nullptr;
-        std::atomic<std::uint64_t>& done = done_[Index(head_)];
-        for (std::uint64_t seen = done.load(); seen != head_ + 1; seen = done.load()) done.wait(seen);
+        AwaitValue(done_[Index(head_)], head_ + 1, neverStop_, patience_);
         return &slots_[Index(head_)];
     }
     void Release() {
@@ -66,21 +81,15 @@ public:
     }
 
 private:
-    static constexpr std::uint64_t kStopped = UINT64_MAX;
     std::size_t Index(std::uint64_t sequence) const { return static_cast<std::size_t>(sequence % slots_.size()); }
 
     void Run() {
         for (;;) {
             const std::uint64_t sequence = claimed_.fetch_add(1);
-            std::atomic<std::uint64_t>& ready = ready_[Index(sequence)];
-            for (std::uint64_t seen = ready.load(); seen != sequence + 1; seen = ready.load()) {
-                if (stopping_) return;
-                ready.wait(seen);
-            }
+            AwaitValue(ready_[Index(sequence)], sequence + 1, stopping_, patience_);
+            if (stopping_) return;
             work_(slots_[Index(sequence)]);
-            std::atomic<std::uint64_t>& done = done_[Index(sequence)];
-            done.store(sequence + 1);
-            done.notify_all();
+            done_[Index(sequence)].store(sequence + 1, std::memory_order_release);
         }
     }
 
@@ -89,11 +98,13 @@ private:
     // k + 1 once it is worked on.
     std::vector<std::atomic<std::uint64_t>> ready_;
     std::vector<std::atomic<std::uint64_t>> done_;
+    const std::chrono::microseconds patience_;
     std::function<void(Slot&)> work_;
     std::uint64_t head_ = 0;  // sequence number of the oldest slot in flight
     std::size_t inFlight_ = 0;
     std::atomic<std::uint64_t> claimed_{0};
     std::atomic<bool> stopping_{false};
+    const std::atomic<bool> neverStop_{false};
     std::vector<std::thread> threads_;
 };
 
