@@ -4,6 +4,7 @@
 // collects; the number of slots bounds the memory in flight.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstddef>
@@ -25,7 +26,7 @@ inline int WorkerThreads() {
 }
 
 // Waits until `value` holds `want` or `stop` is set: checks over and over
-// for `patience`, then every few tens of microseconds. Nobody is ever woken:
+// for `patience`, then after naps. Nobody is ever woken:
 // on a virtual machine waking a sleeping thread takes longer than a chunk of
 // work, while a thread that naps leaves its core to the others.
 inline void AwaitValue(const std::atomic<std::uint64_t>& value, std::uint64_t want, const std::atomic<bool>& stop,
@@ -38,7 +39,10 @@ inline void AwaitValue(const std::atomic<std::uint64_t>& value, std::uint64_t wa
 #endif
         if (check % 64 == 0 && std::chrono::steady_clock::now() > giveUp) break;
     }
-    while (!arrived()) std::this_thread::sleep_for(std::chrono::microseconds(20));
+    // Naps grow the longer the wait, up to a fifth of a millisecond: a long
+    // wait costs little, and a thread that oversleeps is not late by much.
+    for (std::chrono::microseconds nap{20}; !arrived(); nap = std::min(2 * nap, std::chrono::microseconds(200)))
+        std::this_thread::sleep_for(nap);
 }
 
 // Slots are handed out by sequence number: the k-th submitted slot is slot
