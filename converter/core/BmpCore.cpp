@@ -33,10 +33,10 @@ constexpr std::int64_t kChunkPixels = std::int64_t{1} << 17;
 constexpr std::int64_t kReadPixels = std::int64_t{1} << 15;
 // The scan is bound by memory bandwidth, not by the cores: two threads
 // scanning keep the writing thread busy, and more would only compete with it
-// for the same memory. A waiting thread checks for a small part of a chunk's
-// time before it naps, so that spinning takes no core from the others.
+// for the same memory. A waiting thread keeps checking for about as long as
+// a chunk takes before it naps, since a nap makes it late for the next one.
 constexpr int kScanThreads = 2;
-constexpr std::chrono::microseconds kScanPatience{50};
+constexpr std::chrono::microseconds kScanPatience{300};
 
 bool IsGray(const std::uint8_t* pixel) { return pixel[0] == kGray && pixel[1] == kGray && pixel[2] == kGray; }
 
