@@ -32,8 +32,8 @@ constexpr std::uint8_t kGray = 192;
 constexpr std::int64_t kChunkPixels = std::int64_t{1} << 17;
 constexpr std::int64_t kReadPixels = std::int64_t{1} << 15;
 // The scan is bound by memory bandwidth, not by the cores: two threads
-// scanning keep the writing thread busy, and more would only compete with it
-// for the same memory. A waiting thread keeps checking for about as long as
+// scanning, and the writing thread whenever it would wait, keep the writes
+// going, and more threads would only compete with them for the same memory. A waiting thread keeps checking for about as long as
 // a chunk takes before it naps, since a nap makes it late for the next one.
 constexpr int kScanThreads = 2;
 constexpr std::chrono::microseconds kScanPatience{300};
