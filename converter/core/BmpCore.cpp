@@ -33,8 +33,9 @@ constexpr std::int64_t kChunkPixels = std::int64_t{1} << 17;
 constexpr std::int64_t kReadPixels = std::int64_t{1} << 15;
 // The scan is bound by memory bandwidth, not by the cores: two threads
 // scanning, and the writing thread whenever it would wait, keep the writes
-// going, and more threads would only compete with them for the same memory. A waiting thread keeps checking for about as long as
-// a chunk takes before it naps, since a nap makes it late for the next one.
+// going, and more threads would only compete with them for the same memory.
+// A waiting thread keeps checking for about as long as a chunk takes before
+// it naps, since a nap makes it late for the next one.
 constexpr int kScanThreads = 2;
 constexpr std::chrono::microseconds kScanPatience{300};
 
