@@ -103,32 +103,39 @@ Measure InChild(const std::function<bool()>& step, const std::function<void()>& 
     return m;
 }
 
+// The least time of `rounds` runs and the largest peak; ok when every run was.
+Measure Best(int rounds, const std::function<Measure()>& run) {
+    Measure best;
+    best.ok = true;
+    for (int round = 0; round < rounds; ++round) {
+        const Measure m = run();
+        best.seconds = std::min(best.seconds, m.seconds);
+        best.peakKiB = std::max(best.peakKiB, m.peakKiB);
+        best.ok = best.ok && m.ok;
+    }
+    return best;
+}
+
 // The best of eleven runs in fresh child processes: the machine may be busy
 // with other work, and the step's own time is the least it needs. `between`
 // runs before each run, outside the clock.
 Measure BestInChild(const std::function<bool()>& step, const std::function<void()>& prepare = {},
                     const std::function<void()>& between = {}) {
-    Measure best;
-    for (int round = 0; round < 11; ++round) {
+    return Best(11, [&] {
         if (between) between();
-        const Measure m = InChild(step, prepare);
-        best.seconds = std::min(best.seconds, m.seconds);
-        best.peakKiB = std::max(best.peakKiB, m.peakKiB);
-        best.ok = (round == 0 || best.ok) && m.ok;
-    }
-    return best;
+        return InChild(step, prepare);
+    });
 }
 
 // The best of `rounds` runs of a plain reference procedure, in this process.
 Measure Timed(const std::function<bool()>& step, int rounds) {
-    Measure best;
-    for (int round = 0; round < rounds; ++round) {
+    return Best(rounds, [&] {
         const Clock::time_point start = Clock::now();
-        const bool ok = step();
-        best.seconds = std::min(best.seconds, Seconds(start));
-        best.ok = (round == 0 || best.ok) && ok;
-    }
-    return best;
+        Measure m;
+        m.ok = step();
+        m.seconds = Seconds(start);
+        return m;
+    });
 }
 
 std::string Slurp(const std::string& path) {
