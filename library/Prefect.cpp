@@ -205,7 +205,7 @@ void TFmPrefect::SetEnglishHints() {
 void TFmPrefect::FormCreate() {
     amedas_ = new TAMeDAS(this);
     _AMeDAS = amedas_;
-    resources_ = platform::LoadModule(LibraryPath());
+    resources_ = *vorbel::LibraryFolder() ? platform::LoadModule(LibraryPath()) : nullptr;
     if (english_) SetEnglishHints();
     FillDistricts();
     prefItems_ = std::make_unique<TPrefItems>(region_, english_);

@@ -393,6 +393,18 @@ std::filesystem::path FolderOf(const std::string& path) {
     return folder.empty() ? "." : folder;
 }
 
+// The file that the store path stands for: a symbolic link is followed to
+// its target, so that a change replaces the target and the link stays.
+std::string FollowLinks(std::string path) {
+    for (int hops = 0; hops < 40; ++hops) {
+        std::error_code error;
+        std::filesystem::path target = std::filesystem::read_symlink(path, error);
+        if (error) break;
+        path = target.is_absolute() ? target.string() : (FolderOf(path) / target).string();
+    }
+    return path;
+}
+
 // A flock on a companion file beside the store, which (unlike the store
 // itself) is never replaced.
 // Writers must hold it; readers go on without it when it can't be had (in a
@@ -402,15 +414,9 @@ public:
     StoreLock(const std::string& storePath, int operation) {
         std::string lockPath = storePath + ".lock";
         fd_ = open(lockPath.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0600);
-        if (fd_ < 0) {
-            problem_ = SystemError(lockPath, "can't open the lock file");
-            return;
-        }
-        while (flock(fd_, operation) != 0) {
-            if (errno == EINTR) continue;
-            problem_ = SystemError(lockPath, "can't lock");
-            return;
-        }
+        bool locked = fd_ >= 0;
+        while (locked && flock(fd_, operation) != 0) locked = errno == EINTR;
+        if (!locked) problem_ = SystemError(storePath, "can't lock the registry store");
     }
     ~StoreLock() {
         if (fd_ >= 0) close(fd_);
@@ -453,7 +459,8 @@ RegistryKeys LoadStore(const std::string& path) {
     }
 }
 
-RegistryKeys LoadShared(const std::string& path) {
+RegistryKeys LoadShared(const std::string& storePath) {
+    std::string path = FollowLinks(storePath);
     if (access(path.c_str(), F_OK) != 0 && errno == ENOENT) return {};
     StoreLock lock(path, LOCK_SH);
     return LoadStore(path);
@@ -478,17 +485,22 @@ bool WriteAll(int fd, const std::string& text) {
     return true;
 }
 
+// Temporary files of a change are named after the store with this and six
+// characters more.
+constexpr std::string_view TempInfix = ".new-";
+
 // Writes `text` to a new file beside the store and renames it over the store,
-// so that the store is always either the old or the new file whole.
+// so that the store is always either the old or the new file whole. Messages
+// name the store: the temporary file means nothing to the user.
 void ReplaceStore(const std::string& path, const std::string& text) {
-    std::string temp = path + ".XXXXXX";
+    std::string temp = path + std::string(TempInfix) + "XXXXXX";
     int fd = mkstemp(temp.data());
-    if (fd < 0) throw RegistryError(SystemError(temp, "can't create a temporary file"));
+    if (fd < 0) throw RegistryError(SystemError(path, "can't write the registry store"));
     struct stat old {};
     bool ok = (stat(path.c_str(), &old) != 0 || fchmod(fd, old.st_mode & 07777) == 0) && WriteAll(fd, text) &&
               fsync(fd) == 0;
-    std::string problem = ok ? "" : SystemError(temp, "can't write");
-    if (close(fd) != 0 && ok) problem = SystemError(temp, "can't write");
+    std::string problem = ok ? "" : SystemError(path, "can't write the registry store");
+    if (close(fd) != 0 && ok) problem = SystemError(path, "can't write the registry store");
     if (problem.empty() && rename(temp.c_str(), path.c_str()) != 0) problem = SystemError(path, "can't replace");
     if (!problem.empty()) {
         unlink(temp.c_str());
@@ -501,18 +513,42 @@ void ReplaceStore(const std::string& path, const std::string& text) {
     }
 }
 
+// Temporary files of writers that were killed midway. Only a writer holding
+// the exclusive lock has one, so under that lock every one found is left over.
+void RemoveLeftovers(const std::string& path) {
+    std::string prefix = std::filesystem::path(path).filename().string() + std::string(TempInfix);
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(FolderOf(path), error)) {
+        std::string name = entry.path().filename().string();
+        if (name.size() == prefix.size() + 6 && name.starts_with(prefix) && entry.is_regular_file(error))
+            std::filesystem::remove(entry.path(), error);
+    }
+}
+
+// A store the user made read-only is the user's word that it must not change.
+bool IsReadOnly(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 && ((info.st_mode & 0222) == 0 || access(path.c_str(), W_OK) != 0);
+}
+
 // Runs `change` on the current keys under the exclusive lock and writes the
-// result when it says something changed. A store that can't be read or parsed
-// is left alone and the change fails.
+// result when it says something changed. A store that can't be read or parsed,
+// or that is read-only, is left alone and the change fails.
 void ChangeStore(const std::function<bool(RegistryKeys&)>& change) {
-    std::string path = RegistryStorePath();
+    std::string path = FollowLinks(RegistryStorePath());
     std::error_code error;
     std::filesystem::create_directories(FolderOf(path), error);
     if (error) throw RegistryError(path + ": can't create the folder: " + error.message());
     StoreLock lock(path, LOCK_EX);
     if (!lock.Problem().empty()) throw RegistryError(lock.Problem());
+    RemoveLeftovers(path);
     RegistryKeys keys = LoadStore(path);
-    if (change(keys)) ReplaceStore(path, FormatRegistryText(keys));
+    if (!change(keys)) return;
+    if (IsReadOnly(path)) {
+        errno = EACCES;
+        throw RegistryError(SystemError(path, "can't write the registry store"));
+    }
+    ReplaceStore(path, FormatRegistryText(keys));
 }
 
 RegistryError InvalidType(const std::string& name) {
@@ -576,11 +612,7 @@ bool Registry::OpenKey(const std::string& key, bool canCreate) {
     if (!path) return false;
     if (canCreate) {
         try {
-            ChangeStore([&](RegistryKeys& keys) {
-                if (HasKey(keys, *path)) return false;
-                EnsureKey(keys, *path);
-                return true;
-            });
+            CreateKey(*path, nullptr);
         } catch (const RegistryError&) {
             return false;
         }
@@ -590,6 +622,26 @@ bool Registry::OpenKey(const std::string& key, bool canCreate) {
     current_ = *path;
     open_ = true;
     return true;
+}
+
+bool Registry::OpenOrCreateKey(const std::string& key, const RegistryValue& value) {
+    auto path = Resolve(key, current_, open_);
+    if (!path || !FitsOneLine(value.name)) throw RegistryError("Failed to set data for '" + value.name + "'");
+    bool created = CreateKey(*path, &value);
+    current_ = *path;
+    open_ = true;
+    return created;
+}
+
+bool Registry::CreateKey(const std::string& path, const RegistryValue* value) {
+    bool created = false;
+    ChangeStore([&](RegistryKeys& keys) {
+        if (HasKey(keys, path)) return false;
+        RegistryKey& key = EnsureKey(keys, path);
+        if (value) SetValue(key, *value);
+        return created = true;
+    });
+    return created;
 }
 
 void Registry::CloseKey() {

@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include <grp.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -98,6 +99,45 @@ int WaitForExit(pid_t pid, int limitSeconds) {
     kill(pid, SIGKILL);
     waitpid(pid, nullptr, 0);
     return -1;
+}
+
+namespace {
+constexpr uid_t Nobody = 65534;
+constexpr gid_t NoGroup = 65534;
+bool IsRoot() { return geteuid() == 0; }
+}  // namespace
+
+uid_t OrdinaryUserId() { return IsRoot() ? Nobody : geteuid(); }
+
+void GiveToOrdinaryUser(const std::filesystem::path& path) {
+    if (IsRoot() && lchown(path.c_str(), Nobody, NoGroup) != 0)
+        throw std::runtime_error("cannot hand " + path.string() + " to nobody");
+}
+
+int AsOrdinaryUser(const std::function<int()>& body) {
+    pid_t child = fork();
+    if (child < 0) throw std::runtime_error("cannot fork");
+    if (child == 0) {
+        if (IsRoot() && (setgroups(0, nullptr) != 0 || setgid(NoGroup) != 0 || setuid(Nobody) != 0)) _exit(120);
+        int result = 121;
+        try {
+            result = body();
+        } catch (...) {
+        }
+        _exit(result);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+pid_t StartProcessAsOrdinaryUser(const std::string& program, const std::vector<std::string>& args,
+                                 const std::map<std::string, std::optional<std::string>>& env) {
+    if (!IsRoot()) return StartProcess(program, args, env);
+    std::vector<std::string> words = {"--reuid=" + std::to_string(Nobody), "--regid=" + std::to_string(NoGroup),
+                                      "--clear-groups", program};
+    words.insert(words.end(), args.begin(), args.end());
+    return StartProcess("/usr/bin/setpriv", words, env);
 }
 
 std::string BinDir() { return STROVA_BIN_DIR; }

@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -51,6 +52,19 @@ pid_t StartProcess(const std::string& program, const std::vector<std::string>& a
 // The exit code of `pid` once it ends; a process still running after
 // `limitSeconds` is killed and gives -1, as does one ended by a signal.
 int WaitForExit(pid_t pid, int limitSeconds);
+
+// Permission cases run as an ordinary user, whom file modes bind as they
+// don't bind root: as nobody when the tests run as root (as in CI), else as
+// the user running them.
+uid_t OrdinaryUserId();
+// Hands `path` to that user (when the tests run as root).
+void GiveToOrdinaryUser(const std::filesystem::path& path);
+// Runs `body` in a child process as that user; its result is the child's
+// exit code (-1 when it ended otherwise).
+int AsOrdinaryUser(const std::function<int()>& body);
+// StartProcess as that user (through setpriv when the tests run as root).
+pid_t StartProcessAsOrdinaryUser(const std::string& program, const std::vector<std::string>& args,
+                                 const std::map<std::string, std::optional<std::string>>& env);
 
 // The built modules' folder (where strova, libvorbel.so and libbruvik.so lie).
 std::string BinDir();
