@@ -327,4 +327,95 @@ TEST_F(StartupTest, AnInstanceShowingWhyItCantStartBlocksNobody) {
     EXPECT_EQ(Boxes(), "");
 }
 
+// Settings in a folder, or a store file, that the user can't write: a start
+// that would only correct UseJP goes on and leaves the store as it is; a first
+// start that must store DllPath says why it can't, naming the store itself.
+class UnwritableStore : public StartupTest {
+protected:
+    TempDir settings;  // not the user's: closed to the user's writing
+    void SetUp() override {
+        StartupTest::SetUp();
+        GiveToOrdinaryUser(dir.path());
+        store = settings.file("registry.reg");
+        WriteFile(store + ".lock", "");
+    }
+    std::string CantStore(const std::string& reason) const {
+        return "strova\t0x10\tThe settings can't be stored in " + store + ":\r" + store + ": " + reason + "\n";
+    }
+};
+
+TEST_F(UnwritableStore, UseJPOfAnotherDesktopIsLeftAndTheStartGoesOn) {
+    WriteStore("[HKEY_CURRENT_USER\\Software\\Vorbel]\r\n\"DllPath\"=\"" + BinDir() +
+               "/\"\r\n\r\n[HKEY_CURRENT_USER\\Software\\Vorbel\\Strova]\r\n\"UseJP\"=dword:00000001\r\n");
+    std::string before = ReadFile(store);
+    // Still running (and so stopped) once the settings have long been read
+    // and the splash window has come and gone.
+    EXPECT_EQ(testing_support::WaitForExit(StartAsUser(), 5), -1);
+    EXPECT_EQ(Boxes(), "");
+    EXPECT_EQ(ReadFile(store), before);
+}
+
+TEST_F(UnwritableStore, FirstStartNamesTheStoreAndTheReason) {
+    WriteStore("[HKEY_CURRENT_USER\\Software\\Other]\r\n\"AmePath\"=\"\"\r\n");
+    std::string before = ReadFile(store);
+    EXPECT_EQ(RunToEndAsUser(), 0);
+    EXPECT_EQ(Boxes(), CantStore("can't write the registry store: Permission denied"));
+    EXPECT_EQ(ReadFile(store), before);
+
+    // The user's own store, made read-only by the user, in a folder the user may write.
+    fs::remove(boxes);
+    for (const auto& path : {settings.path(), fs::path(store), fs::path(store + ".lock")}) GiveToOrdinaryUser(path);
+    fs::permissions(store, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    EXPECT_EQ(RunToEndAsUser(), 0);
+    EXPECT_EQ(Boxes(), CantStore("can't write the registry store: Permission denied"));
+    EXPECT_EQ(ReadFile(store), before);
+    for (const auto& entry : fs::directory_iterator(settings.path()))
+        EXPECT_TRUE(entry.path() == store || entry.path() == store + ".lock") << entry.path();
+}
+
+// A first start killed while it writes the store (here: by the file size
+// limit, as a full disk would stop it) leaves no key without DllPath, and the
+// next start finds the library and stores it.
+TEST_F(StartupTest, FirstStartCutShortLeavesNoKeyWithoutDllPath) {
+    std::string header = "Windows Registry Editor Version 5.00\n\n";
+    std::string keys = header + "[HKEY_CURRENT_USER\\Software]\n\n[HKEY_CURRENT_USER\\Software\\Vorbel]\n";
+    std::string keyAlone = keys + "\n";
+    std::string withDllPath = keys + "\"DllPath\"=\"" + BinDir() + "/\"\n\n";
+    // Room for the key alone, not for the key with its value.
+    std::size_t limit = keyAlone.size() + 4;
+    ASSERT_GT(withDllPath.size(), limit);
+    pid_t cut = testing_support::StartProcess("/usr/bin/prlimit",
+                                              {"--fsize=" + std::to_string(limit), "--core=0", BinDir() + "/strova"},
+                                              Environment({}));
+    EXPECT_EQ(testing_support::WaitForExit(cut, 60), -1) << "the write must have been stopped";
+    EXPECT_FALSE(fs::exists(store) && ReadFile(store).find("DllPath") == std::string::npos) << ReadFile(store);
+
+    {
+        Instance strova(Start());
+        EXPECT_TRUE(WaitUntilRunning(strova, dir.file(platform::StrovaInstanceLockName)));
+    }
+    EXPECT_EQ(ReadFile(store).rfind(withDllPath, 0), 0u) << ReadFile(store);
+    EXPECT_EQ(Boxes(), "");
+    for (const auto& entry : fs::directory_iterator(dir.path()))  // the cut start's temporary file is gone
+        EXPECT_EQ(entry.path().filename().string().find(".new-"), std::string::npos) << entry.path();
+}
+
+// Copies of the library cut short (an interrupted copy): the message that it
+// can't be loaded, never a crash.
+TEST_F(StartupTest, LibraryCutShortIsReportedAsNotLoadable) {
+    std::string whole = ReadFile(BinDir() + "/" + platform::LibraryFileName);
+    fs::create_directories(dir.file("cut"));
+    WriteStore("[HKEY_CURRENT_USER\\Software\\Vorbel]\r\n\"DllPath\"=\"" + dir.file("cut/") + "\"\r\n");
+    for (std::size_t size : {std::size_t{0}, std::size_t{20}, std::size_t{63}, std::size_t{64}, std::size_t{300},
+                             std::size_t{4096}, whole.size() / 3, whole.size() / 2, whole.size() - 4096,
+                             whole.size() - 1}) {
+        fs::remove(boxes);
+        WriteFile(dir.file("cut/libvorbel.so"), whole.substr(0, size));
+        EXPECT_EQ(RunToEnd(), 0) << size;
+        EXPECT_EQ(Boxes(), "strova\t0x10\t" + dir.file("cut/") +
+                               "libvorbel.so can't be loaded.\rTerminate with the error.\n")
+            << size;
+    }
+}
+
 }  // namespace

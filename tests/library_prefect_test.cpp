@@ -532,6 +532,18 @@ TEST_F(DamagedLibrary, MissingOrUnloadableLibrary) {
               "地図ライブラリ <" + std::string(vorbel::LibraryFolder()) + vorbel::ResourceLibraryName + "> を読み込めません。");
 }
 
+// Copies cut short, as an interrupted copy leaves them: refused before the
+// loader could fault on the missing part.
+TEST_F(DamagedLibrary, LibraryCutShort) {
+    std::string whole = testing_support::ReadFile(std::string(vorbel::LibraryFolder()) + platform::ResourceLibraryFileName);
+    for (std::size_t size : {std::size_t{0}, std::size_t{40}, std::size_t{64}, std::size_t{500}, whole.size() / 4,
+                             whole.size() / 2, whole.size() - 1}) {
+        SCOPED_TRACE(size);
+        Use(whole.substr(0, size));
+        ExpectRefused("can't be loaded.");
+    }
+}
+
 TEST_F(DamagedLibrary, MissingOrShortString) {
     UseCopy({{Text(3005), "139.1 35.9"}});
     ExpectRefused("has no valid map information 3005.");

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -393,6 +394,117 @@ TEST_F(RegistryStore, AWriterKilledMidWriteLeavesAWholeStore) {
     // And the store still takes writes.
     r.WriteString("after", "ok");
     EXPECT_EQ(r.ReadString("after"), "ok");
+}
+
+// The message of a failed change names the store and the system's reason;
+// -1 when the change did not fail.
+std::string FailedWrite(const std::string& name) {
+    try {
+        Registry r;
+        if (!r.OpenKey("\\Software\\Vorbel", false)) return "no key";
+        r.WriteString(name, "x");
+        return "-1";
+    } catch (const RegistryError& error) {
+        return error.what();
+    }
+}
+
+TEST_F(RegistryStore, AReadOnlyStoreIsReadButNeverChanged) {
+    Registry writer;
+    ASSERT_TRUE(writer.OpenKey("\\Software\\Vorbel", true));
+    writer.WriteString("Kept", "x");
+    const auto readOnly = std::filesystem::perms::owner_read | std::filesystem::perms::others_read;
+    std::filesystem::permissions(store, readOnly);
+    const std::string before = ReadFile(store);
+
+    EXPECT_EQ(FailedWrite("New"), store + ": can't write the registry store: Permission denied");
+    EXPECT_THROW(writer.DeleteValue("Kept"), RegistryError);
+    EXPECT_THROW(writer.OpenOrCreateKey("\\Software\\Other", {"DllPath", platform::RegSz, "/x/"}), RegistryError);
+    Registry other;
+    EXPECT_FALSE(other.OpenKey("\\Software\\Other", true));
+    EXPECT_TRUE(other.OpenKey("\\Software\\Vorbel", true));  // it exists: nothing to write
+    EXPECT_EQ(other.ReadString("Kept"), "x");
+    EXPECT_EQ(ReadFile(store), before);
+    EXPECT_EQ(std::filesystem::status(store).permissions(), readOnly);
+}
+
+// As the ordinary user, a store in a folder closed to writing: the messages
+// name the store, never the temporary file, with the system's reason.
+TEST_F(RegistryStore, FailedChangesNameTheStoreAndTheReason) {
+    {
+        Registry writer;
+        ASSERT_TRUE(writer.OpenKey("\\Software\\Vorbel", true));
+    }
+    const std::string before = ReadFile(store);
+    for (const auto& file : {store, store + ".lock"}) testing_support::GiveToOrdinaryUser(file);
+    auto failsWith = [&](const std::string& reason) {
+        return testing_support::AsOrdinaryUser([&] {
+            std::string message = FailedWrite("New");
+            if (message == store + ": " + reason) return 0;
+            std::fprintf(stderr, "%s\n", message.c_str());
+            return 1;
+        });
+    };
+    EXPECT_EQ(failsWith("can't write the registry store: Permission denied"), 0);
+    std::filesystem::remove(store + ".lock");
+    EXPECT_EQ(failsWith("can't lock the registry store: Permission denied"), 0);
+    EXPECT_EQ(ReadFile(store), before);
+    for (const auto& name : FilesInDir()) EXPECT_EQ(name, "registry.reg");
+}
+
+// A store that is a symbolic link stays one: the change goes to its target,
+// which is locked and replaced in its own folder.
+TEST_F(RegistryStore, ALinkedStoreIsWrittenThroughToItsTarget) {
+    testing_support::TempDir elsewhere;
+    std::filesystem::create_directories(elsewhere.path() / "config");
+    std::string target = elsewhere.file("config/settings.reg");
+    std::filesystem::create_symlink("config/settings.reg", elsewhere.file("middle.reg"));
+    std::filesystem::create_symlink(elsewhere.file("middle.reg"), store);
+    for (const char* value : {"first", "second"}) {  // first the target is made, then replaced
+        Registry r;
+        ASSERT_TRUE(r.OpenKey("\\Software\\Vorbel", true));
+        r.WriteString("DllPath", value);
+        EXPECT_TRUE(std::filesystem::is_symlink(store));
+        EXPECT_TRUE(std::filesystem::is_symlink(elsewhere.file("middle.reg")));
+        EXPECT_EQ(ReadFile(target), "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software]\n\n"
+                                    "[HKEY_CURRENT_USER\\Software\\Vorbel]\n\"DllPath\"=\"" +
+                                        std::string(value) + "\"\n\n");
+        EXPECT_EQ(r.ReadString("DllPath"), value);
+    }
+    EXPECT_TRUE(std::filesystem::exists(target + ".lock"));
+    EXPECT_EQ(FilesInDir(), std::vector<std::string>{"registry.reg"});
+}
+
+TEST_F(RegistryStore, TemporaryFilesOfKilledWritersGoWithTheNextChange) {
+    for (const char* name : {"registry.reg.new-Ab3x9Q", "registry.reg.new-000000"}) WriteFile(dir.file(name), "cut");
+    // Not the store's: other names, or not six characters after the infix.
+    for (const char* name : {"registry.reg.backup", "registry.reg.new-12345", "registry.reg.new-1234567", "other.reg.new-abcdef"})
+        WriteFile(dir.file(name), "mine");
+    Registry r;
+    EXPECT_FALSE(r.OpenKey("\\Software", false));  // a read removes nothing
+    EXPECT_EQ(FilesInDir().size(), 6u);
+    ASSERT_TRUE(r.OpenKey("\\Software\\Vorbel", true));
+    auto names = FilesInDir();
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"other.reg.new-abcdef", "registry.reg", "registry.reg.backup",
+                                               "registry.reg.lock", "registry.reg.new-12345",
+                                               "registry.reg.new-1234567"}));
+}
+
+TEST_F(RegistryStore, AKeyAndItsFirstValueAreMadeInOneChange) {
+    Registry r;
+    EXPECT_TRUE(r.OpenOrCreateKey("Software\\Vorbel", {"DllPath", platform::RegSz, "/opt/"}));
+    EXPECT_EQ(r.CurrentPath(), "Software\\Vorbel");
+    EXPECT_EQ(ReadFile(store), "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software]\n\n"
+                               "[HKEY_CURRENT_USER\\Software\\Vorbel]\n\"DllPath\"=\"/opt/\"\n\n");
+    // An existing key is opened as it is.
+    Registry again;
+    EXPECT_FALSE(again.OpenOrCreateKey("\\Software\\Vorbel", {"DllPath", platform::RegSz, "/elsewhere/"}));
+    EXPECT_EQ(again.ReadString("DllPath"), "/opt/");
+    WriteFile(store, "not a store\n");
+    EXPECT_THROW(Registry().OpenOrCreateKey("\\Software\\Vorbel", {"DllPath", platform::RegSz, "/x/"}),
+                 RegistryError);
+    EXPECT_EQ(ReadFile(store), "not a store\n");
 }
 
 }  // namespace
