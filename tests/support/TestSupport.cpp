@@ -100,6 +100,23 @@ int WaitForExit(pid_t pid, int limitSeconds) {
     return -1;
 }
 
+pid_t StartAsOrdinaryUser(const std::string& program, const std::vector<std::string>& args,
+                          const std::map<std::string, std::optional<std::string>>& env) {
+    if (geteuid() != 0) return StartProcess(program, args, env);
+    std::vector<std::string> words = {"--reuid=nobody", "--regid=nogroup", "--clear-groups", program};
+    words.insert(words.end(), args.begin(), args.end());
+    return StartProcess("/usr/bin/setpriv", words, env);
+}
+
+std::string SelfPath() { return std::filesystem::read_symlink("/proc/self/exe").string(); }
+
+void OpenToOrdinaryUser(const std::filesystem::path& folder) {
+    namespace fs = std::filesystem;
+    fs::permissions(folder, fs::perms::all);
+    for (fs::path up = folder.parent_path(); !up.empty() && up != up.root_path(); up = up.parent_path())
+        fs::permissions(up, fs::perms::others_exec, fs::perm_options::add);
+}
+
 std::string BinDir() { return STROVA_BIN_DIR; }
 std::string SourceDir() { return STROVA_SOURCE_DIR; }
 

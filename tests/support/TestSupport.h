@@ -52,6 +52,16 @@ pid_t StartProcess(const std::string& program, const std::vector<std::string>& a
 // `limitSeconds` is killed and gives -1, as does one ended by a signal.
 int WaitForExit(pid_t pid, int limitSeconds);
 
+// StartProcess as the ordinary user nobody (group nogroup, no other groups)
+// when this process runs as root, else as this process's own user; either way
+// the user's file permissions apply to what `program` does.
+pid_t StartAsOrdinaryUser(const std::string& program, const std::vector<std::string>& args,
+                          const std::map<std::string, std::optional<std::string>>& env);
+// The running test program, to start one of its own tests in a child process.
+std::string SelfPath();
+// Lets the ordinary user write to `folder` (and pass through its parents).
+void OpenToOrdinaryUser(const std::filesystem::path& folder);
+
 // The built modules' folder (where strova, libvorbel.so and libbruvik.so lie).
 std::string BinDir();
 std::string SourceDir();
