@@ -10,6 +10,12 @@ void Put(std::string& bytes, std::size_t offset, std::uint32_t value, int width)
     for (int i = 0; i < width; ++i) bytes[offset + i] = static_cast<char>(value >> (8 * i));
 }
 
+std::uint32_t Get(const std::string& bytes, std::size_t offset) {
+    std::uint32_t value = 0;
+    std::memcpy(&value, &bytes[offset], 4);
+    return value;
+}
+
 }  // namespace
 
 std::string MakeGrayBitmap(int width, int height, const std::function<bool(int x, int y)>& gray,
@@ -32,6 +38,26 @@ std::string MakeGrayBitmap(int width, int height, const std::function<bool(int x
             std::memcpy(&bytes[54 + y * stride + 3 * x], bgr, 3);
         }
     return bytes;
+}
+
+std::string TopDownCopy(const std::string& bitmap) {
+    const std::size_t first = Get(bitmap, 10);
+    const auto height = static_cast<std::int32_t>(Get(bitmap, 22));
+    const std::size_t stride = (3 * static_cast<std::size_t>(Get(bitmap, 18)) + 3) / 4 * 4;
+    std::string copy = bitmap;
+    Put(copy, 22, static_cast<std::uint32_t>(-height), 4);
+    for (std::int32_t y = 0; y < height; ++y)
+        copy.replace(first + y * stride, stride, bitmap, first + (height - 1 - y) * stride, stride);
+    return copy;
+}
+
+std::string CopyWithGap(const std::string& bitmap, const std::string& gap) {
+    const std::size_t first = Get(bitmap, 10);
+    std::string copy = bitmap;
+    copy.insert(first, gap);
+    Put(copy, 2, static_cast<std::uint32_t>(copy.size()), 4);
+    Put(copy, 10, static_cast<std::uint32_t>(first + gap.size()), 4);
+    return copy;
 }
 
 }  // namespace testing_support

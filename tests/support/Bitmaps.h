@@ -13,4 +13,11 @@ namespace testing_support {
 std::string MakeGrayBitmap(int width, int height, const std::function<bool(int x, int y)>& gray,
                            std::uint16_t bitCount = 24);
 
+// The same picture with its rows stored from the top (a negative height).
+// `bitmap` is a bottom-up 24-bit file whose rows start at bfOffBits.
+std::string TopDownCopy(const std::string& bitmap);
+// The same picture with `gap` bytes (a colour table, say) between the
+// headers and the rows, and bfOffBits pointing past them.
+std::string CopyWithGap(const std::string& bitmap, const std::string& gap);
+
 }  // namespace testing_support
