@@ -5,11 +5,9 @@
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QImage>
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
-#include <QPixmap>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -115,8 +113,8 @@ void TAmeForm::BuildLayout() {
     top->addLayout(row);
 
     ScrollBox = new QScrollArea(this);
-    Image = new QLabel;
-    Image->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Image = new TMapImage;
+    Image->OnReadFailure = [this] { ShowPictureError(); };
     ScrollBox->setWidget(Image);
     StatusBar = new QStatusBar(this);
     StatusBar->setSizeGripEnabled(false);
@@ -225,8 +223,8 @@ bool TAmeForm::PlaceStations() {
     ShownAdditional = AdditionalCount;
     ShowCounters();
     Stations.clear();
-    Image->setPixmap(QPixmap::fromImage(QImage(strova::Text(BmpFileName))));
     Image->setFixedSize(std::max(Map.MapWidth, 0), std::max(Map.MapHeight, 0));
+    if (!Image->Open(BmpFileName)) ShowPictureError();
     progress.ProcessMessages();
     AddCircles();
     progress.ProcessMessages();
@@ -332,6 +330,13 @@ void TAmeForm::ShowOutputOpenError(const std::string& path) { ShowError(strova::
 
 void TAmeForm::ShowError(const std::string& text) {
     strova::App().MessageBox(strova::Text(text), "Strova - Error", platform::MB_ICONERROR);
+}
+
+// The window still works without its picture: the marks show where the
+// stations lie and OK writes the files.
+void TAmeForm::ShowPictureError() {
+    const strova::MapPicture& picture = Image->Picture();
+    ShowError(strova::PictureErrorText(BmpFileName, picture.Error(), picture.Errno(), IsJapanese));
 }
 
 void TAmeForm::StepProgress(int delta) { strova::BarProgress(ProgressBar).StepBy(delta); }

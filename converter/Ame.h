@@ -11,6 +11,7 @@
 #include <functional>
 #include <string>
 
+#include "MapImage.h"
 #include "core/FileIo.h"
 #include "core/Stations.h"
 
@@ -56,7 +57,7 @@ public:
     QPushButton* BBtnOk;
     QStatusBar* StatusBar;
     QScrollArea* ScrollBox;
-    QLabel* Image;
+    TMapImage* Image;
 
     bool IsJapanese;
     QProgressBar* ProgressBar;
@@ -98,6 +99,7 @@ private:
     void ShowInfoFileError();
     void ShowOutputOpenError(const std::string& path);
     void ShowError(const std::string& text);
+    void ShowPictureError();
     void ShowCounters();
     void AddCircles();
     void AddCheckBoxes();
