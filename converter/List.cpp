@@ -2,7 +2,7 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QSaveFile>
+#include <QFile>
 #include <QFileDialog>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -17,6 +17,7 @@
 #include "Shared.h"
 #include "core/LogPrint.h"
 #include "platform/Exception.h"
+#include "platform/SafeFile.h"
 
 namespace {
 
@@ -152,11 +153,9 @@ void TListForm::SaveTo(const QString& path) const {
     QByteArray bytes;
     for (const std::string& line : LinesOf(Memo)) bytes += QByteArray::fromStdString(line) + "\r\n";
     // Written beside the file and renamed over it, so a write that fails
-    // midway (a full disk) leaves an earlier file as it was; a folder where
-    // no new file may be made still lets a writable file be replaced in place.
-    QSaveFile file(path);
-    file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+    // midway (a full disk) or a kill leaves an earlier file as it was.
+    platform::SafeFile file(QFile::encodeName(path).toStdString());
+    if (!file.Open() || !file.Write(bytes.constData(), static_cast<std::size_t>(bytes.size())) || !file.Commit())
         throw platform::Exception("ファイル " + path.toStdString() + " を作成できません");
 }
 

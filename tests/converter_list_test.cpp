@@ -14,11 +14,13 @@
 
 #include <filesystem>
 #include <regex>
+#include <set>
 
 #include "Shared.h"
 #include "TestSupport.h"
 #include "core/LogPrint.h"
 #include "platform/Exception.h"
+#include "platform/SafeFile.h"
 
 using namespace platform;
 using testing_support::ReadFile;
@@ -80,6 +82,31 @@ TEST_F(ListFormTest, CancelledSaveWritesNothingAndAnUnwritableFileIsReported) {
     } catch (const Exception& error) {
         EXPECT_EQ(std::string(error.what()), "ファイル " + bad + " を作成できません");
     }
+}
+
+// The saved log replaces an earlier file whole (through a link, to its
+// target), and a save that stops leaves the earlier file.
+std::string* savedLog = nullptr;
+std::set<std::string>* savedStates = nullptr;
+void RecordSavedLog() { savedStates->insert(ReadFile(*savedLog)); }
+
+TEST_F(ListFormTest, ASavedLogReplacesTheEarlierFileWhole) {
+    Fill(2000);
+    TListForm form(nullptr, log, false);
+    testing_support::WriteFile(dir.file("earlier.txt"), "earlier");
+    std::filesystem::create_symlink("earlier.txt", dir.file("log.txt"));
+    std::string target = dir.file("earlier.txt");
+    std::set<std::string> states;
+    savedLog = &target;
+    savedStates = &states;
+    SafeFileCheckpoint = RecordSavedLog;
+    form.SaveTo(QString::fromStdString(dir.file("log.txt")));
+    SafeFileCheckpoint = nullptr;
+    const std::string saved = ReadFile(target);
+    EXPECT_EQ(saved.substr(0, 16), "Line 1: (10,7)\r\n");
+    EXPECT_EQ(states, (std::set<std::string>{"earlier", saved}));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.file("log.txt")));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
 }
 
 TEST_F(ListFormTest, CopyTakesTheSelectionOnly) {
