@@ -14,6 +14,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <cerrno>
+
 #include "Shared.h"
 #include "core/LogPrint.h"
 #include "platform/Exception.h"
@@ -153,10 +155,18 @@ void TListForm::SaveTo(const QString& path) const {
     QByteArray bytes;
     for (const std::string& line : LinesOf(Memo)) bytes += QByteArray::fromStdString(line) + "\r\n";
     // Written beside the file and renamed over it, so a write that fails
-    // midway (a full disk) or a kill leaves an earlier file as it was.
+    // midway (a full disk) or a kill leaves an earlier file as it was; a
+    // folder where no new file may be made still lets a writable file be
+    // overwritten in place.
     platform::SafeFile file(QFile::encodeName(path).toStdString());
-    if (!file.Open() || !file.Write(bytes.constData(), static_cast<std::size_t>(bytes.size())) || !file.Commit())
-        throw platform::Exception("ファイル " + path.toStdString() + " を作成できません");
+    const bool opened = file.Open();
+    bool saved = opened && file.Write(bytes.constData(), static_cast<std::size_t>(bytes.size())) && file.Commit();
+    if (!opened && (file.Error() == EACCES || file.Error() == EPERM)) {
+        QFile inPlace(path);
+        saved = inPlace.exists() && inPlace.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+                inPlace.write(bytes) == bytes.size() && inPlace.flush();
+    }
+    if (!saved) throw platform::Exception("ファイル " + path.toStdString() + " を作成できません");
 }
 
 void TListForm::PrintBtnClick() {

@@ -12,6 +12,7 @@
 #include <QStatusBar>
 #include <QToolButton>
 
+#include <cstdlib>
 #include <filesystem>
 #include <regex>
 #include <set>
@@ -107,6 +108,34 @@ TEST_F(ListFormTest, ASavedLogReplacesTheEarlierFileWhole) {
     EXPECT_EQ(states, (std::set<std::string>{"earlier", saved}));
     EXPECT_TRUE(std::filesystem::is_symlink(dir.file("log.txt")));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
+}
+
+// Started as the ordinary user by the next test, on the folder it names.
+TEST_F(ListFormTest, DISABLED_SavesInAClosedFolderAsOrdinaryUser) {
+    Fill(1);
+    TListForm form(nullptr, log, false);
+    const std::string closed = std::getenv("CLOSED_FOLDER");
+    form.SaveTo(QString::fromStdString(closed + "/log.txt"));
+    EXPECT_EQ(ReadFile(closed + "/log.txt"), "Line 1: (10,7)\r\n");
+    EXPECT_THROW(form.SaveTo(QString::fromStdString(closed + "/new.txt")), Exception);
+}
+
+TEST_F(ListFormTest, AWritableLogInAClosedFolderIsOverwrittenInPlace) {
+    TempDir scratch;
+    testing_support::OpenToOrdinaryUser(scratch.path());
+    const std::string closed = dir.file("closed");
+    std::filesystem::create_directory(closed);
+    testing_support::WriteFile(closed + "/log.txt", "earlier");
+    std::filesystem::permissions(closed + "/log.txt", std::filesystem::perms::all);
+    std::filesystem::permissions(closed, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec |
+                                             std::filesystem::perms::others_read | std::filesystem::perms::others_exec);
+    const pid_t child = testing_support::StartAsOrdinaryUser(
+        testing_support::SelfPath(),
+        {"--gtest_also_run_disabled_tests", "--gtest_filter=ListFormTest.DISABLED_SavesInAClosedFolderAsOrdinaryUser"},
+        {{"STROVA_SCRATCH", scratch.path().string()}, {"CLOSED_FOLDER", closed}});
+    EXPECT_EQ(testing_support::WaitForExit(child, 60), 0);
+    std::filesystem::permissions(closed, std::filesystem::perms::owner_all);
+    EXPECT_EQ(ReadFile(closed + "/log.txt"), "Line 1: (10,7)\r\n");
 }
 
 TEST_F(ListFormTest, CopyTakesTheSelectionOnly) {
