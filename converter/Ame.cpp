@@ -185,18 +185,20 @@ bool TAmeForm::LoadStations() {
 
 // *.ame and *_a.dat are written as bytes: the station list carries its own CR LF.
 bool TAmeForm::OpenStreams() {
-    for (auto [stream, path, mode] : {std::tuple{&AmeStream, &AmeFileName, "wb"}, std::tuple{&DatStream, &DatFileName, "wb"},
-                                      std::tuple{&TmpStream, &TmpFileName, "rb"}}) {
-        stream->reset(std::fopen(path->c_str(), mode));
-        if (*stream) continue;
-        AmeStream.reset();
-        DatStream.reset();
-        Ok = 0;
-        ShowOutputOpenError(*path);
-        strova::BarProgress(ProgressBar).SetToMinimum();
-        return false;
+    AmeStream = std::make_unique<platform::SafeFile>(AmeFileName);
+    DatStream = std::make_unique<platform::SafeFile>(DatFileName);
+    const std::string* failed = !AmeStream->Open() ? &AmeFileName : !DatStream->Open() ? &DatFileName : nullptr;
+    if (!failed) {
+        TmpStream.reset(std::fopen(TmpFileName.c_str(), "rb"));
+        if (TmpStream) return true;
+        failed = &TmpFileName;
     }
-    return true;
+    AmeStream.reset();
+    DatStream.reset();
+    Ok = 0;
+    ShowOutputOpenError(*failed);
+    strova::BarProgress(ProgressBar).SetToMinimum();
+    return false;
 }
 
 bool TAmeForm::PlaceStations() {
@@ -290,13 +292,16 @@ void TAmeForm::OkBtnClick() {
 
 void TAmeForm::WriteStationFiles() {
     Ok = 0;
-    const bool ameWritten = strova::WriteAmeFile(AmeStream.get(), Selection.selected);
-    if (std::fclose(AmeStream.release()) != 0 || !ameWritten)
-        return ShowError(strova::OutputWriteErrorText(AmeFileName, IsJapanese));
     const std::vector<std::string> lines = strova::StationListLines(strova::BaseNameOf(BmpFileName), Selection.selected);
-    const bool datWritten = strova::WriteTextLines(DatStream.get(), lines);
-    if (std::fclose(DatStream.release()) != 0 || !datWritten)
-        return ShowError(strova::OutputWriteErrorText(DatFileName, IsJapanese));
+    // Both files are whole before either replaces its earlier file.
+    const std::string* failed = !strova::WriteAmeFile(AmeStream->Stream(), Selection.selected) ? &AmeFileName
+                                : !strova::WriteTextLines(DatStream->Stream(), lines)          ? &DatFileName
+                                : !AmeStream->Commit()                                         ? &AmeFileName
+                                : !DatStream->Commit()                                         ? &DatFileName
+                                                                                               : nullptr;
+    AmeStream.reset();
+    DatStream.reset();
+    if (failed) return ShowError(strova::OutputWriteErrorText(*failed, IsJapanese));
     if (lines.size() > 2) platform::SetHint(this, strova::Text("|" + lines.back()));
     StepProgress(5);
     Ok = 1;

@@ -104,6 +104,12 @@ int ExistingFileError(const std::string& target) {
     return 0;
 }
 
+// A device or a pipe can't be replaced by a file: it is written directly.
+bool IsSpecialFile(const std::string& target) {
+    struct stat info {};
+    return stat(target.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode);
+}
+
 void SyncFolder(const std::string& target) {
     const int folder = open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder < 0) return;
@@ -157,17 +163,11 @@ bool SafeFile::Fail() {
 
 bool SafeFile::Open() {
     if (stream_) return true;
-    error_ = ExistingFileError(target_);
+    error_ = path_.empty() ? ENOENT : ExistingFileError(target_);
     if (error_ != 0) return false;
-    RemoveStaleTemporaries(path_);
-    const int fd = CreateTemp(target_, temp_);
-    if (fd < 0) {
-        temp_.clear();
-        return Fail();
-    }
-    // The new file keeps the permissions of the one it replaces.
-    struct stat old {};
-    if (stat(target_.c_str(), &old) == 0) fchmod(fd, old.st_mode & 07777);
+    direct_ = IsSpecialFile(target_);
+    const int fd = direct_ ? open(target_.c_str(), O_WRONLY | O_CLOEXEC) : OpenTemp();
+    if (fd < 0) return Fail();
     stream_ = StreamOn(fd);
     if (!stream_) {
         close(fd);
@@ -176,6 +176,19 @@ bool SafeFile::Open() {
     fd_ = fd;
     Checkpoint();
     return true;
+}
+
+int SafeFile::OpenTemp() {
+    RemoveStaleTemporaries(path_);
+    const int fd = CreateTemp(target_, temp_);
+    if (fd < 0) {
+        temp_.clear();
+        return -1;
+    }
+    // The new file keeps the permissions of the one it replaces.
+    struct stat old {};
+    if (stat(target_.c_str(), &old) == 0) fchmod(fd, old.st_mode & 07777);
+    return fd;
 }
 
 bool SafeFile::Write(const void* bytes, std::size_t size) {
@@ -189,7 +202,12 @@ bool SafeFile::Commit() {
         if (error_ == 0) error_ = EBADF;
         return false;
     }
-    if (std::fflush(stream_) != 0 || fsync(fd_) != 0) return Fail();
+    if (std::fflush(stream_) != 0) return Fail();
+    if (direct_) {
+        Discard();
+        return true;
+    }
+    if (fsync(fd_) != 0) return Fail();
     Checkpoint();
     if (rename(temp_.c_str(), target_.c_str()) != 0) return Fail();
     temp_.clear();

@@ -13,7 +13,8 @@ namespace platform {
 class SafeFile {
 public:
     // `path` is the final name. A symbolic link is written through: its
-    // target is replaced, the link stays.
+    // target is replaced, the link stays. A device or a pipe is written
+    // directly, as there is no file to replace.
     explicit SafeFile(std::string path);
     // Removes the temporary file unless Commit succeeded.
     ~SafeFile();
@@ -43,12 +44,14 @@ public:
 
 private:
     bool Fail();
+    int OpenTemp();
 
     std::string path_;
     std::string target_;  // path_ with symbolic links followed
     std::string temp_;
     std::FILE* stream_ = nullptr;  // owns fd_ (the stream's writes go straight to it)
     int fd_ = -1;
+    bool direct_ = false;  // a device or pipe, written as it is
     int error_ = 0;
 };
 

@@ -184,6 +184,15 @@ TEST(SafeFile, WhatCantBeReplaced) {
     EXPECT_EQ(Entries(dir.path()), std::set<std::string>{"m.ame"});
 }
 
+TEST(SafeFile, DevicesAreWrittenDirectlyAndKeptDevices) {
+    EXPECT_TRUE(WriteWhole("/dev/null", "bytes"));
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
+    SafeFile full("/dev/full");
+    EXPECT_FALSE(full.Open() && full.Write("bytes", 5) && full.Commit());
+    EXPECT_EQ(full.Error(), ENOSPC);
+    EXPECT_TRUE(fs::is_character_file("/dev/full"));
+}
+
 // Run as the ordinary user by the next test, in the folder it names.
 TEST(SafeFile, DISABLED_AsOrdinaryUser) {
     const fs::path dir = std::getenv("SAFEFILE_DIR");

@@ -17,7 +17,8 @@ namespace testing_support {
 
 TempDir::TempDir() {
     static std::atomic<int> counter{0};
-    path_ = std::filesystem::path(STROVA_TEST_TMP) /
+    const char* scratch = std::getenv("STROVA_SCRATCH");
+    path_ = std::filesystem::path(scratch ? scratch : STROVA_TEST_TMP) /
             ("t" + std::to_string(getpid()) + "_" + std::to_string(counter++));
     std::filesystem::remove_all(path_);
     std::filesystem::create_directories(path_);

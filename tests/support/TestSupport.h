@@ -12,7 +12,9 @@
 
 namespace testing_support {
 
-// A fresh empty folder below the build's test scratch area, removed with the object.
+// A fresh empty folder below the build's test scratch area (or below
+// $STROVA_SCRATCH, which a test sets for a child it starts as another user),
+// removed with the object.
 class TempDir {
 public:
     TempDir();
