@@ -15,6 +15,8 @@
 #include <functional>
 #include <optional>
 
+#include "SafeFile.h"
+
 namespace platform {
 
 namespace {
@@ -393,18 +395,6 @@ std::filesystem::path FolderOf(const std::string& path) {
     return folder.empty() ? "." : folder;
 }
 
-// The file that the store path stands for: a symbolic link is followed to
-// its target, so that a change replaces the target and the link stays.
-std::string FollowLinks(std::string path) {
-    for (int hops = 0; hops < 40; ++hops) {
-        std::error_code error;
-        std::filesystem::path target = std::filesystem::read_symlink(path, error);
-        if (error) break;
-        path = target.is_absolute() ? target.string() : (FolderOf(path) / target).string();
-    }
-    return path;
-}
-
 // A flock on a companion file beside the store, which (unlike the store
 // itself) is never replaced.
 // Writers must hold it; readers go on without it when it can't be had (in a
@@ -475,80 +465,36 @@ RegistryKeys ReadStore() {
     }
 }
 
-bool WriteAll(int fd, const std::string& text) {
-    for (std::size_t done = 0; done < text.size();) {
-        ssize_t put = write(fd, text.data() + done, text.size() - done);
-        if (put < 0 && errno == EINTR) continue;
-        if (put < 0) return false;
-        done += static_cast<std::size_t>(put);
-    }
-    return true;
-}
-
-// Temporary files of a change are named after the store with this and six
-// characters more.
-constexpr std::string_view TempInfix = ".new-";
-
-// Writes `text` to a new file beside the store and renames it over the store,
-// so that the store is always either the old or the new file whole. Messages
-// name the store: the temporary file means nothing to the user.
-void ReplaceStore(const std::string& path, const std::string& text) {
-    std::string temp = path + std::string(TempInfix) + "XXXXXX";
-    int fd = mkstemp(temp.data());
-    if (fd < 0) throw RegistryError(SystemError(path, "can't write the registry store"));
-    struct stat old {};
-    bool ok = (stat(path.c_str(), &old) != 0 || fchmod(fd, old.st_mode & 07777) == 0) && WriteAll(fd, text) &&
-              fsync(fd) == 0;
-    std::string problem = ok ? "" : SystemError(path, "can't write the registry store");
-    if (close(fd) != 0 && ok) problem = SystemError(path, "can't write the registry store");
-    if (problem.empty() && rename(temp.c_str(), path.c_str()) != 0) problem = SystemError(path, "can't replace");
-    if (!problem.empty()) {
-        unlink(temp.c_str());
-        throw RegistryError(problem);
-    }
-    int folder = open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder >= 0) {
-        fsync(folder);
-        close(folder);
-    }
-}
-
-// Temporary files of writers that were killed midway. Only a writer holding
-// the exclusive lock has one, so under that lock every one found is left over.
-void RemoveLeftovers(const std::string& path) {
-    std::string prefix = std::filesystem::path(path).filename().string() + std::string(TempInfix);
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(FolderOf(path), error)) {
-        std::string name = entry.path().filename().string();
-        if (name.size() == prefix.size() + 6 && name.starts_with(prefix) && entry.is_regular_file(error))
-            std::filesystem::remove(entry.path(), error);
-    }
-}
-
-// A store the user made read-only is the user's word that it must not change.
+// A store the user made read-only is the user's word that it must not
+// change, also where the system would let it (for root).
 bool IsReadOnly(const std::string& path) {
     struct stat info {};
-    return stat(path.c_str(), &info) == 0 && ((info.st_mode & 0222) == 0 || access(path.c_str(), W_OK) != 0);
+    return stat(path.c_str(), &info) == 0 && (info.st_mode & 0222) == 0;
+}
+
+// Writes `text` whole over the store, so that the store is always either the
+// old or the new file whole; the temporaries of writers killed midway go with
+// it. Messages name the store: the temporary file means nothing to the user.
+void ReplaceStore(const std::string& path, const std::string& text) {
+    SafeFile file(path);
+    int error = IsReadOnly(path) ? EACCES : 0;
+    if (error == 0 && !(file.Open() && file.Write(text.data(), text.size()) && file.Commit())) error = file.Error();
+    if (error != 0) throw RegistryError(path + ": can't write the registry store: " + std::strerror(error));
 }
 
 // Runs `change` on the current keys under the exclusive lock and writes the
 // result when it says something changed. A store that can't be read or parsed,
 // or that is read-only, is left alone and the change fails.
 void ChangeStore(const std::function<bool(RegistryKeys&)>& change) {
+    // The lock and the store are those of the file a link points to.
     std::string path = FollowLinks(RegistryStorePath());
     std::error_code error;
     std::filesystem::create_directories(FolderOf(path), error);
     if (error) throw RegistryError(path + ": can't create the folder: " + error.message());
     StoreLock lock(path, LOCK_EX);
     if (!lock.Problem().empty()) throw RegistryError(lock.Problem());
-    RemoveLeftovers(path);
     RegistryKeys keys = LoadStore(path);
-    if (!change(keys)) return;
-    if (IsReadOnly(path)) {
-        errno = EACCES;
-        throw RegistryError(SystemError(path, "can't write the registry store"));
-    }
-    ReplaceStore(path, FormatRegistryText(keys));
+    if (change(keys)) ReplaceStore(path, FormatRegistryText(keys));
 }
 
 RegistryError InvalidType(const std::string& name) {

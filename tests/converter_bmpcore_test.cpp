@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "Bitmaps.h"
 #include "PlainReference.h"
 #include "TestSupport.h"
 #include "core/BmpCore.h"
@@ -193,15 +194,85 @@ TEST(BmpCore, HeadersThatCannotBeScannedAreRefused) {
     EXPECT_EQ(BmpErrorText(BmpError::TempOpen, "", "./tmp_$$$.loc"), "Temporary file <./tmp_$$$.loc>\rcan't open.");
 }
 
-TEST(BmpCore, NegativeHeightAndUncreatableTempFile) {
+TEST(BmpCore, UncreatableTempFileStopsTheScan) {
     TempDir dir;
-    const ScanResult topDown = Scan(dir, MakeBitmap(4, 0, nullptr).replace(22, 4, "\xFC\xFF\xFF\xFF", 4) + std::string(48, '\xC0'));
-    EXPECT_EQ(topDown.error, BmpError::None);
-    EXPECT_EQ(topDown.tmp, "");
     WriteFile(dir.file("map.bmp"), MakeBitmap(2, 2, [](int, int) { return true; }));
     BmpReader reader(dir.file("map.bmp"));
     EXPECT_EQ(reader.ScanGrayPixels(dir.file("missing/tmp.loc"), NoProgress()), BmpError::TempOpen);
     EXPECT_FALSE(reader.Ok());
+}
+
+TEST(BmpCore, RowsLieAtTheirOffsetInEitherOrder) {
+    TempDir dir;
+    const auto rowsOf = [&](const std::string& bytes) {
+        WriteFile(dir.file("r.bmp"), bytes);
+        return BmpReader(dir.file("r.bmp")).Rows();
+    };
+    const std::string plain = testing_support::MakeGrayBitmap(5, 3, [](int, int) { return false; });
+    PixelRows rows = rowsOf(plain);
+    EXPECT_EQ(rows.first, 54u);
+    EXPECT_EQ(rows.stride, 16u);
+    EXPECT_EQ(rows.width, 5);
+    EXPECT_EQ(rows.height, 3);
+    EXPECT_FALSE(rows.topDown);
+    EXPECT_EQ(rows.RowOffset(0), 54u);
+    EXPECT_EQ(rows.RowOffset(2), 54u + 32);
+    rows = rowsOf(testing_support::TopDownCopy(plain));
+    EXPECT_EQ(rows.height, 3);
+    EXPECT_TRUE(rows.topDown);
+    EXPECT_EQ(rows.RowOffset(0), 54u + 32);  // the bottom row is stored last
+    EXPECT_EQ(rows.RowOffset(2), 54u);
+    EXPECT_EQ(rowsOf(testing_support::CopyWithGap(plain, std::string(1024, '\1'))).first, 54u + 1024);
+    // An offset into the headers or past the end of the file is not believed.
+    for (const std::uint32_t offBits : {0u, 53u, static_cast<std::uint32_t>(plain.size())}) {
+        std::string odd = plain;
+        std::memcpy(&odd[10], &offBits, 4);
+        EXPECT_EQ(rowsOf(odd).first, 54u) << offBits;
+    }
+    std::string last = plain;
+    const auto lastByte = static_cast<std::uint32_t>(plain.size() - 1);
+    std::memcpy(&last[10], &lastByte, 4);
+    EXPECT_EQ(rowsOf(last).first, lastByte);
+}
+
+// A top-down copy, or one with a colour table before its rows, gives the
+// records of the original picture, whatever the chunks and threads.
+TEST(BmpCore, TopDownAndOffsetRowsScanAsThePlainFile) {
+    TempDir dir;
+    std::mt19937 random(11);
+    for (const auto [w, h] : {std::pair{1, 1}, {5, 9}, {33, 17}, {3, 50000}, {150001, 3}}) {
+        std::bernoulli_distribution coin(0.3);
+        std::vector<bool> land(static_cast<std::size_t>(w) * h);
+        for (std::size_t i = 0; i < land.size(); ++i) land[i] = coin(random);
+        const std::string bitmap =
+            testing_support::MakeGrayBitmap(w, h, [&](int x, int y) { return land[std::size_t(y) * w + x]; });
+        const ScanResult plain = Scan(dir, bitmap);
+        ASSERT_EQ(plain.error, BmpError::None);
+        const std::string table(256 * 4, '\xC0');  // gray bytes: a shifted grid would find them
+        for (const std::string& copy : {testing_support::TopDownCopy(bitmap), testing_support::CopyWithGap(bitmap, table),
+                                        testing_support::TopDownCopy(testing_support::CopyWithGap(bitmap, table))})
+            for (const int threads : {0, 1, 5}) {
+                const ScanResult result = Scan(dir, copy, NoProgress(), threads);
+                EXPECT_EQ(result.error, BmpError::None);
+                EXPECT_EQ(result.gray, plain.gray) << w << "x" << h;
+                EXPECT_EQ(result.tmp, plain.tmp) << w << "x" << h << ", " << threads << " threads";
+            }
+    }
+}
+
+TEST(BmpCore, ACutTopDownFileIsAReadError) {
+    TempDir dir;
+    const std::string whole = testing_support::TopDownCopy(MakeBitmap(4, 40, [](int x, int y) { return x == y % 4; }));
+    // The bottom rows, first in the scan, are the ones cut off: the scan
+    // stops in the bottom row, before the gray pixel of the next.
+    const ScanResult lastByte = Scan(dir, whole.substr(0, whole.size() - 1));
+    EXPECT_EQ(lastByte.error, BmpError::Read);
+    EXPECT_EQ(lastByte.tmp, std::string(8, '\0'));
+    for (const std::size_t cut : {whole.size() / 2, std::size_t{55}}) {
+        const ScanResult result = Scan(dir, whole.substr(0, cut));
+        EXPECT_EQ(result.error, BmpError::Read) << cut;
+        EXPECT_EQ(result.tmp, "") << cut;
+    }
 }
 
 TEST(BmpCore, HeaderDumpLines) {

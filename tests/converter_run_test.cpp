@@ -25,6 +25,7 @@
 #include "Bitmaps.h"
 #include "Input.h"
 #include "Main.h"
+#include "MainFormSuite.h"
 #include "PlainReference.h"
 #include "Shared.h"
 #include "TestSupport.h"
@@ -115,20 +116,8 @@ struct Expected {
     std::vector<std::string> log;
 };
 
-class RunTest : public ::testing::Test {
+class RunTest : public testing_support::MainFormSuite {
 protected:
-    static void SetUpTestSuite() {
-        platform::EnsureQApplication();
-        strova::LibraryPath = testing_support::BinDir() + "/" + platform::LibraryFileName;
-        strova::VorbelModule = platform::LoadModule(strova::LibraryPath);
-        ASSERT_NE(strova::VorbelModule, nullptr) << platform::LastLoadError();
-        main = new TMainForm(nullptr);
-    }
-    static void TearDownTestSuite() {
-        delete main;
-        main = nullptr;
-    }
-
     void SetUp() override {
         home = fs::current_path();
         fs::current_path(dir.path());
@@ -221,7 +210,6 @@ protected:
 
     static Expected MakeExpected(const std::string& bitmapPath);
 
-    static TMainForm* main;
     fs::path home;
     TempDir dir;
     std::string bitmap = dir.file(kMap + ".bmp");
@@ -231,8 +219,6 @@ protected:
     std::function<void(TAmeForm*)> onStations = UntickTwo;
     std::vector<MessageBoxCall> boxes;
 };
-
-TMainForm* RunTest::main = nullptr;
 
 Expected RunTest::MakeExpected(const std::string& bitmapPath) {
     Expected e;

@@ -476,19 +476,17 @@ TEST_F(RegistryStore, ALinkedStoreIsWrittenThroughToItsTarget) {
 }
 
 TEST_F(RegistryStore, TemporaryFilesOfKilledWritersGoWithTheNextChange) {
-    for (const char* name : {"registry.reg.new-Ab3x9Q", "registry.reg.new-000000"}) WriteFile(dir.file(name), "cut");
-    // Not the store's: other names, or not six characters after the infix.
-    for (const char* name : {"registry.reg.backup", "registry.reg.new-12345", "registry.reg.new-1234567", "other.reg.new-abcdef"})
-        WriteFile(dir.file(name), "mine");
+    for (const char* name : {".registry.reg.Ab3x9Q.tmp", ".registry.reg.000000.tmp"}) WriteFile(dir.file(name), "cut");
+    // Not the store's.
+    for (const char* name : {"registry.reg.backup", ".other.reg.abcdef.tmp"}) WriteFile(dir.file(name), "mine");
     Registry r;
     EXPECT_FALSE(r.OpenKey("\\Software", false));  // a read removes nothing
-    EXPECT_EQ(FilesInDir().size(), 6u);
+    EXPECT_EQ(FilesInDir().size(), 4u);
     ASSERT_TRUE(r.OpenKey("\\Software\\Vorbel", true));
     auto names = FilesInDir();
     std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"other.reg.new-abcdef", "registry.reg", "registry.reg.backup",
-                                               "registry.reg.lock", "registry.reg.new-12345",
-                                               "registry.reg.new-1234567"}));
+    EXPECT_EQ(names, (std::vector<std::string>{".other.reg.abcdef.tmp", "registry.reg", "registry.reg.backup",
+                                               "registry.reg.lock"}));
 }
 
 TEST_F(RegistryStore, AKeyAndItsFirstValueAreMadeInOneChange) {

@@ -1,6 +1,7 @@
 #include "core/BmpCore.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -72,17 +73,12 @@ PixelRecord* CollectGray(const std::uint8_t* bytes, std::int32_t count, std::int
     return out;
 }
 
-// Where the pixels of a bitmap lie in its file. A pixel's position is
-// row * width + column, its place in scan order.
-struct PixelLayout {
-    int fd;
-    std::int32_t width;
-    std::uint64_t firstRow;
-    std::uint64_t stride;
-    std::uint64_t Offset(std::int64_t position) const {
-        return firstRow + static_cast<std::uint64_t>(position / width) * stride + 3 * static_cast<std::uint64_t>(position % width);
-    }
-};
+// File offset of the pixel at `position`, its place in scan order:
+// y * width + x, rows from the bottom of the picture.
+std::uint64_t PixelOffset(const PixelRows& rows, std::int64_t position) {
+    return rows.RowOffset(static_cast<std::int32_t>(position / rows.width)) +
+           3 * static_cast<std::uint64_t>(position % rows.width);
+}
 
 // A run of pixels in scan order and the gray ones among them.
 struct ScanChunk {
@@ -96,19 +92,23 @@ struct ScanChunk {
 // Reads pixels first..last-1 in one block and appends their gray ones at
 // `out`; returns how many pixels it scanned, which is fewer when the file
 // ends early (it stops at the first pixel the file does not hold whole).
-std::int64_t ScanRange(const PixelLayout& layout, std::int64_t first, std::int64_t last,
+// Rows stored top-down lie in the file in the opposite order of the scan:
+// the block then begins at the range's last row and ends in its first.
+std::int64_t ScanRange(int fd, const PixelRows& rows, std::int64_t first, std::int64_t last,
                        std::vector<std::uint8_t>& block, PixelRecord*& out) {
-    const std::uint64_t begin = layout.Offset(first);
-    const std::uint64_t size = layout.Offset(last - 1) + 3 - begin;
+    const std::int64_t lastRowStart = std::max(first, (last - 1) / rows.width * rows.width);
+    const std::int64_t firstRowEnd = std::min(last, (first / rows.width + 1) * rows.width);
+    const std::uint64_t begin = PixelOffset(rows, rows.topDown ? lastRowStart : first);
+    const std::uint64_t size = PixelOffset(rows, rows.topDown ? firstRowEnd - 1 : last - 1) + 3 - begin;
     if (block.size() < size) block.resize(size);
-    const std::size_t got = ReadUpTo(layout.fd, block.data(), size, begin);
+    const std::size_t got = ReadUpTo(fd, block.data(), size, begin);
     for (std::int64_t p = first; p < last;) {
-        const std::int32_t x = static_cast<std::int32_t>(p % layout.width);
-        const std::int64_t inRow = std::min<std::int64_t>(layout.width - x, last - p);
-        const std::uint64_t at = layout.Offset(p) - begin;
+        const std::int32_t x = static_cast<std::int32_t>(p % rows.width);
+        const std::int64_t inRow = std::min<std::int64_t>(rows.width - x, last - p);
+        const std::uint64_t at = PixelOffset(rows, p) - begin;
         const std::int64_t whole = at < got ? static_cast<std::int64_t>((got - at) / 3) : 0;
         const std::int32_t count = static_cast<std::int32_t>(std::min(inRow, whole));
-        out = CollectGray(block.data() + at, count, x, static_cast<std::int32_t>(p / layout.width), out);
+        out = CollectGray(block.data() + at, count, x, static_cast<std::int32_t>(p / rows.width), out);
         p += count;
         if (count < inRow) return p - first;
     }
@@ -116,14 +116,14 @@ std::int64_t ScanRange(const PixelLayout& layout, std::int64_t first, std::int64
 }
 
 // Scans the chunk a read at a time and keeps its gray pixels.
-void ScanChunkPixels(const PixelLayout& layout, ScanChunk& chunk) {
+void ScanChunkPixels(int fd, const PixelRows& rows, ScanChunk& chunk) {
     thread_local std::vector<std::uint8_t> block;
     if (!chunk.gray) chunk.gray = std::make_unique_for_overwrite<PixelRecord[]>(kChunkPixels);
     PixelRecord* out = chunk.gray.get();
     chunk.scanned = 0;
     for (std::int64_t p = chunk.first; p < chunk.last;) {
         const std::int64_t end = std::min(p + kReadPixels, chunk.last);
-        const std::int64_t scanned = ScanRange(layout, p, end, block, out);
+        const std::int64_t scanned = ScanRange(fd, rows, p, end, block, out);
         chunk.scanned += scanned;
         if (scanned < end - p) break;
         p = end;
@@ -171,6 +171,11 @@ std::int64_t RowStride(std::int32_t width) {
     return stride > INT32_MAX ? -1 : stride;
 }
 
+std::uint64_t PixelRows::RowOffset(std::int32_t y) const {
+    const std::int32_t stored = topDown ? height - 1 - y : y;
+    return first + static_cast<std::uint64_t>(stored) * stride;
+}
+
 int ScanProgressStep(std::int32_t height) {
     const std::int64_t step = height < 0 ? 0 : (static_cast<std::int64_t>(height) + 50) / 100;
     return step < 1 ? 1 : static_cast<int>(step);
@@ -200,10 +205,28 @@ void BmpReader::ReadHeaders() {
         !ReadExactly(fd_, &infoHeader_, sizeof infoHeader_, sizeof fileHeader_))
         return Fail(BmpError::Read);
     if (infoHeader_.biBitCount != 24) return Fail(BmpError::Not24Bit);
+    struct stat status {};
+    if (::fstat(fd_, &status) != 0) return Fail(BmpError::Read);
+    fileSize_ = static_cast<std::uint64_t>(status.st_size);
     // A picture whose rows or pixel count cannot be counted in 32 bits is not
     // one we can scan (nor one the later steps could number).
-    const std::int64_t pixels = static_cast<std::int64_t>(infoHeader_.biWidth) * infoHeader_.biHeight;
-    if (RowStride(infoHeader_.biWidth) < 0 || pixels > INT32_MAX) Fail(BmpError::Read);
+    const PixelRows rows = Rows();
+    if (RowStride(rows.width) < 0 || std::int64_t{rows.width} * rows.height > INT32_MAX) Fail(BmpError::Read);
+}
+
+PixelRows BmpReader::Rows() const {
+    PixelRows rows;
+    const std::uint64_t afterHeaders = sizeof(BitmapFileHeader) + std::uint64_t{infoHeader_.biSize};
+    const std::uint64_t offBits = fileHeader_.bfOffBits;
+    rows.first = offBits >= afterHeaders && offBits < fileSize_ ? offBits : afterHeaders;
+    rows.width = infoHeader_.biWidth;
+    rows.stride = static_cast<std::uint64_t>(std::max<std::int64_t>(RowStride(rows.width), 0));
+    rows.topDown = infoHeader_.biHeight < 0;
+    // A height of -2^31 has no positive counterpart; no picture that tall is
+    // ever scanned.
+    rows.height = rows.topDown ? static_cast<std::int32_t>(std::min<std::int64_t>(-std::int64_t{infoHeader_.biHeight}, INT32_MAX))
+                               : infoHeader_.biHeight;
+    return rows;
 }
 
 // Workers read and scan runs of pixels in parallel; the gray pixels are
@@ -218,10 +241,9 @@ BmpError BmpReader::ScanGrayPixels(const std::string& tmpPath, ProgressSink& pro
         Fail(BmpError::TempOpen);
         return error_;
     }
-    const std::int32_t width = infoHeader_.biWidth;
-    const std::int32_t height = infoHeader_.biHeight;
-    const PixelLayout layout{fd_, width, sizeof(BitmapFileHeader) + std::uint64_t{infoHeader_.biSize},
-                             static_cast<std::uint64_t>(RowStride(width))};
+    const PixelRows rows = Rows();
+    const std::int32_t width = rows.width;
+    const std::int32_t height = rows.height;
     // Rows without pixels are not walked: nothing of them is read or written.
     const std::int64_t total = width > 0 && height > 0 ? std::int64_t{width} * height : 0;
     const std::uint64_t step = static_cast<std::uint64_t>(ScanProgressStep(height));
@@ -233,7 +255,7 @@ BmpError BmpReader::ScanGrayPixels(const std::string& tmpPath, ProgressSink& pro
     {
         const int workerCount = threads > 0 ? threads : std::min(kScanThreads, WorkerThreads());
         OrderedWorkers<ScanChunk> workers(workerCount, workerCount + 2, kScanPatience, [&](ScanChunk& chunk) {
-            if (!stopping) ScanChunkPixels(layout, chunk);
+            if (!stopping) ScanChunkPixels(fd_, rows, chunk);
         });
         for (std::int64_t next = 0; result == BmpError::None;) {
             for (ScanChunk* chunk; next < total && (chunk = workers.FreeSlot()) != nullptr; next = chunk->last) {

@@ -63,6 +63,17 @@ std::int64_t RowStride(std::int32_t width);
 // Rows between two moves of the progress bar during the scan.
 int ScanProgressStep(std::int32_t height);
 
+// Where the pixel rows of a 24-bit bitmap lie in its file.
+struct PixelRows {
+    std::uint64_t first = 0;   // file offset of the first stored row
+    std::uint64_t stride = 0;  // bytes a row, padding included
+    std::int32_t width = 0;
+    std::int32_t height = 0;   // rows; positive for top-down bitmaps too
+    bool topDown = false;      // rows stored from the top of the picture
+    // File offset of row y, counted from the bottom of the picture.
+    std::uint64_t RowOffset(std::int32_t y) const;
+};
+
 // One bitmap, opened and its headers read on construction. Every failure is
 // kept as the first error; after it the reader does nothing more.
 class BmpReader {
@@ -77,6 +88,9 @@ public:
     const BitmapFileHeader& FileHeader() const { return fileHeader_; }
     const BitmapInfoHeader& InfoHeader() const { return infoHeader_; }
     std::uint32_t GrayCount() const { return grayCount_; }
+    // The rows at bfOffBits when that lies at or after the headers and
+    // inside the file, else right after the headers.
+    PixelRows Rows() const;
 
     // Writes the temporary pixel file anew. A row cut short by the end of the
     // file is a read error after the records of the pixels before the cut.
@@ -91,6 +105,7 @@ private:
 
     std::string path_;
     int fd_ = -1;
+    std::uint64_t fileSize_ = 0;
     BitmapFileHeader fileHeader_{};
     BitmapInfoHeader infoHeader_{};
     std::uint32_t grayCount_ = 0;

@@ -118,8 +118,8 @@ CfgRun::CfgRun(std::string amePath, std::string cfgPath, std::string tmpPath, in
       stationCount_(stationCount) {
     ameFd_ = ::open(amePath_.c_str(), O_RDONLY | O_CLOEXEC);
     if (ameFd_ < 0) openFailures_.push_back(amePath_);
-    cfg_.reset(std::fopen(cfgPath_.c_str(), "wb"));
-    if (!cfg_) openFailures_.push_back(cfgPath_);
+    cfg_ = std::make_unique<platform::SafeFile>(cfgPath_);
+    if (!cfg_->Open()) openFailures_.push_back(cfgPath_);
     tmpFd_ = ::open(tmpPath_.c_str(), O_RDONLY | O_CLOEXEC);
     if (tmpFd_ < 0) openFailures_.push_back(tmpPath_);
     if (!openFailures_.empty()) error_ = CfgError::Open;
@@ -195,7 +195,7 @@ CfgError CfgRun::FindAdjacentStations(ProgressSink& progress, int threads) {
             }
             CfgChunk* done = pool.WaitOldest();
             if (!done) break;
-            if (std::fwrite(done->records.data(), sizeof(CfgRecord), done->computed, cfg_.get()) != done->computed) {
+            if (std::fwrite(done->records.data(), sizeof(CfgRecord), done->computed, cfg_->Stream()) != done->computed) {
                 stopping = true;
                 return Fail(CfgError::Write);
             }
@@ -211,7 +211,8 @@ CfgError CfgRun::FindAdjacentStations(ProgressSink& progress, int threads) {
     }
     ::close(tmpFd_);
     tmpFd_ = -1;
-    if (std::fclose(cfg_.release()) != 0) return Fail(CfgError::Write);
+    if (!cfg_->Commit()) return Fail(CfgError::Write);
+    cfg_.reset();
     return CfgError::None;
 }
 
