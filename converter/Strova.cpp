@@ -45,11 +45,11 @@ void LoadVorbel() {
     strova::JapaneseAvailable = strova::Bind<bool (*)()>("Is_JP")();
 }
 
-// One of the instance tests; a lock file that can't be had anywhere ends the
-// start with the reason rather than skip the test.
-bool AnotherInstance(bool (*test)(const std::string&), bool expected) {
+// The answer of an instance test of the converter's marker; a lock file that
+// can't be had anywhere ends the start with the reason rather than skip the test.
+bool InstanceTest(bool (*test)(const std::string&)) {
     try {
-        return test(platform::StrovaInstanceLockName) == expected;
+        return test(platform::StrovaInstanceLockName);
     } catch (const platform::Exception& error) {
         throw platform::Exception(std::string("\"Strova\" can't tell whether it has been invoked already:\r") +
                                   error.what());
@@ -77,9 +77,9 @@ int main(int argc, char** argv) {
         // are touched; the marker itself is taken only once the library has
         // loaded, so that an instance that can't load it blocks nobody. The
         // test comes again with the taking, for a start that came in between.
-        if (AnotherInstance(platform::InstanceRunning, true)) return InvokedAlready();
+        if (InstanceTest(platform::InstanceRunning)) return InvokedAlready();
         LoadVorbel();
-        if (AnotherInstance(platform::TakeInstanceLock, false)) return InvokedAlready();
+        if (!InstanceTest(platform::TakeInstanceLock)) return InvokedAlready();
         app.Title = "Strova";
         app.HelpFile = QString(strova::CurrentFolderPrefix) + platform::HelpFileEnglish;
         auto mainForm = std::make_unique<TMainForm>(nullptr);

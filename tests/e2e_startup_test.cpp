@@ -282,6 +282,18 @@ TEST_F(TwoStarts, TempNameTakenByAnotherUser) {
     EXPECT_EQ(ReadFile(tempLock), "");
 }
 
+// With no place at all for the lock file the start ends with the reason: it
+// never goes on unchecked.
+TEST_F(StartupTest, NoPlaceForTheInstanceLockEndsTheStartWithTheReason) {
+    EXPECT_EQ(RunToEnd({{"XDG_RUNTIME_DIR", std::nullopt},
+                        {"TMPDIR", dir.file("missing")},
+                        {"VORBEL_REGISTRY", "/proc/nonexistent/registry.reg"}}),
+              0);
+    EXPECT_EQ(Boxes(), "strova\t0x10\t\"Strova\" can't tell whether it has been invoked already:\r"
+                       "/proc/nonexistent/" + std::string(platform::StrovaInstanceLockName) +
+                           ": No such file or directory\n");
+}
+
 // An instance that can't load its library holds no marker while its box is
 // up: a start with a working library runs beside it.
 TEST_F(StartupTest, AnInstanceShowingWhyItCantStartBlocksNobody) {
