@@ -5,7 +5,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -396,36 +395,17 @@ TEST_F(RegistryStore, AWriterKilledMidWriteLeavesAWholeStore) {
     EXPECT_EQ(r.ReadString("after"), "ok");
 }
 
-// The message of a failed change names the store and the system's reason;
-// -1 when the change did not fail.
+// The message of a write of `name` into the existing key Software\Vorbel;
+// "written" when the write did not fail.
 std::string FailedWrite(const std::string& name) {
     try {
         Registry r;
         if (!r.OpenKey("\\Software\\Vorbel", false)) return "no key";
         r.WriteString(name, "x");
-        return "-1";
+        return "written";
     } catch (const RegistryError& error) {
         return error.what();
     }
-}
-
-TEST_F(RegistryStore, AReadOnlyStoreIsReadButNeverChanged) {
-    Registry writer;
-    ASSERT_TRUE(writer.OpenKey("\\Software\\Vorbel", true));
-    writer.WriteString("Kept", "x");
-    const auto readOnly = std::filesystem::perms::owner_read | std::filesystem::perms::others_read;
-    std::filesystem::permissions(store, readOnly);
-    const std::string before = ReadFile(store);
-
-    EXPECT_EQ(FailedWrite("New"), store + ": can't write the registry store: Permission denied");
-    EXPECT_THROW(writer.DeleteValue("Kept"), RegistryError);
-    EXPECT_THROW(writer.OpenOrCreateKey("\\Software\\Other", {"DllPath", platform::RegSz, "/x/"}), RegistryError);
-    Registry other;
-    EXPECT_FALSE(other.OpenKey("\\Software\\Other", true));
-    EXPECT_TRUE(other.OpenKey("\\Software\\Vorbel", true));  // it exists: nothing to write
-    EXPECT_EQ(other.ReadString("Kept"), "x");
-    EXPECT_EQ(ReadFile(store), before);
-    EXPECT_EQ(std::filesystem::status(store).permissions(), readOnly);
 }
 
 // As the ordinary user, a store in a folder closed to writing: the messages
@@ -473,20 +453,6 @@ TEST_F(RegistryStore, ALinkedStoreIsWrittenThroughToItsTarget) {
     }
     EXPECT_TRUE(std::filesystem::exists(target + ".lock"));
     EXPECT_EQ(FilesInDir(), std::vector<std::string>{"registry.reg"});
-}
-
-TEST_F(RegistryStore, TemporaryFilesOfKilledWritersGoWithTheNextChange) {
-    for (const char* name : {".registry.reg.Ab3x9Q.tmp", ".registry.reg.000000.tmp"}) WriteFile(dir.file(name), "cut");
-    // Not the store's.
-    for (const char* name : {"registry.reg.backup", ".other.reg.abcdef.tmp"}) WriteFile(dir.file(name), "mine");
-    Registry r;
-    EXPECT_FALSE(r.OpenKey("\\Software", false));  // a read removes nothing
-    EXPECT_EQ(FilesInDir().size(), 4u);
-    ASSERT_TRUE(r.OpenKey("\\Software\\Vorbel", true));
-    auto names = FilesInDir();
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{".other.reg.abcdef.tmp", "registry.reg", "registry.reg.backup",
-                                               "registry.reg.lock"}));
 }
 
 TEST_F(RegistryStore, AKeyAndItsFirstValueAreMadeInOneChange) {
