@@ -5,6 +5,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 
+#include <filesystem>
 #include <vector>
 
 #include "Shared.h"
@@ -68,6 +69,47 @@ TEST_F(BmpDataTest, ScansALandMapAndDumpsItsHeaders) {
     EXPECT_EQ(lines[13], "Pixel Color Bits: 24 (One of 0, 1, 4, 8, 24)");
     EXPECT_EQ(lines[20], "     Gray Pixels: 2");
     EXPECT_TRUE(boxes.empty());
+}
+
+// The driver takes the picture's height from Rows; the dump keeps the
+// header as the file has it.
+TEST_F(BmpDataTest, ATopDownMapHasItsRealHeightAndItsHeaderAsRead) {
+    const std::string path = dir.file("top.bmp");
+    WriteFile(path, testing_support::TopDownCopy(MakeGrayBitmap(5, 3, [](int x, int y) { return x == 4 && y == 2; })));
+    TBmpData data(nullptr, path);
+    ASSERT_EQ(data.Ok, 1);
+    EXPECT_EQ(data.Rows.width, 5);
+    EXPECT_EQ(data.Rows.height, 3);
+    EXPECT_EQ(std::int32_t{data.InfoHeader.biHeight}, -3);
+    data.ScanGrayPixels(dir.file("tmp.loc"), &bar);
+    EXPECT_EQ(data.Ok, 1);
+    EXPECT_EQ(ReadFile(dir.file("tmp.loc")), std::string("\4\0\0\0\2\0\0\0", 8));
+    data.LogBitmapInfo(&log);
+    const QStringList lines = log.toPlainText().split('\n');
+    ASSERT_EQ(lines.size(), 20);
+    EXPECT_EQ(lines[8], "Bmp Image Height: -3 pixels");
+    EXPECT_EQ(lines[9], "Bmp Image   Size: -15 pixels");
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(BmpDataTest, ARefusedPictureIsReportedOnceAndNotScanned) {
+    std::string bytes = MakeGrayBitmap(2, 2, [](int, int) { return true; });
+    bytes[30] = 2;  // run-length compressed
+    WriteFile(dir.file("rle.bmp"), bytes);
+    {
+        TBmpData data(nullptr, dir.file("rle.bmp"), true);
+        EXPECT_EQ(data.Ok, 0);
+        data.ScanGrayPixels(dir.file("tmp.loc"), &bar);
+        ExpectOneError("ﾋﾞｯﾄﾏｯﾌﾟﾌｧｲﾙ <" + dir.file("rle.bmp") + ">\rは圧縮されています (方式 2)．\r非圧縮のﾋﾞｯﾄﾏｯﾌﾟだけを読めます．");
+        EXPECT_FALSE(std::filesystem::exists(dir.file("tmp.loc")));
+    }
+    boxes.clear();
+    WriteFile(dir.file("sea.bmp"), MakeGrayBitmap(3, 3, [](int, int) { return false; }));
+    TBmpData data(nullptr, dir.file("sea.bmp"));
+    ASSERT_EQ(data.Ok, 1);
+    data.ScanGrayPixels(dir.file("tmp.loc"), &bar);
+    EXPECT_EQ(data.Ok, 0);
+    ExpectOneError("Bitmap file <" + dir.file("sea.bmp") + ">\rhas no gray (RGB 192,192,192) pixel.\rThere is no land to convert.");
 }
 
 TEST_F(BmpDataTest, OpenAndHeaderFailuresAreReportedOnce) {
