@@ -11,7 +11,6 @@
 #include <atomic>
 #include <cerrno>
 #include <bit>
-#include <chrono>
 #include <climits>
 #include <cstdlib>
 #include <cstdio>
@@ -39,10 +38,7 @@ constexpr std::int64_t kReadPixels = std::int64_t{1} << 15;
 // The scan is bound by memory bandwidth, not by the cores: two threads
 // scanning, and the writing thread whenever it would wait, keep the writes
 // going, and more threads would only compete with them for the same memory.
-// A waiting thread keeps checking for about as long as a chunk takes before
-// it naps, since a nap makes it late for the next one.
 constexpr int kScanThreads = 2;
-constexpr std::chrono::microseconds kScanPatience{300};
 
 // Whether the information header reaches beyond width, height, planes and
 // bit count; only then are its later fields its own.
@@ -293,7 +289,7 @@ BmpError BmpReader::ScanGrayPixels(const std::string& tmpPath, ProgressSink& pro
     std::atomic<bool> stopping{false};
     {
         const int workerCount = threads > 0 ? threads : std::min(kScanThreads, WorkerThreads());
-        OrderedWorkers<ScanChunk> workers(workerCount, workerCount + 2, kScanPatience, [&](ScanChunk& chunk) {
+        OrderedWorkers<ScanChunk> workers(workerCount, workerCount + 2, [&](ScanChunk& chunk) {
             if (!stopping) ScanChunkPixels(fd_, rows, chunk);
         });
         for (std::int64_t next = 0; result == BmpError::None;) {
