@@ -5,7 +5,6 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 
-#include <filesystem>
 #include <vector>
 
 #include "Shared.h"
@@ -90,26 +89,6 @@ TEST_F(BmpDataTest, ATopDownMapHasItsRealHeightAndItsHeaderAsRead) {
     EXPECT_EQ(lines[8], "Bmp Image Height: -3 pixels");
     EXPECT_EQ(lines[9], "Bmp Image   Size: -15 pixels");
     EXPECT_TRUE(boxes.empty());
-}
-
-TEST_F(BmpDataTest, ARefusedPictureIsReportedOnceAndNotScanned) {
-    std::string bytes = MakeGrayBitmap(2, 2, [](int, int) { return true; });
-    bytes[30] = 2;  // run-length compressed
-    WriteFile(dir.file("rle.bmp"), bytes);
-    {
-        TBmpData data(nullptr, dir.file("rle.bmp"), true);
-        EXPECT_EQ(data.Ok, 0);
-        data.ScanGrayPixels(dir.file("tmp.loc"), &bar);
-        ExpectOneError("ﾋﾞｯﾄﾏｯﾌﾟﾌｧｲﾙ <" + dir.file("rle.bmp") + ">\rは圧縮されています (方式 2)．\r非圧縮のﾋﾞｯﾄﾏｯﾌﾟだけを読めます．");
-        EXPECT_FALSE(std::filesystem::exists(dir.file("tmp.loc")));
-    }
-    boxes.clear();
-    WriteFile(dir.file("sea.bmp"), MakeGrayBitmap(3, 3, [](int, int) { return false; }));
-    TBmpData data(nullptr, dir.file("sea.bmp"));
-    ASSERT_EQ(data.Ok, 1);
-    data.ScanGrayPixels(dir.file("tmp.loc"), &bar);
-    EXPECT_EQ(data.Ok, 0);
-    ExpectOneError("Bitmap file <" + dir.file("sea.bmp") + ">\rhas no gray (RGB 192,192,192) pixel.\rThere is no land to convert.");
 }
 
 TEST_F(BmpDataTest, OpenAndHeaderFailuresAreReportedOnce) {
