@@ -52,6 +52,9 @@ pid_t StartProcess(const std::string& program, const std::vector<std::string>& a
 // `limitSeconds` is killed and gives -1, as does one ended by a signal.
 int WaitForExit(pid_t pid, int limitSeconds);
 
+// The program `name` as the search path finds it; empty when it is nowhere.
+std::string FindOnPath(const std::string& name);
+
 // The built modules' folder (where strova, libvorbel.so and libbruvik.so lie).
 std::string BinDir();
 std::string SourceDir();
