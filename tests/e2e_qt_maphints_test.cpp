@@ -53,6 +53,7 @@ void HoverAndCancel(QDialog* dialog) {
     QPushButton* ok = ButtonCalled(dialog, "&OK");
     QPushButton* cancel = ButtonCalled(dialog, "&CANCEL");
     ASSERT_TRUE(memo && ok && cancel);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog));
     QTest::mouseMove(ok);
     EXPECT_EQ(memo->toPlainText().toStdString(),
               "If the station on the left is correct, click here.\nThis dialog will close after clicking.");
