@@ -11,6 +11,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
@@ -168,10 +169,11 @@ TEST(MessageBoxOnAScreen, BelongsToTheWindowInFront) {
 }
 
 // Shows a box over `front` once the event loop runs and checks where it
-// stands before pressing its OK button.
-void ExpectBoxOver(Application& app, QWidget* front) {
-    QTimer::singleShot(0, [&app, front] {
-        QTimer::singleShot(50, [front] {
+// stands before pressing its OK button: centred over `front`, or, for a
+// window at the edge of the screen, whole on the screen.
+void ExpectBoxOver(Application& app, QWidget* front, bool atEdge = false) {
+    QTimer::singleShot(0, [&app, front, atEdge] {
+        QTimer::singleShot(50, [front, atEdge] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             ASSERT_NE(box, nullptr);
             ASSERT_TRUE(QTest::qWaitForWindowExposed(box));
@@ -179,7 +181,8 @@ void ExpectBoxOver(Application& app, QWidget* front) {
             ASSERT_NE(box->windowHandle(), nullptr);
             EXPECT_EQ(box->windowHandle()->transientParent(), front->windowHandle());
             QPoint offset = box->frameGeometry().center() - front->frameGeometry().center();
-            EXPECT_LE(offset.manhattanLength(), 2) << offset.x() << "," << offset.y();
+            if (atEdge) EXPECT_TRUE(box->screen()->availableGeometry().contains(box->frameGeometry()));
+            else EXPECT_LE(offset.manhattanLength(), 2) << offset.x() << "," << offset.y();
             QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
         });
         EXPECT_EQ(app.MessageBox("Far from the middle", "Caption", MB_OK | MB_ICONWARNING), IDOK);
@@ -209,6 +212,11 @@ TEST(MessageBoxOnAScreen, InsideTheDisplay) {
     QEventLoop loop;
     QTimer::singleShot(500, &loop, &QEventLoop::quit);
     loop.exec();
+
+    QDialog corner(&main);
+    corner.setGeometry(900, 650, 300, 200);  // reaches past the bottom right
+    ExpectBoxOver(app, &corner, true);
+    corner.exec();
 }
 
 }  // namespace

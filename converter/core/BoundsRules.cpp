@@ -52,7 +52,8 @@ std::string PixelCountText(unsigned long pixels) {
 std::string BoundsConfirmation(double left, double bottom, double right, double top, bool japanese) {
     const char* format = japanese ? "左下：(%lf, %lf)\r右上：(%lf, %lf)\r"
                                   : "Left Bottom : (%lf, %lf)\r  Right Top : (%lf, %lf)\r";
-    return platform::FormatNumbers(format, left, bottom, right, top) + (japanese ? "この設定でよろしいですか？" : "Is this setting Ok?");
+    return platform::FormatNumbers(format, left, bottom, right, top) +
+           (japanese ? "この設定でよろしいですか？" : "Is this setting Ok?");
 }
 
 std::string BoundsLogLine(double left, double bottom, double right, double top) {

@@ -187,7 +187,8 @@ std::optional<std::vector<AmeRecord>> LoadInfoFileStations(std::FILE* stream, co
         long long code = 0;
         char name[kLineLimit + 1] = {};
         char region[kLineLimit + 1] = {};
-        if (platform::ScanNumbers(line.c_str(), "%lf %lf %lld %78s %78s", &longitude, &latitude, &code, name, region) != 5)
+        if (platform::ScanNumbers(line.c_str(), "%lf %lf %lld %78s %78s", &longitude, &latitude, &code, name,
+                                  region) != 5)
             continue;
         if (!mapping.Inside(longitude, latitude)) continue;
         AmeRecord record = EmptyRecord();
