@@ -24,6 +24,7 @@
 #include "Ame.h"
 #include "Bitmaps.h"
 #include "Input.h"
+#include "Locales.h"
 #include "Main.h"
 #include "PlainReference.h"
 #include "Shared.h"
@@ -310,6 +311,29 @@ TEST_F(RunTest, TheSampleMapBecomesItsThreeFiles) {
     EXPECT_EQ(ReadFile(kMap + ".cfg.bak"), firstCfg);
     EXPECT_EQ(ReadFile(kMap + "_a.bak"), expected.dat);
     EXPECT_GT(ReadFile(kMap + ".ame").size(), firstAme.size());  // nothing unticked this time
+}
+
+// A user in a decimal-comma or a Japanese locale gets the same files, the
+// same confirmation and the same log as one in the C locale.
+TEST_F(RunTest, EveryLocaleGivesTheSameBytes) {
+    const Expected expected = MakeExpected(bitmap);
+    onBounds = [](TInputDialog* dialog) {
+        TypeSampleBounds(dialog);
+        if (dialog->isVisible()) dialog->reject();  // bounds it did not take end the run
+    };
+    for (const char* name : testing_support::UserLocales) {
+        SCOPED_TRACE(name);
+        testing_support::ScopedLocale locale(name);
+        for (const char* made : {".ame", "_a.dat", ".cfg"}) fs::remove(kMap + made);
+        boxes.clear();
+        Run(bitmap);
+        EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Left Bottom : (138.400000, 34.800000)\r"
+                                                       "  Right Top : (141.000000, 37.200000)\rIs this setting Ok?"});
+        EXPECT_EQ(ReadFile(kMap + ".ame"), expected.ame);
+        EXPECT_EQ(ReadFile(kMap + "_a.dat"), expected.dat);
+        EXPECT_TRUE(ReadFile(kMap + ".cfg") == expected.cfg) << "the *.cfg file differs from the plain reference";
+        EXPECT_EQ(LogLines(), expected.log);
+    }
 }
 
 TEST_F(RunTest, CancelledBoundsLeaveOnlyThePixelFile) {
