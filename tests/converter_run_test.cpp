@@ -221,6 +221,15 @@ protected:
     }
 
     static Expected MakeExpected(const std::string& bitmapPath);
+    // The confirmation, the three files and the log of a first complete run.
+    void ExpectSampleRun(const Expected& expected) const {
+        EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Left Bottom : (138.400000, 34.800000)\r"
+                                                       "  Right Top : (141.000000, 37.200000)\rIs this setting Ok?"});
+        EXPECT_EQ(ReadFile(kMap + ".ame"), expected.ame);
+        EXPECT_EQ(ReadFile(kMap + "_a.dat"), expected.dat);
+        EXPECT_TRUE(ReadFile(kMap + ".cfg") == expected.cfg) << "the *.cfg file differs from the plain reference";
+        EXPECT_EQ(LogLines(), expected.log);
+    }
 
     static TMainForm* main;
     fs::path home;
@@ -279,12 +288,7 @@ TEST_F(RunTest, TheSampleMapBecomesItsThreeFiles) {
     EXPECT_EQ(main->BmpFile, bitmap);
     ASSERT_TRUE(main->RunBtn->isEnabled());
     main->RunMenu->trigger();
-    EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Left Bottom : (138.400000, 34.800000)\r"
-                                                   "  Right Top : (141.000000, 37.200000)\rIs this setting Ok?"});
-    EXPECT_EQ(ReadFile(kMap + ".ame"), expected.ame);
-    EXPECT_EQ(ReadFile(kMap + "_a.dat"), expected.dat);
-    EXPECT_TRUE(ReadFile(kMap + ".cfg") == expected.cfg) << "the *.cfg file differs from the plain reference";
-    EXPECT_EQ(LogLines(), expected.log);
+    ExpectSampleRun(expected);
     for (QToolButton* lamp : {main->Signal1, main->Signal2, main->Signal3}) EXPECT_TRUE(lamp->isEnabled());
     for (QLabel* label : {main->Text1, main->Text2, main->Text3})
         EXPECT_EQ(label->palette().color(QPalette::WindowText), QColor(128, 0, 0));
@@ -327,12 +331,7 @@ TEST_F(RunTest, EveryLocaleGivesTheSameBytes) {
         for (const char* made : {".ame", "_a.dat", ".cfg"}) fs::remove(kMap + made);
         boxes.clear();
         Run(bitmap);
-        EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Left Bottom : (138.400000, 34.800000)\r"
-                                                       "  Right Top : (141.000000, 37.200000)\rIs this setting Ok?"});
-        EXPECT_EQ(ReadFile(kMap + ".ame"), expected.ame);
-        EXPECT_EQ(ReadFile(kMap + "_a.dat"), expected.dat);
-        EXPECT_TRUE(ReadFile(kMap + ".cfg") == expected.cfg) << "the *.cfg file differs from the plain reference";
-        EXPECT_EQ(LogLines(), expected.log);
+        ExpectSampleRun(expected);
     }
 }
 
