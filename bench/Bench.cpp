@@ -7,15 +7,16 @@
 // eleven runs).
 //
 //   strova_bench [--quick] [--size N] [--keep DIR]
+//   strova_bench --scale [--keep DIR]
+//
+// The scale mode (bench/Scale.h) runs the production code alone at four
+// sizes up to 32000 pixels a side, the station window included.
 //
 // The stations come from libvorbel.so beside this program, bound by name the
 // way the converter binds them.
-#include <malloc.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -24,84 +25,33 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
-#include <limits>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "../tests/support/PlainReference.h"
 #include "LandMask.h"
+#include "Measure.h"
+#include "Scale.h"
+#include "Steps.h"
 #include "core/AmeCore.h"
 #include "core/BmpCore.h"
 #include "core/CfgCore.h"
 #include "core/Stations.h"
-#include "platform/Module.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::InChild;
+using bench::Measure;
+using bench::Seconds;
 namespace fs = std::filesystem;
 
 struct Options {
     int size = 4000;
     std::string keep;
+    bool scale = false;
 };
-
-struct Measure {
-    double seconds = std::numeric_limits<double>::infinity();  // a run that failed is never the best
-    long peakKiB = 0;  // growth of the resident set over the step
-    bool ok = false;
-};
-
-double Seconds(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
-
-long ResidentKiB() {
-    std::ifstream statm("/proc/self/statm");
-    long size = 0, resident = 0;
-    statm >> size >> resident;
-    return resident * (sysconf(_SC_PAGESIZE) / 1024);
-}
-
-// Runs `step` in a child process and returns its time and peak memory growth;
-// `prepare` runs before the clock starts. The peak is sampled every fraction
-// of a millisecond: the kernel's own high-water mark misses memory that a
-// thread's heap gives back early.
-Measure InChild(const std::function<bool()>& step, const std::function<void()>& prepare) {
-    int pipeFds[2];
-    if (pipe(pipeFds) != 0) return {};
-    const pid_t child = fork();
-    if (child == 0) {
-        close(pipeFds[0]);
-        if (prepare) prepare();
-        // Hand the heap's free pages back first, so that the step's own
-        // allocations show as growth instead of reusing resident pages.
-        malloc_trim(0);
-        const long before = ResidentKiB();
-        std::atomic<bool> running{true};
-        std::atomic<long> peak{before};
-        std::thread sampler([&] {
-            while (running) {
-                peak = std::max(peak.load(), ResidentKiB());
-                std::this_thread::sleep_for(std::chrono::microseconds(200));
-            }
-        });
-        const Clock::time_point start = Clock::now();
-        Measure m;
-        m.ok = step();
-        m.seconds = Seconds(start);
-        running = false;
-        sampler.join();
-        m.peakKiB = std::max(peak.load(), ResidentKiB()) - before;
-        (void)!write(pipeFds[1], &m, sizeof m);
-        _exit(0);
-    }
-    close(pipeFds[1]);
-    Measure m;
-    if (read(pipeFds[0], &m, sizeof m) != sizeof m) m = {};
-    close(pipeFds[0]);
-    waitpid(child, nullptr, 0);
-    return m;
-}
 
 // The least time of `rounds` runs and the largest peak; ok when every run was.
 Measure Best(int rounds, const std::function<Measure()>& run) {
@@ -177,16 +127,6 @@ void Report(const char* step, const Measure& reference, const Measure& productio
                 production.peakKiB / 1024.0, identical && reference.ok && production.ok ? "identical" : "DIFFERENT");
 }
 
-strova::StationAccessors BindLibrary() {
-    const std::string folder = fs::canonical("/proc/self/exe").parent_path().string();
-    platform::ModuleHandle library = platform::LoadModule(folder + "/libvorbel.so");
-    if (!library) {
-        std::fprintf(stderr, "%s\n", platform::LastLoadError().c_str());
-        std::exit(1);
-    }
-    return strova::BindStationAccessors([library](const char* name) { return platform::ResolveSymbol(library, name); });
-}
-
 Options Parse(int argc, char** argv) {
     Options options;
     for (int i = 1; i < argc; ++i) {
@@ -195,10 +135,12 @@ Options Parse(int argc, char** argv) {
             options.size = 800;
         else if (arg == "--size" && i + 1 < argc)
             options.size = std::atoi(argv[++i]);
+        else if (arg == "--scale")
+            options.scale = true;
         else if (arg == "--keep" && i + 1 < argc)
             options.keep = argv[++i];
         else {
-            std::fprintf(stderr, "usage: strova_bench [--quick] [--size N] [--keep DIR]\n");
+            std::fprintf(stderr, "usage: strova_bench [--quick] [--size N] [--keep DIR] | --scale [--keep DIR]\n");
             std::exit(2);
         }
     }
@@ -213,6 +155,11 @@ int main(int argc, char** argv) {
     const std::string dir = options.keep.empty() ? (fs::temp_directory_path() / ("strova_bench." + std::to_string(getpid()))).string()
                                                  : options.keep;
     fs::create_directories(dir);
+    if (options.scale) {
+        const int result = bench::RunScale(dir, !options.keep.empty());
+        if (options.keep.empty()) fs::remove_all(dir);
+        return result;
+    }
     const auto file = [&](const char* name) { return dir + "/" + name; };
     const strova::MapConfig map{bench::kJapanLeftLon, bench::kJapanBottomLat, bench::kJapanRightLon,
                                 bench::kJapanTopLat, options.size, options.size};
@@ -235,10 +182,7 @@ int main(int argc, char** argv) {
     // this machine at this time.
     double cat = 1e9;
     const Measure scan = BestInChild(
-        [&] {
-            strova::BmpReader reader(file("japan.bmp"));
-            return reader.ScanGrayPixels(file("prod.loc"), strova::NoProgress()) == strova::BmpError::None;
-        },
+        [&] { return bench::ScanStep(file("japan.bmp"), file("prod.loc")); },
         [&] { fs::remove(file("prod.loc")); }, [&] { cat = std::min(cat, CatSeconds(file("japan.bmp"))); });
     std::printf("%u gray pixels; bitmap %.1f MiB, read from the page cache (cat) in %.4f s\n", gray,
                 fs::file_size(file("japan.bmp")) / 1048576.0, cat);
@@ -247,7 +191,7 @@ int main(int argc, char** argv) {
                 scan.seconds / cat, WriteSeconds(Slurp(file("prod.loc")), file("copy.loc")));
 
     // Step 2: stations on gray pixels.
-    const std::vector<strova::AmeRecord> stations = strova::LoadLibraryStations(BindLibrary(), map);
+    const std::vector<strova::AmeRecord> stations = strova::LoadLibraryStations(bench::BindLibrary(), map);
     std::vector<strova::AmeRecord> refSelected;
     const Measure placeRef = Timed([&] {
         std::vector<strova::PixelRecord> pixels(gray);
@@ -261,22 +205,15 @@ int main(int argc, char** argv) {
     std::FILE* refAme = std::fopen(file("ref.ame").c_str(), "wb");
     strova::WriteAmeFile(refAme, refSelected);
     std::fclose(refAme);
-    const Measure place = BestInChild([&] {
-        strova::FilePtr tmp(std::fopen(file("prod.loc").c_str(), "rb"));
-        const auto placement = strova::PlaceStations(tmp.get(), gray, stations);
-        strova::FilePtr ame(std::fopen(file("prod.ame").c_str(), "wb"));
-        return placement && strova::WriteAmeFile(ame.get(), placement->selected);
-    });
+    const Measure place = BestInChild([&] { return bench::PlaceStep(file("prod.loc"), gray, stations, file("prod.ame")); });
     std::printf("%zu stations inside the bounds\n", stations.size());
     Report("step 2 station placement", placeRef, place, Slurp(file("ref.ame")) == Slurp(file("prod.ame")));
 
     // Step 3: the ten nearest stations of every gray pixel.
     const int count = static_cast<int>(refSelected.size());
     const Measure nearestRef = Timed([&] { return plain::WriteCfg(refSelected, file("ref.loc"), file("ref.cfg")); }, 1);
-    const Measure nearest = BestInChild([&] {
-        strova::CfgRun run(file("prod.ame"), file("prod.cfg"), file("prod.loc"), count);
-        return run.FindAdjacentStations(strova::NoProgress()) == strova::CfgError::None;
-    });
+    const Measure nearest =
+        BestInChild([&] { return bench::NearestStep(file("prod.ame"), file("prod.cfg"), file("prod.loc"), count); });
     Report("step 3 nearest stations", nearestRef, nearest, Slurp(file("ref.cfg")) == Slurp(file("prod.cfg")));
 
     if (options.keep.empty())

@@ -5,11 +5,9 @@
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QImage>
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
-#include <QPixmap>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -115,8 +113,8 @@ void TAmeForm::BuildLayout() {
     top->addLayout(row);
 
     ScrollBox = new QScrollArea(this);
-    Image = new QLabel;
-    Image->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Image = new TMapImage;
+    Image->OnReadFailure = [this] { ShowPictureError(); };
     ScrollBox->setWidget(Image);
     StatusBar = new QStatusBar(this);
     StatusBar->setSizeGripEnabled(false);
@@ -187,18 +185,20 @@ bool TAmeForm::LoadStations() {
 
 // *.ame and *_a.dat are written as bytes: the station list carries its own CR LF.
 bool TAmeForm::OpenStreams() {
-    for (auto [stream, path, mode] : {std::tuple{&AmeStream, &AmeFileName, "wb"}, std::tuple{&DatStream, &DatFileName, "wb"},
-                                      std::tuple{&TmpStream, &TmpFileName, "rb"}}) {
-        stream->reset(std::fopen(path->c_str(), mode));
-        if (*stream) continue;
-        AmeStream.reset();
-        DatStream.reset();
-        Ok = 0;
-        ShowOutputOpenError(*path);
-        strova::BarProgress(ProgressBar).SetToMinimum();
-        return false;
+    AmeStream = std::make_unique<platform::SafeFile>(AmeFileName);
+    DatStream = std::make_unique<platform::SafeFile>(DatFileName);
+    const std::string* failed = !AmeStream->Open() ? &AmeFileName : !DatStream->Open() ? &DatFileName : nullptr;
+    if (!failed) {
+        TmpStream.reset(std::fopen(TmpFileName.c_str(), "rb"));
+        if (TmpStream) return true;
+        failed = &TmpFileName;
     }
-    return true;
+    AmeStream.reset();
+    DatStream.reset();
+    Ok = 0;
+    ShowOutputOpenError(*failed);
+    strova::BarProgress(ProgressBar).SetToMinimum();
+    return false;
 }
 
 bool TAmeForm::PlaceStations() {
@@ -225,8 +225,8 @@ bool TAmeForm::PlaceStations() {
     ShownAdditional = AdditionalCount;
     ShowCounters();
     Stations.clear();
-    Image->setPixmap(QPixmap::fromImage(QImage(strova::Text(BmpFileName))));
     Image->setFixedSize(std::max(Map.MapWidth, 0), std::max(Map.MapHeight, 0));
+    if (!Image->Open(BmpFileName)) ShowPictureError();
     progress.ProcessMessages();
     AddCircles();
     progress.ProcessMessages();
@@ -292,13 +292,16 @@ void TAmeForm::OkBtnClick() {
 
 void TAmeForm::WriteStationFiles() {
     Ok = 0;
-    const bool ameWritten = strova::WriteAmeFile(AmeStream.get(), Selection.selected);
-    if (std::fclose(AmeStream.release()) != 0 || !ameWritten)
-        return ShowError(strova::OutputWriteErrorText(AmeFileName, IsJapanese));
     const std::vector<std::string> lines = strova::StationListLines(strova::BaseNameOf(BmpFileName), Selection.selected);
-    const bool datWritten = strova::WriteTextLines(DatStream.get(), lines);
-    if (std::fclose(DatStream.release()) != 0 || !datWritten)
-        return ShowError(strova::OutputWriteErrorText(DatFileName, IsJapanese));
+    // Both files are whole before either replaces its earlier file.
+    const std::string* failed = !strova::WriteAmeFile(AmeStream->Stream(), Selection.selected) ? &AmeFileName
+                                : !strova::WriteTextLines(DatStream->Stream(), lines)          ? &DatFileName
+                                : !AmeStream->Commit()                                         ? &AmeFileName
+                                : !DatStream->Commit()                                         ? &DatFileName
+                                                                                               : nullptr;
+    AmeStream.reset();
+    DatStream.reset();
+    if (failed) return ShowError(strova::OutputWriteErrorText(*failed, IsJapanese));
     if (lines.size() > 2) platform::SetHint(this, strova::Text("|" + lines.back()));
     StepProgress(5);
     Ok = 1;
@@ -332,6 +335,13 @@ void TAmeForm::ShowOutputOpenError(const std::string& path) { ShowError(strova::
 
 void TAmeForm::ShowError(const std::string& text) {
     strova::App().MessageBox(strova::Text(text), "Strova - Error", platform::MB_ICONERROR);
+}
+
+// The window still works without its picture: the marks show where the
+// stations lie and OK writes the files.
+void TAmeForm::ShowPictureError() {
+    const strova::MapPicture& picture = Image->Picture();
+    ShowError(strova::PictureErrorText(BmpFileName, picture.Error(), picture.Errno(), IsJapanese));
 }
 
 void TAmeForm::StepProgress(int delta) { strova::BarProgress(ProgressBar).StepBy(delta); }

@@ -9,10 +9,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
+#include "MapImage.h"
 #include "core/FileIo.h"
 #include "core/Stations.h"
+#include "platform/SafeFile.h"
 
 class QAction;
 class QCheckBox;
@@ -56,7 +59,7 @@ public:
     QPushButton* BBtnOk;
     QStatusBar* StatusBar;
     QScrollArea* ScrollBox;
-    QLabel* Image;
+    TMapImage* Image;
 
     bool IsJapanese;
     QProgressBar* ProgressBar;
@@ -67,7 +70,10 @@ public:
     const std::string& BmpFileName;
     const std::string& DatFileName;
     const std::string& TmpFileName;
-    strova::FilePtr AmeStream, DatStream, TmpStream;
+    // *.ame and *_a.dat go to temporaries that replace the earlier files only
+    // once both are written whole.
+    std::unique_ptr<platform::SafeFile> AmeStream, DatStream;
+    strova::FilePtr TmpStream;
     // Internal stations first, then the additional ones.
     strova::Placement Selection;
     std::vector<strova::AmeRecord> Stations;
@@ -98,6 +104,7 @@ private:
     void ShowInfoFileError();
     void ShowOutputOpenError(const std::string& path);
     void ShowError(const std::string& text);
+    void ShowPictureError();
     void ShowCounters();
     void AddCircles();
     void AddCheckBoxes();

@@ -2,7 +2,7 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QSaveFile>
+#include <QFile>
 #include <QFileDialog>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -14,9 +14,12 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <cerrno>
+
 #include "Shared.h"
 #include "core/LogPrint.h"
 #include "platform/Exception.h"
+#include "platform/SafeFile.h"
 
 namespace {
 
@@ -152,12 +155,18 @@ void TListForm::SaveTo(const QString& path) const {
     QByteArray bytes;
     for (const std::string& line : LinesOf(Memo)) bytes += QByteArray::fromStdString(line) + "\r\n";
     // Written beside the file and renamed over it, so a write that fails
-    // midway (a full disk) leaves an earlier file as it was; a folder where
-    // no new file may be made still lets a writable file be replaced in place.
-    QSaveFile file(path);
-    file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        throw platform::Exception("ファイル " + path.toStdString() + " を作成できません");
+    // midway (a full disk) or a kill leaves an earlier file as it was; a
+    // folder where no new file may be made still lets a writable file be
+    // overwritten in place.
+    platform::SafeFile file(QFile::encodeName(path).toStdString());
+    const bool opened = file.Open();
+    bool saved = opened && file.Write(bytes.constData(), static_cast<std::size_t>(bytes.size())) && file.Commit();
+    if (!opened && (file.Error() == EACCES || file.Error() == EPERM)) {
+        QFile inPlace(path);
+        saved = inPlace.exists() && inPlace.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+                inPlace.write(bytes) == bytes.size() && inPlace.flush();
+    }
+    if (!saved) throw platform::Exception("ファイル " + path.toStdString() + " を作成できません");
 }
 
 void TListForm::PrintBtnClick() {

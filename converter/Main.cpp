@@ -14,6 +14,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <cstring>
 #include <filesystem>
 
 #include "About.h"
@@ -24,10 +25,12 @@
 #include "List.h"
 #include "Shared.h"
 #include "StepSupport.h"
+#include "core/AmeCore.h"
 #include "core/Backup.h"
 #include "core/BoundsRules.h"
 #include "core/Paths.h"
 #include "platform/ModuleNames.h"
+#include "platform/SafeFile.h"
 
 using strova::App;
 using strova::Text;
@@ -280,13 +283,13 @@ void TMainForm::RunMenuClick() {
 bool TMainForm::RunStep1() {
     MarkStepRunning(1);
     {
-        TBmpData data(this, BmpFile);
+        TBmpData data(this, BmpFile, JPMode);
         if (data.Ok != 1) return GiveUp();
         data.ScanGrayPixels(TmpFile, ProgBar);
         if (data.Ok != 1) return GiveUp();
         GrayCount = data.GrayCount;
-        BmpWidth = data.InfoHeader.biWidth;
-        BmpHeight = data.InfoHeader.biHeight;
+        BmpWidth = data.Rows.width;
+        BmpHeight = data.Rows.height;
         data.LogBitmapInfo(ProcessLog);
     }
     int result = platform::mrCancel;
@@ -310,7 +313,7 @@ bool TMainForm::RunStep2() {
     const strova::MapConfig map{LeftLon, BottomLat, RightLon, TopLat, BmpWidth, BmpHeight};
     StepOutput ame{AmeFile, AmeBak};
     StepOutput dat{DatFile, DatBak};
-    if (!BackUpExisting(ame) || !BackUpExisting(dat)) return GiveUp();  // nothing written yet
+    if (!PrepareOutputs({&ame, &dat})) return GiveUp();  // nothing written yet
     int result = platform::mrCancel;
     {
         TAmeForm form(this, AmeFile, BmpFile, DatFile, TmpFile, GrayCount, map, ProgBar, ProcessLog, JPMode);
@@ -332,7 +335,7 @@ bool TMainForm::RunStep2() {
 bool TMainForm::RunStep3() {
     MarkStepRunning(3);
     StepOutput cfg{CfgFile, CfgBak};
-    if (!BackUpExisting(cfg)) return GiveUp();
+    if (!PrepareOutputs({&cfg})) return GiveUp();
     bool ok = false;
     {
         TCfgData data(this, AmeFile, CfgFile, TmpFile, TotalCount, ProgBar);
@@ -347,10 +350,36 @@ bool TMainForm::RunStep3() {
     return StepDone(3, {"File: " + CfgFile + " created.", "--- Step 3: Normally processed.", " "});
 }
 
+// Every earlier file of the step must be replaceable before any backup is
+// made: a step that can't write leaves no backup behind. A backup that fails
+// takes back the ones made before it.
+bool TMainForm::PrepareOutputs(std::initializer_list<StepOutput*> outputs) {
+    for (StepOutput* output : outputs)
+        if (!CheckReplaceable(*output)) return false;
+    for (StepOutput* output : outputs) {
+        if (BackUpExisting(*output)) continue;
+        for (StepOutput* made : outputs)
+            if (made->backedUp) strova::DeleteNewFile(made->backup);
+        return false;
+    }
+    return true;
+}
+
+// An earlier file the user can't replace is named with the system's reason.
+bool TMainForm::CheckReplaceable(const StepOutput& output) {
+    if (!std::filesystem::is_regular_file(output.path)) return true;  // the step's own open reports the rest
+    const int error = platform::ReplaceError(output.path);
+    if (error == 0) return true;
+    App().MessageBox(Text(strova::OutputWriteErrorText(output.path, JPMode, std::strerror(error))),
+                     strova::ErrorCaption, platform::MB_OK | platform::MB_ICONERROR);
+    return false;
+}
+
 // A copy that fails stops the step before the file is overwritten: a later
 // undo would otherwise have no backup to put back.
 bool TMainForm::BackUpExisting(StepOutput& output) {
     if (!std::filesystem::exists(output.path)) return true;
+    output.earlier = strova::IdentityOf(output.path);
     if (!strova::CopyToBackup(output.path, output.backup)) {
         App().MessageBox(Text(strova::BackupFailedText(output.path, output.backup, JPMode)), strova::ErrorCaption,
                          platform::MB_OK | platform::MB_ICONERROR);
@@ -361,11 +390,12 @@ bool TMainForm::BackUpExisting(StepOutput& output) {
     return true;
 }
 
-// A backup that can't be put back stays on disk with the old contents, and
-// the user is told where they are.
+// A file the step never replaced stays as it is and only the step's backup
+// goes; a backup that can't be put back stays on disk with the old contents,
+// and the user is told where they are.
 void TMainForm::UndoOutput(const StepOutput& output) {
     if (!output.backedUp) return strova::DeleteNewFile(output.path);
-    if (!strova::RestoreFromBackup(output.path, output.backup))
+    if (!strova::UndoFromBackup(output.path, output.backup, output.earlier))
         App().MessageBox(Text(strova::RestoreFailedText(output.path, output.backup, JPMode)), strova::ErrorCaption,
                          platform::MB_OK | platform::MB_ICONERROR);
 }

@@ -5,8 +5,11 @@
 #include <QMainWindow>
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
+
+#include "core/Backup.h"
 
 class QAction;
 class QFileDialog;
@@ -103,12 +106,16 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    // An output file of a step and whether the step copied it to its backup.
+    // An output file of a step, whether the step copied it to its backup, and
+    // the file as it stood then.
     struct StepOutput {
         const std::string& path;
         const std::string& backup;
         bool backedUp = false;
+        strova::FileIdentity earlier;
     };
+    bool PrepareOutputs(std::initializer_list<StepOutput*> outputs);
+    bool CheckReplaceable(const StepOutput& output);
     bool BackUpExisting(StepOutput& output);
     void UndoOutput(const StepOutput& output);
     bool GiveUp();

@@ -8,6 +8,7 @@ packages=(
   libgtest-dev googletest
   fonts-liberation fonts-ipafont-gothic
   xvfb xauth
+  util-linux imagemagick python3-pil
   locales
 )
 sudo=""

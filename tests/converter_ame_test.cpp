@@ -3,16 +3,20 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QPaintEvent>
 #include <QCheckBox>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <vector>
@@ -31,6 +35,43 @@ using strova::PixelRecord;
 using testing_support::ReadFile;
 using testing_support::TempDir;
 using testing_support::WriteFile;
+
+// A pixel of the window's picture (from its top left corner) and its colour.
+struct Spot {
+    int x, y;
+    QRgb rgb;
+};
+
+// A black map but for the spots, written as a sparse file so that a map of
+// any size is made at once.
+void WriteSparseMap(const std::string& path, int width, int height, bool topDown, const std::vector<Spot>& spots) {
+    WriteFile(path, testing_support::BitmapHeaders(width, topDown ? -height : height));
+    const std::size_t stride = testing_support::BitmapStride(width);
+    std::filesystem::resize_file(path, 54 + stride * height);
+    std::FILE* file = std::fopen(path.c_str(), "r+b");
+    for (const Spot& spot : spots) {
+        const std::size_t row = topDown ? spot.y : height - 1 - spot.y;
+        const unsigned char bgr[] = {static_cast<unsigned char>(qBlue(spot.rgb)),
+                                     static_cast<unsigned char>(qGreen(spot.rgb)),
+                                     static_cast<unsigned char>(qRed(spot.rgb))};
+        std::fseek(file, static_cast<long>(54 + row * stride + 3 * spot.x), SEEK_SET);
+        std::fwrite(bgr, 1, 3, file);
+    }
+    std::fclose(file);
+}
+
+// The corners, the centre and a few places between, each in a colour of its
+// own with distinct red, green and blue.
+std::vector<Spot> SampleSpots(int width, int height) {
+    const QPoint places[] = {{0, 0},          {width - 1, 0},          {0, height - 1},       {width - 1, height - 1},
+                             {width / 2, height / 2}, {width / 3, height - 2}, {width - 3, height / 5}, {7, 2 * height / 3}};
+    std::vector<Spot> spots;
+    for (const QPoint& at : places) {
+        const int i = static_cast<int>(spots.size());
+        spots.push_back({at.x(), at.y(), qRgb(20 + 29 * i, 230 - 23 * i, 3 + 17 * i)});
+    }
+    return spots;
+}
 
 // The program's command line as QCoreApplication::arguments() reads it; the
 // second entry is switched on for the tests of "-f".
@@ -133,10 +174,105 @@ TEST_F(AmeFormTest, MarksSitOnTheirStationsAndBoxesStayOnTheMap) {
     }
     EXPECT_EQ(form->Boxes[1]->toolTip(), "BOTTOM-EDGE");
     EXPECT_EQ(form->Image->size(), QSize(200, 200));
-    EXPECT_FALSE(form->Image->pixmap().isNull());
+    EXPECT_EQ(form->Image->Picture().Error(), strova::PictureError::None);
     // +5 after loading, +5 after the match, (100 - 10) / 7 + 0.5 = 13 for each of 7 stations.
     EXPECT_EQ(bar.value(), 100);
     EXPECT_TRUE(boxes.empty());
+}
+
+// Maps above what a decoded copy of the whole picture could hold, in both
+// row orders: scrolled to each sample, the window shows its colour there, and
+// black around it.
+TEST_F(AmeFormTest, TheWindowShowsEveryMapPixelForPixelWhereverItIsScrolled) {
+    for (const auto [width, height, topDown] : {std::tuple{6007, 6000, false}, std::tuple{3001, 2000, true}}) {
+        const std::vector<Spot> spots = SampleSpots(width, height);
+        WriteSparseMap(bmp, width, height, topDown, spots);
+        auto form = Open(4, {130, 30, 132.9, 32.9, width, height});
+        ASSERT_TRUE(form->Placed);
+        form->show();
+        QApplication::processEvents();
+        ASSERT_EQ(form->Image->size(), QSize(width, height));
+        const QSize view = form->ScrollBox->viewport()->size();
+        for (const Spot& spot : spots) {
+            // Bring the spot to the middle of the view, as far as the scroll bars go.
+            form->ScrollBox->horizontalScrollBar()->setValue(spot.x - view.width() / 2);
+            form->ScrollBox->verticalScrollBar()->setValue(spot.y - view.height() / 2);
+            QApplication::processEvents();
+            const QImage shown = form->ScrollBox->viewport()->grab().toImage();
+            const QPoint at = form->Image->mapFrom(form->ScrollBox->viewport(), QPoint(0, 0));
+            const QPoint inView(spot.x - at.x(), spot.y - at.y());
+            ASSERT_TRUE(shown.rect().contains(inView)) << spot.x << "," << spot.y;
+            for (QWidget* mark : form->Image->findChildren<QWidget*>())
+                ASSERT_FALSE(mark->geometry().adjusted(-1, -1, 1, 1).contains(spot.x, spot.y)) << "a mark hides the spot";
+            EXPECT_EQ(shown.pixel(inView), spot.rgb) << spot.x << "," << spot.y << (topDown ? " top-down" : "");
+            const QPoint beside = inView + QPoint(inView.x() > 0 ? -1 : 1, inView.y() > 0 ? -1 : 1);
+            EXPECT_EQ(shown.pixel(beside), qRgb(0, 0, 0)) << spot.x << "," << spot.y;
+        }
+    }
+    EXPECT_TRUE(boxes.empty());
+}
+
+// Records what the map is asked to paint.
+class PaintRecorder : public QObject {
+public:
+    QRegion painted;
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) painted += static_cast<QPaintEvent*>(event)->region();
+        return false;
+    }
+};
+
+TEST_F(AmeFormTest, ScrollingPaintsOnlyWhatComesIntoView) {
+    WriteSparseMap(bmp, 6007, 6000, false, {});
+    auto form = Open(4, {130, 30, 132.9, 32.9, 6007, 6000});
+    form->show();
+    QApplication::processEvents();
+    PaintRecorder recorder;
+    form->Image->installEventFilter(&recorder);
+    QScrollBar* across = form->ScrollBox->horizontalScrollBar();
+    QScrollBar* down = form->ScrollBox->verticalScrollBar();
+    across->setValue(3000);
+    down->setValue(3000);
+    QApplication::processEvents();
+    const QSize view = form->ScrollBox->viewport()->size();
+    EXPECT_EQ(recorder.painted, QRegion(QRect(QPoint(3000, 3000), view)));
+    for (const int step : {60, -20}) {
+        recorder.painted = QRegion();
+        across->setValue(across->value() + step);
+        down->setValue(down->value() + step);
+        QApplication::processEvents();
+        const QRect now(QPoint(across->value(), down->value()), view);
+        const QRegion before = now.translated(-step, -step);
+        EXPECT_EQ(recorder.painted, QRegion(now) - before) << step;
+    }
+}
+
+TEST_F(AmeFormTest, APictureThatCantBeShownIsReportedAndTheWindowStillWorks) {
+    bmp = dir.file("gone.bmp");
+    auto form = Open();
+    ASSERT_TRUE(form->Placed);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Bitmap File :\r<" + bmp + "> can't be shown.\rNo such file or directory");
+    EXPECT_EQ(boxes[0].caption, "Strova - Error");
+    EXPECT_EQ(boxes[0].flags, platform::MB_ICONERROR);
+    EXPECT_EQ(form->Boxes.size(), 5);
+    form->BBtnOk->click();
+    EXPECT_EQ(form->result(), platform::mrOk);
+
+    // A bitmap cut short after the window opened is reported once, when it
+    // is next painted.
+    boxes.clear();
+    bmp = dir.file("kant.bmp");
+    auto cut = Open();
+    ASSERT_TRUE(boxes.empty());
+    std::filesystem::resize_file(bmp, 100);
+    cut->show();
+    for (int paint = 0; paint < 2; ++paint) {
+        cut->ScrollBox->viewport()->grab();
+        QApplication::processEvents();
+    }
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Bitmap File :\r<" + bmp + "> can't be shown.\rThe file ends before its last pixel row");
 }
 
 TEST_F(AmeFormTest, OkWritesTheTickedStationsAndLogsThem) {
@@ -192,7 +328,7 @@ TEST_F(AmeFormTest, CancelAndTheFrameCloseWithTheCancelResult) {
     EXPECT_EQ(platform::ShowModal(form.get()), platform::mrCancel);
     platform::SetModalFormHook([](QWidget* shown) { shown->close(); });
     EXPECT_EQ(platform::ShowModal(form.get()), platform::mrCancel);
-    EXPECT_EQ(ReadFile(ame), "");  // truncated when opened; the driver puts it back
+    EXPECT_FALSE(std::filesystem::exists(ame));  // nothing is written before OK
 }
 
 TEST_F(AmeFormTest, AFailedWriteClosesWithAbort) {

@@ -37,3 +37,26 @@ TEST(Backup, CopyRestoreAndFailure) {
               "The old file can't be copied to its backup.\rOld File : <./a.ame>\rBackup File : <./a.bak>\r"
               "Nothing was changed.");
 }
+
+TEST(Backup, UndoLeavesAnUntouchedFileAndRestoresAReplacedOne) {
+    TempDir dir;
+    const std::string path = dir.file("m.cfg"), backup = dir.file("m.cfg.bak");
+    WriteFile(path, "earlier");
+    const FileIdentity earlier = IdentityOf(path);
+    ASSERT_TRUE(CopyToBackup(path, backup));
+    ASSERT_TRUE(UndoFromBackup(path, backup, earlier));
+    EXPECT_TRUE(IdentityOf(path) == earlier);  // not even rewritten
+    EXPECT_FALSE(std::filesystem::exists(backup));
+
+    ASSERT_TRUE(CopyToBackup(path, backup));
+    std::filesystem::remove(path);
+    WriteFile(path, "new");  // the step replaced it before it failed
+    ASSERT_TRUE(UndoFromBackup(path, backup, earlier));
+    EXPECT_EQ(ReadFile(path), "earlier");
+    EXPECT_FALSE(std::filesystem::exists(backup));
+
+    // A folder under the name is no file to back up, and leaves no backup.
+    std::filesystem::create_directory(dir.file("f.cfg"));
+    EXPECT_FALSE(CopyToBackup(dir.file("f.cfg"), dir.file("f.bak")));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
+}

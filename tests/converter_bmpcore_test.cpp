@@ -6,8 +6,10 @@
 #include <functional>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "Bitmaps.h"
 #include "PlainReference.h"
 #include "TestSupport.h"
 #include "core/BmpCore.h"
@@ -112,7 +114,7 @@ TEST(BmpCore, OnlyExactGrayCounts) {
 TEST(BmpCore, MatchesThePlainScanByteForByte) {
     TempDir dir;
     std::mt19937 random(7);
-    for (const auto [w, h] : {std::pair{1, 1}, {5, 9}, {33, 17}, {640, 480}, {3, 50000}, {1500001, 2}}) {
+    for (const auto [w, h] : {std::pair{1, 1}, {5, 9}, {33, 17}, {640, 480}, {40, 30000}, {32767, 30}}) {
         std::bernoulli_distribution coin(0.4);
         std::vector<bool> land(static_cast<std::size_t>(w) * h);
         for (std::size_t i = 0; i < land.size(); ++i) land[i] = coin(random);
@@ -143,7 +145,7 @@ TEST(BmpCore, ACutFileKeepsTheRecordsBeforeTheCut) {
     }
     // A cut in a map of many chunks stops the scan while later chunks are
     // still being worked on.
-    const std::string tall = MakeBitmap(3, 300000, [](int x, int y) { return (x + y) % 2 == 0; });
+    const std::string tall = MakeBitmap(30, 30000, [](int x, int y) { return (x + y) % 2 == 0; });
     const ScanResult many = Scan(dir, tall.substr(0, tall.size() / 3));
     std::uint32_t plainGray = 0;
     EXPECT_FALSE(plain::ScanGrayPixels(dir.file("map.bmp"), dir.file("plain.loc"), plainGray));
@@ -179,13 +181,25 @@ TEST(BmpCore, HeadersThatCannotBeScannedAreRefused) {
     EXPECT_EQ(errorOf(ok.substr(0, 20)), BmpError::Read);
     EXPECT_EQ(errorOf(ok.substr(0, 10)), BmpError::Read);
     EXPECT_EQ(errorOf(MakeBitmap(2, 2, [](int, int) { return false; }, 40, 8)), BmpError::Not24Bit);
-    // Rows or pixel counts beyond 32 bits are a read error, not a wrong scan.
-    EXPECT_EQ(errorOf(MakeBitmap(0, 0, nullptr).replace(18, 4, "\xFF\xFF\xFF\x7F", 4)), BmpError::Read);
-    std::string huge = MakeBitmap(0, 0, nullptr);
-    const std::int32_t side = 50000;
-    std::memcpy(&huge[18], &side, 4);
-    std::memcpy(&huge[22], &side, 4);
-    EXPECT_EQ(errorOf(huge), BmpError::Read);
+    // A picture the later steps could not convert is refused before the scan.
+    const auto with = [&](std::size_t offset, std::int32_t value, std::string bytes) {
+        std::memcpy(&bytes[offset], &value, 4);
+        return bytes;
+    };
+    constexpr std::size_t kWidth = 18, kHeight = 22, kCompression = 30;
+    EXPECT_EQ(errorOf(with(kCompression, 1, ok)), BmpError::Compressed);
+    EXPECT_EQ(errorOf(with(kCompression, 3, ok)), BmpError::Compressed);
+    EXPECT_EQ(errorOf(with(kCompression, 1, MakeBitmap(2, 2, [](int, int) { return true; }, 40, 8))), BmpError::Not24Bit);
+    // A 16-byte header has no compression field: what lies there are pixels.
+    EXPECT_EQ(errorOf(MakeBitmap(4, 4, [](int, int) { return true; }, 16)), BmpError::None);
+    for (const auto& [offset, value, error] : std::vector<std::tuple<std::size_t, std::int32_t, BmpError>>{
+             {kWidth, 0, BmpError::BadSize},          {kWidth, -1, BmpError::BadSize},
+             {kWidth, -40000, BmpError::BadSize},     {kHeight, 0, BmpError::BadSize},
+             {kWidth, 32767, BmpError::None},         {kWidth, 32768, BmpError::TooLarge},
+             {kWidth, INT32_MAX, BmpError::TooLarge}, {kHeight, 32767, BmpError::None},
+             {kHeight, -32767, BmpError::None},       {kHeight, 32768, BmpError::TooLarge},
+             {kHeight, -32768, BmpError::TooLarge},   {kHeight, INT32_MIN, BmpError::TooLarge}})
+        EXPECT_EQ(errorOf(with(offset, value, ok)), error) << offset << ": " << value;
     EXPECT_EQ(BmpReader("").Error(), BmpError::Open);
     EXPECT_EQ(BmpErrorText(BmpError::Open, "", ""), "Bitmap file <>\rcan't open.");
     EXPECT_EQ(BmpErrorText(BmpError::Read, "a/b.bmp", ""), "Failed to read the bitmap file\r<a/b.bmp>.");
@@ -193,15 +207,85 @@ TEST(BmpCore, HeadersThatCannotBeScannedAreRefused) {
     EXPECT_EQ(BmpErrorText(BmpError::TempOpen, "", "./tmp_$$$.loc"), "Temporary file <./tmp_$$$.loc>\rcan't open.");
 }
 
-TEST(BmpCore, NegativeHeightAndUncreatableTempFile) {
+TEST(BmpCore, UncreatableTempFileStopsTheScan) {
     TempDir dir;
-    const ScanResult topDown = Scan(dir, MakeBitmap(4, 0, nullptr).replace(22, 4, "\xFC\xFF\xFF\xFF", 4) + std::string(48, '\xC0'));
-    EXPECT_EQ(topDown.error, BmpError::None);
-    EXPECT_EQ(topDown.tmp, "");
     WriteFile(dir.file("map.bmp"), MakeBitmap(2, 2, [](int, int) { return true; }));
     BmpReader reader(dir.file("map.bmp"));
     EXPECT_EQ(reader.ScanGrayPixels(dir.file("missing/tmp.loc"), NoProgress()), BmpError::TempOpen);
     EXPECT_FALSE(reader.Ok());
+}
+
+TEST(BmpCore, RowsLieAtTheirOffsetInEitherOrder) {
+    TempDir dir;
+    const auto rowsOf = [&](const std::string& bytes) {
+        WriteFile(dir.file("r.bmp"), bytes);
+        return BmpReader(dir.file("r.bmp")).Rows();
+    };
+    const std::string plain = testing_support::MakeGrayBitmap(5, 3, [](int, int) { return false; });
+    PixelRows rows = rowsOf(plain);
+    EXPECT_EQ(rows.first, 54u);
+    EXPECT_EQ(rows.stride, 16u);
+    EXPECT_EQ(rows.width, 5);
+    EXPECT_EQ(rows.height, 3);
+    EXPECT_FALSE(rows.topDown);
+    EXPECT_EQ(rows.RowOffset(0), 54u);
+    EXPECT_EQ(rows.RowOffset(2), 54u + 32);
+    rows = rowsOf(testing_support::TopDownCopy(plain));
+    EXPECT_EQ(rows.height, 3);
+    EXPECT_TRUE(rows.topDown);
+    EXPECT_EQ(rows.RowOffset(0), 54u + 32);  // the bottom row is stored last
+    EXPECT_EQ(rows.RowOffset(2), 54u);
+    EXPECT_EQ(rowsOf(testing_support::CopyWithGap(plain, std::string(1024, '\1'))).first, 54u + 1024);
+    // An offset into the headers or past the end of the file is not believed.
+    for (const std::uint32_t offBits : {0u, 53u, static_cast<std::uint32_t>(plain.size())}) {
+        std::string odd = plain;
+        std::memcpy(&odd[10], &offBits, 4);
+        EXPECT_EQ(rowsOf(odd).first, 54u) << offBits;
+    }
+    std::string last = plain;
+    const auto lastByte = static_cast<std::uint32_t>(plain.size() - 1);
+    std::memcpy(&last[10], &lastByte, 4);
+    EXPECT_EQ(rowsOf(last).first, lastByte);
+}
+
+// A top-down copy, or one with a colour table before its rows, gives the
+// records of the original picture, whatever the chunks and threads.
+TEST(BmpCore, TopDownAndOffsetRowsScanAsThePlainFile) {
+    TempDir dir;
+    std::mt19937 random(11);
+    for (const auto [w, h] : {std::pair{1, 1}, {5, 9}, {33, 17}, {40, 30000}, {32767, 5}}) {
+        std::bernoulli_distribution coin(0.3);
+        std::vector<bool> land(static_cast<std::size_t>(w) * h);
+        for (std::size_t i = 0; i < land.size(); ++i) land[i] = coin(random);
+        const std::string bitmap =
+            testing_support::MakeGrayBitmap(w, h, [&](int x, int y) { return land[std::size_t(y) * w + x]; });
+        const ScanResult plain = Scan(dir, bitmap);
+        ASSERT_EQ(plain.error, BmpError::None);
+        const std::string table(256 * 4, '\xC0');  // gray bytes: a shifted grid would find them
+        for (const std::string& copy : {testing_support::TopDownCopy(bitmap), testing_support::CopyWithGap(bitmap, table),
+                                        testing_support::TopDownCopy(testing_support::CopyWithGap(bitmap, table))})
+            for (const int threads : {0, 1, 5}) {
+                const ScanResult result = Scan(dir, copy, NoProgress(), threads);
+                EXPECT_EQ(result.error, BmpError::None);
+                EXPECT_EQ(result.gray, plain.gray) << w << "x" << h;
+                EXPECT_EQ(result.tmp, plain.tmp) << w << "x" << h << ", " << threads << " threads";
+            }
+    }
+}
+
+TEST(BmpCore, ACutTopDownFileIsAReadError) {
+    TempDir dir;
+    const std::string whole = testing_support::TopDownCopy(MakeBitmap(4, 40, [](int x, int y) { return x == y % 4; }));
+    // The bottom rows, first in the scan, are the ones cut off: the scan
+    // stops in the bottom row, before the gray pixel of the next.
+    const ScanResult lastByte = Scan(dir, whole.substr(0, whole.size() - 1));
+    EXPECT_EQ(lastByte.error, BmpError::Read);
+    EXPECT_EQ(lastByte.tmp, std::string(8, '\0'));
+    for (const std::size_t cut : {whole.size() / 2, std::size_t{55}}) {
+        const ScanResult result = Scan(dir, whole.substr(0, cut));
+        EXPECT_EQ(result.error, BmpError::Read) << cut;
+        EXPECT_EQ(result.tmp, "") << cut;
+    }
 }
 
 TEST(BmpCore, HeaderDumpLines) {

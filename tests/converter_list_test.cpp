@@ -12,13 +12,16 @@
 #include <QStatusBar>
 #include <QToolButton>
 
+#include <cstdlib>
 #include <filesystem>
 #include <regex>
+#include <set>
 
 #include "Shared.h"
 #include "TestSupport.h"
 #include "core/LogPrint.h"
 #include "platform/Exception.h"
+#include "platform/SafeFile.h"
 
 using namespace platform;
 using testing_support::ReadFile;
@@ -80,6 +83,59 @@ TEST_F(ListFormTest, CancelledSaveWritesNothingAndAnUnwritableFileIsReported) {
     } catch (const Exception& error) {
         EXPECT_EQ(std::string(error.what()), "ファイル " + bad + " を作成できません");
     }
+}
+
+// The saved log replaces an earlier file whole (through a link, to its
+// target), and a save that stops leaves the earlier file.
+std::string* savedLog = nullptr;
+std::set<std::string>* savedStates = nullptr;
+void RecordSavedLog() { savedStates->insert(ReadFile(*savedLog)); }
+
+TEST_F(ListFormTest, ASavedLogReplacesTheEarlierFileWhole) {
+    Fill(2000);
+    TListForm form(nullptr, log, false);
+    testing_support::WriteFile(dir.file("earlier.txt"), "earlier");
+    std::filesystem::create_symlink("earlier.txt", dir.file("log.txt"));
+    std::string target = dir.file("earlier.txt");
+    std::set<std::string> states;
+    savedLog = &target;
+    savedStates = &states;
+    SafeFileCheckpoint = RecordSavedLog;
+    form.SaveTo(QString::fromStdString(dir.file("log.txt")));
+    SafeFileCheckpoint = nullptr;
+    const std::string saved = ReadFile(target);
+    EXPECT_EQ(saved.substr(0, 16), "Line 1: (10,7)\r\n");
+    EXPECT_EQ(states, (std::set<std::string>{"earlier", saved}));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.file("log.txt")));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
+}
+
+// Started as the ordinary user by the next test, on the folder it names.
+TEST_F(ListFormTest, DISABLED_SavesInAClosedFolderAsOrdinaryUser) {
+    Fill(1);
+    TListForm form(nullptr, log, false);
+    const std::string closed = std::getenv("CLOSED_FOLDER");
+    form.SaveTo(QString::fromStdString(closed + "/log.txt"));
+    EXPECT_EQ(ReadFile(closed + "/log.txt"), "Line 1: (10,7)\r\n");
+    EXPECT_THROW(form.SaveTo(QString::fromStdString(closed + "/new.txt")), Exception);
+}
+
+TEST_F(ListFormTest, AWritableLogInAClosedFolderIsOverwrittenInPlace) {
+    TempDir scratch;
+    testing_support::OpenToOrdinaryUser(scratch.path());
+    const std::string closed = dir.file("closed");
+    std::filesystem::create_directory(closed);
+    testing_support::WriteFile(closed + "/log.txt", "earlier");
+    std::filesystem::permissions(closed + "/log.txt", std::filesystem::perms::all);
+    std::filesystem::permissions(closed, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec |
+                                             std::filesystem::perms::others_read | std::filesystem::perms::others_exec);
+    const pid_t child = testing_support::StartAsOrdinaryUser(
+        testing_support::SelfPath(),
+        {"--gtest_also_run_disabled_tests", "--gtest_filter=ListFormTest.DISABLED_SavesInAClosedFolderAsOrdinaryUser"},
+        {{"STROVA_SCRATCH", scratch.path().string()}, {"CLOSED_FOLDER", closed}});
+    EXPECT_EQ(testing_support::WaitForExit(child, 60), 0);
+    std::filesystem::permissions(closed, std::filesystem::perms::owner_all);
+    EXPECT_EQ(ReadFile(closed + "/log.txt"), "Line 1: (10,7)\r\n");
 }
 
 TEST_F(ListFormTest, CopyTakesTheSelectionOnly) {

@@ -17,7 +17,6 @@
 #include <QWindow>
 
 #include <cstdlib>
-#include <filesystem>
 
 #include "TestSupport.h"
 #include "platform/Exception.h"
@@ -161,7 +160,7 @@ TEST(MessageBoxOnAScreen, BelongsToTheWindowInFront) {
     if (std::getenv(DisplayChild)) GTEST_SKIP() << "this is the run inside the display";
     std::string xvfbRun = testing_support::FindOnPath("xvfb-run");
     ASSERT_FALSE(xvfbRun.empty()) << "xvfb-run is missing; scripts/install-deps.sh installs it";
-    std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
+    std::string self = testing_support::SelfPath();
     pid_t pid = testing_support::StartProcess(
         xvfbRun, {"-a", "-s", "-screen 0 1024x768x24", self, "--gtest_filter=MessageBoxOnAScreen.InsideTheDisplay"},
         {{DisplayChild, "1"}, {"QT_QPA_PLATFORM", std::nullopt}, {MessageLogVariable, std::nullopt}});

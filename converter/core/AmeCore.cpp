@@ -86,9 +86,10 @@ std::string OutputOpenErrorText(const std::string& path, bool japanese) {
                     : "Internal Information File :\r<" + path + "> can't open.";
 }
 
-std::string OutputWriteErrorText(const std::string& path, bool japanese) {
-    return japanese ? "出力先のﾌｧｲﾙ：\r<" + path + ">\rに書き込めません．"
-                    : "Output File :\r<" + path + "> can't be written.";
+std::string OutputWriteErrorText(const std::string& path, bool japanese, const std::string& reason) {
+    const std::string text = japanese ? "出力先のﾌｧｲﾙ：\r<" + path + ">\rに書き込めません．"
+                                      : "Output File :\r<" + path + "> can't be written.";
+    return reason.empty() ? text : text + "\r" + reason;
 }
 
 std::string PixelReadErrorText(const std::string& tmpPath, bool japanese) {

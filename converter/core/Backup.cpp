@@ -1,21 +1,64 @@
 #include "core/Backup.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <filesystem>
 #include <system_error>
+
+#include "platform/SafeFile.h"
 
 namespace strova {
 
 namespace fs = std::filesystem;
 
-bool CopyToBackup(const std::string& path, const std::string& backup) {
-    std::error_code error;
-    return fs::copy_file(path, backup, fs::copy_options::overwrite_existing, error) && !error;
+namespace {
+
+// Copies the bytes of `from` over `to` through a temporary file.
+bool CopyWhole(const std::string& from, const std::string& to) {
+    const int source = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (source < 0) return false;
+    platform::SafeFile copy(to);
+    bool ok = copy.Open();
+    char buffer[1 << 16];
+    for (ssize_t got = 0; ok;) {
+        got = ::read(source, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) {
+            ok = got == 0;  // a folder or a read error fails
+            break;
+        }
+        ok = copy.Write(buffer, static_cast<std::size_t>(got));
+    }
+    ::close(source);
+    return ok && copy.Commit();
 }
 
+}  // namespace
+
+FileIdentity IdentityOf(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return {};
+    return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
+            static_cast<std::uint64_t>(info.st_size),
+            static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+}
+
+bool CopyToBackup(const std::string& path, const std::string& backup) { return CopyWhole(path, backup); }
+
 bool RestoreFromBackup(const std::string& path, const std::string& backup) {
-    std::error_code error;
-    if (!fs::copy_file(backup, path, fs::copy_options::overwrite_existing, error) || error) return false;
-    fs::remove(backup, error);
+    if (!CopyWhole(backup, path)) return false;
+    std::error_code ignored;
+    fs::remove(backup, ignored);
+    return true;
+}
+
+bool UndoFromBackup(const std::string& path, const std::string& backup, const FileIdentity& earlier) {
+    if (IdentityOf(path) != earlier) return RestoreFromBackup(path, backup);
+    std::error_code ignored;
+    fs::remove(backup, ignored);
     return true;
 }
 

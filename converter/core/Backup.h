@@ -1,10 +1,22 @@
 // Backups of output files: a step copies an existing output file to its
-// backup before it overwrites anything, and a failed step puts it back.
+// backup before it writes anything, and a failed step puts it back. Every copy
+// replaces its target whole, so a kill never leaves a cut backup or file.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace strova {
+
+// Which file stands under a name, and in which state: tells whether a step
+// replaced or changed the file after its backup was made.
+struct FileIdentity {
+    std::uint64_t device = 0, inode = 0, size = 0;
+    std::int64_t modified = 0;  // nanoseconds
+    bool operator==(const FileIdentity&) const = default;
+};
+// The identity of the file at `path` (all 0 when there is none).
+FileIdentity IdentityOf(const std::string& path);
 
 // Copies `path` over `backup` (replacing an older backup). False when the copy
 // failed; the step must then stop before it writes `path`.
@@ -12,6 +24,10 @@ bool CopyToBackup(const std::string& path, const std::string& backup);
 // Puts a backup back over `path` and deletes the backup. False when the
 // backup could not be copied back (it is then kept).
 bool RestoreFromBackup(const std::string& path, const std::string& backup);
+// The undo of a failed step for a file it backed up: a file still as it was
+// when backed up (`earlier`) stays untouched and only the backup is deleted;
+// otherwise RestoreFromBackup.
+bool UndoFromBackup(const std::string& path, const std::string& backup, const FileIdentity& earlier);
 // Deletes a file a failed step created; a missing file is fine.
 void DeleteNewFile(const std::string& path);
 

@@ -1,6 +1,7 @@
 #include "core/BmpCore.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -10,8 +11,8 @@
 #include <atomic>
 #include <cerrno>
 #include <bit>
-#include <chrono>
 #include <climits>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -26,6 +27,9 @@ static_assert(std::endian::native == std::endian::little, "the file formats are 
 namespace {
 
 constexpr std::uint8_t kGray = 192;
+// The widest and tallest picture: a *.cfg record holds a pixel's column and
+// row in 16 bits.
+constexpr std::int64_t kMaxSide = 32767;
 // Pixels handed to a worker at a time, and pixels it reads at a time: one
 // read stays in the core's own cache while it is scanned, and the buffer is
 // the thread's for the whole scan, so no fresh memory is touched for it.
@@ -34,10 +38,11 @@ constexpr std::int64_t kReadPixels = std::int64_t{1} << 15;
 // The scan is bound by memory bandwidth, not by the cores: two threads
 // scanning, and the writing thread whenever it would wait, keep the writes
 // going, and more threads would only compete with them for the same memory.
-// A waiting thread keeps checking for about as long as a chunk takes before
-// it naps, since a nap makes it late for the next one.
 constexpr int kScanThreads = 2;
-constexpr std::chrono::microseconds kScanPatience{300};
+
+// Whether the information header reaches beyond width, height, planes and
+// bit count; only then are its later fields its own.
+bool HasExtendedFields(const BitmapInfoHeader& header) { return header.biSize > 16; }
 
 bool IsGray(const std::uint8_t* pixel) { return pixel[0] == kGray && pixel[1] == kGray && pixel[2] == kGray; }
 
@@ -72,17 +77,12 @@ PixelRecord* CollectGray(const std::uint8_t* bytes, std::int32_t count, std::int
     return out;
 }
 
-// Where the pixels of a bitmap lie in its file. A pixel's position is
-// row * width + column, its place in scan order.
-struct PixelLayout {
-    int fd;
-    std::int32_t width;
-    std::uint64_t firstRow;
-    std::uint64_t stride;
-    std::uint64_t Offset(std::int64_t position) const {
-        return firstRow + static_cast<std::uint64_t>(position / width) * stride + 3 * static_cast<std::uint64_t>(position % width);
-    }
-};
+// File offset of the pixel at `position`, its place in scan order:
+// y * width + x, rows from the bottom of the picture.
+std::uint64_t PixelOffset(const PixelRows& rows, std::int64_t position) {
+    return rows.RowOffset(static_cast<std::int32_t>(position / rows.width)) +
+           3 * static_cast<std::uint64_t>(position % rows.width);
+}
 
 // A run of pixels in scan order and the gray ones among them.
 struct ScanChunk {
@@ -96,19 +96,23 @@ struct ScanChunk {
 // Reads pixels first..last-1 in one block and appends their gray ones at
 // `out`; returns how many pixels it scanned, which is fewer when the file
 // ends early (it stops at the first pixel the file does not hold whole).
-std::int64_t ScanRange(const PixelLayout& layout, std::int64_t first, std::int64_t last,
+// Rows stored top-down lie in the file in the opposite order of the scan:
+// the block then begins at the range's last row and ends in its first.
+std::int64_t ScanRange(int fd, const PixelRows& rows, std::int64_t first, std::int64_t last,
                        std::vector<std::uint8_t>& block, PixelRecord*& out) {
-    const std::uint64_t begin = layout.Offset(first);
-    const std::uint64_t size = layout.Offset(last - 1) + 3 - begin;
+    const std::int64_t lastRowStart = std::max(first, (last - 1) / rows.width * rows.width);
+    const std::int64_t firstRowEnd = std::min(last, (first / rows.width + 1) * rows.width);
+    const std::uint64_t begin = PixelOffset(rows, rows.topDown ? lastRowStart : first);
+    const std::uint64_t size = PixelOffset(rows, rows.topDown ? firstRowEnd - 1 : last - 1) + 3 - begin;
     if (block.size() < size) block.resize(size);
-    const std::size_t got = ReadUpTo(layout.fd, block.data(), size, begin);
+    const std::size_t got = ReadUpTo(fd, block.data(), size, begin);
     for (std::int64_t p = first; p < last;) {
-        const std::int32_t x = static_cast<std::int32_t>(p % layout.width);
-        const std::int64_t inRow = std::min<std::int64_t>(layout.width - x, last - p);
-        const std::uint64_t at = layout.Offset(p) - begin;
+        const std::int32_t x = static_cast<std::int32_t>(p % rows.width);
+        const std::int64_t inRow = std::min<std::int64_t>(rows.width - x, last - p);
+        const std::uint64_t at = PixelOffset(rows, p) - begin;
         const std::int64_t whole = at < got ? static_cast<std::int64_t>((got - at) / 3) : 0;
         const std::int32_t count = static_cast<std::int32_t>(std::min(inRow, whole));
-        out = CollectGray(block.data() + at, count, x, static_cast<std::int32_t>(p / layout.width), out);
+        out = CollectGray(block.data() + at, count, x, static_cast<std::int32_t>(p / rows.width), out);
         p += count;
         if (count < inRow) return p - first;
     }
@@ -116,14 +120,14 @@ std::int64_t ScanRange(const PixelLayout& layout, std::int64_t first, std::int64
 }
 
 // Scans the chunk a read at a time and keeps its gray pixels.
-void ScanChunkPixels(const PixelLayout& layout, ScanChunk& chunk) {
+void ScanChunkPixels(int fd, const PixelRows& rows, ScanChunk& chunk) {
     thread_local std::vector<std::uint8_t> block;
     if (!chunk.gray) chunk.gray = std::make_unique_for_overwrite<PixelRecord[]>(kChunkPixels);
     PixelRecord* out = chunk.gray.get();
     chunk.scanned = 0;
     for (std::int64_t p = chunk.first; p < chunk.last;) {
         const std::int64_t end = std::min(p + kReadPixels, chunk.last);
-        const std::int64_t scanned = ScanRange(layout, p, end, block, out);
+        const std::int64_t scanned = ScanRange(fd, rows, p, end, block, out);
         chunk.scanned += scanned;
         if (scanned < end - p) break;
         p = end;
@@ -159,8 +163,37 @@ std::string BmpErrorText(BmpError error, const std::string& bitmapPath, const st
         return "Temporary file <" + tmpPath + ">\rcan't open.";
     case BmpError::TempWrite:
         return "Temporary file <" + tmpPath + ">\rcan't be written.";
+    case BmpError::Compressed:
+    case BmpError::BadSize:
+    case BmpError::TooLarge:
+    case BmpError::NoGray:
+        return {};  // their texts name the header's values: BmpRefusalText
     }
     return {};
+}
+
+std::string BmpRefusalText(BmpError error, const std::string& bitmapPath, const BitmapInfoHeader& header,
+                           bool japanese) {
+    const std::string file = (japanese ? "ﾋﾞｯﾄﾏｯﾌﾟﾌｧｲﾙ <" : "Bitmap file <") + bitmapPath + ">\r";
+    const std::string size = Printf("%ld x %ld", static_cast<long>(header.biWidth), static_cast<long>(header.biHeight));
+    switch (error) {
+    case BmpError::Compressed: {
+        const std::string method = Printf("%u", static_cast<unsigned>(header.biCompression));
+        return japanese ? file + "は圧縮されています (方式 " + method + ")．\r非圧縮のﾋﾞｯﾄﾏｯﾌﾟだけを読めます．"
+                        : file + "is compressed (method " + method + ").\rOnly uncompressed bitmaps can be read.";
+    }
+    case BmpError::BadSize:
+        return japanese ? file + "の大きさ " + size + " ﾋﾟｸｾﾙは不正です．"
+                        : file + "has an invalid size of " + size + " pixels.";
+    case BmpError::TooLarge:
+        return japanese ? file + "は " + size + " ﾋﾟｸｾﾙで，ﾋﾟｸｾﾙ 32767 を超えています．\r*.cfg ﾌｧｲﾙには収まりません．"
+                        : file + "is " + size + " pixels and lies beyond pixel 32767,\rwhich a *.cfg file can't hold.";
+    case BmpError::NoGray:
+        return japanese ? file + "には灰色 (RGB 192,192,192) のﾋﾟｸｾﾙがありません．\r変換する陸地がありません．"
+                        : file + "has no gray (RGB 192,192,192) pixel.\rThere is no land to convert.";
+    default:
+        return {};
+    }
 }
 
 std::string BitmapFileLine(const std::string& bitmapPath) { return "[Bitmap File]" + bitmapPath; }
@@ -169,6 +202,11 @@ std::int64_t RowStride(std::int32_t width) {
     if (width <= 0) return 0;
     const std::int64_t stride = (3 * static_cast<std::int64_t>(width) + 3) / 4 * 4;
     return stride > INT32_MAX ? -1 : stride;
+}
+
+std::uint64_t PixelRows::RowOffset(std::int32_t y) const {
+    const std::int32_t stored = topDown ? height - 1 - y : y;
+    return first + static_cast<std::uint64_t>(stored) * stride;
 }
 
 int ScanProgressStep(std::int32_t height) {
@@ -199,11 +237,32 @@ void BmpReader::ReadHeaders() {
     if (!ReadExactly(fd_, &fileHeader_, sizeof fileHeader_, 0) ||
         !ReadExactly(fd_, &infoHeader_, sizeof infoHeader_, sizeof fileHeader_))
         return Fail(BmpError::Read);
+    struct stat status {};
+    if (::fstat(fd_, &status) != 0) return Fail(BmpError::Read);
+    fileSize_ = static_cast<std::uint64_t>(status.st_size);
     if (infoHeader_.biBitCount != 24) return Fail(BmpError::Not24Bit);
-    // A picture whose rows or pixel count cannot be counted in 32 bits is not
-    // one we can scan (nor one the later steps could number).
-    const std::int64_t pixels = static_cast<std::int64_t>(infoHeader_.biWidth) * infoHeader_.biHeight;
-    if (RowStride(infoHeader_.biWidth) < 0 || pixels > INT32_MAX) Fail(BmpError::Read);
+    // Compressed rows would be scanned as pixels; a header of 16 bytes or
+    // less has no compression field (the bytes read there are pixels).
+    if (HasExtendedFields(infoHeader_) && infoHeader_.biCompression != 0) return Fail(BmpError::Compressed);
+    const std::int64_t width = infoHeader_.biWidth;
+    const std::int64_t height = infoHeader_.biHeight;
+    if (width <= 0 || height == 0) return Fail(BmpError::BadSize);
+    if (width > kMaxSide || std::abs(height) > kMaxSide) return Fail(BmpError::TooLarge);
+}
+
+PixelRows BmpReader::Rows() const {
+    PixelRows rows;
+    const std::uint64_t afterHeaders = sizeof(BitmapFileHeader) + std::uint64_t{infoHeader_.biSize};
+    const std::uint64_t offBits = fileHeader_.bfOffBits;
+    rows.first = offBits >= afterHeaders && offBits < fileSize_ ? offBits : afterHeaders;
+    rows.width = infoHeader_.biWidth;
+    rows.stride = static_cast<std::uint64_t>(std::max<std::int64_t>(RowStride(rows.width), 0));
+    rows.topDown = infoHeader_.biHeight < 0;
+    // A height of -2^31 has no positive counterpart; no picture that tall is
+    // ever scanned.
+    const std::int64_t height = std::abs(std::int64_t{infoHeader_.biHeight});
+    rows.height = static_cast<std::int32_t>(std::min<std::int64_t>(height, INT32_MAX));
+    return rows;
 }
 
 // Workers read and scan runs of pixels in parallel; the gray pixels are
@@ -218,12 +277,10 @@ BmpError BmpReader::ScanGrayPixels(const std::string& tmpPath, ProgressSink& pro
         Fail(BmpError::TempOpen);
         return error_;
     }
-    const std::int32_t width = infoHeader_.biWidth;
-    const std::int32_t height = infoHeader_.biHeight;
-    const PixelLayout layout{fd_, width, sizeof(BitmapFileHeader) + std::uint64_t{infoHeader_.biSize},
-                             static_cast<std::uint64_t>(RowStride(width))};
-    // Rows without pixels are not walked: nothing of them is read or written.
-    const std::int64_t total = width > 0 && height > 0 ? std::int64_t{width} * height : 0;
+    const PixelRows rows = Rows();
+    const std::int32_t width = rows.width;
+    const std::int32_t height = rows.height;
+    const std::int64_t total = std::int64_t{width} * height;
     const std::uint64_t step = static_cast<std::uint64_t>(ScanProgressStep(height));
     progress.SetToMinimum();
 
@@ -232,8 +289,8 @@ BmpError BmpReader::ScanGrayPixels(const std::string& tmpPath, ProgressSink& pro
     std::atomic<bool> stopping{false};
     {
         const int workerCount = threads > 0 ? threads : std::min(kScanThreads, WorkerThreads());
-        OrderedWorkers<ScanChunk> workers(workerCount, workerCount + 2, kScanPatience, [&](ScanChunk& chunk) {
-            if (!stopping) ScanChunkPixels(layout, chunk);
+        OrderedWorkers<ScanChunk> workers(workerCount, workerCount + 2, [&](ScanChunk& chunk) {
+            if (!stopping) ScanChunkPixels(fd_, rows, chunk);
         });
         for (std::int64_t next = 0; result == BmpError::None;) {
             for (ScanChunk* chunk; next < total && (chunk = workers.FreeSlot()) != nullptr; next = chunk->last) {
@@ -288,7 +345,7 @@ std::vector<std::string> BmpReader::InfoLines() const {
                static_cast<long long>(static_cast<unsigned long long>(pixels) * 3)),
         Printf("Bmp Color Planes: %u (Always 1)", unsigned{i.biPlanes}),
     };
-    if (i.biSize > 16) {
+    if (HasExtendedFields(i)) {
         lines.push_back(Printf("Pixel Color Bits: %u (One of 0, 1, 4, 8, 24)", unsigned{i.biBitCount}));
         lines.push_back(Printf(" Compress Method: %u (0: No compression)", static_cast<unsigned>(i.biCompression)));
         lines.push_back(Printf("Recorded BmpSize: %lu bytes (0: default)", static_cast<unsigned long>(i.biSizeImage)));

@@ -45,14 +45,22 @@ static_assert(sizeof(BitmapFileHeader) == 14 && sizeof(BitmapInfoHeader) == 40 &
 enum class BmpError {
     None,
     Open,       // the bitmap can't be opened
-    Read,       // a header or a pixel row is cut short, or the dimensions are out of reach
+    Read,       // a header or a pixel row is cut short
     Not24Bit,   // biBitCount is not 24
+    Compressed, // biCompression is not 0
+    BadSize,    // a width of 0 or less, or a height of 0
+    TooLarge,   // wider or taller than a *.cfg file can number
+    NoGray,     // the scan found no gray pixel
     TempOpen,   // the temporary pixel file can't be created
     TempWrite,  // a record could not be written to the temporary pixel file
 };
 
 // The message of each error kind (caption "Strova - Error", MB_ICONERROR).
 std::string BmpErrorText(BmpError error, const std::string& bitmapPath, const std::string& tmpPath);
+// The message of a picture the step refuses (Compressed, BadSize, TooLarge,
+// NoGray), in English or Japanese, with the header's values it names.
+std::string BmpRefusalText(BmpError error, const std::string& bitmapPath, const BitmapInfoHeader& header,
+                           bool japanese);
 
 // The first line of the header dump: "[Bitmap File]" and the path.
 std::string BitmapFileLine(const std::string& bitmapPath);
@@ -62,6 +70,17 @@ std::string BitmapFileLine(const std::string& bitmapPath);
 std::int64_t RowStride(std::int32_t width);
 // Rows between two moves of the progress bar during the scan.
 int ScanProgressStep(std::int32_t height);
+
+// Where the pixel rows of a 24-bit bitmap lie in its file.
+struct PixelRows {
+    std::uint64_t first = 0;   // file offset of the first stored row
+    std::uint64_t stride = 0;  // bytes a row, padding included
+    std::int32_t width = 0;
+    std::int32_t height = 0;   // rows; positive for top-down bitmaps too
+    bool topDown = false;      // rows stored from the top of the picture
+    // File offset of row y, counted from the bottom of the picture.
+    std::uint64_t RowOffset(std::int32_t y) const;
+};
 
 // One bitmap, opened and its headers read on construction. Every failure is
 // kept as the first error; after it the reader does nothing more.
@@ -77,6 +96,9 @@ public:
     const BitmapFileHeader& FileHeader() const { return fileHeader_; }
     const BitmapInfoHeader& InfoHeader() const { return infoHeader_; }
     std::uint32_t GrayCount() const { return grayCount_; }
+    // The rows at bfOffBits when that lies at or after the headers and
+    // inside the file, else right after the headers.
+    PixelRows Rows() const;
 
     // Writes the temporary pixel file anew. A row cut short by the end of the
     // file is a read error after the records of the pixels before the cut.
@@ -91,6 +113,7 @@ private:
 
     std::string path_;
     int fd_ = -1;
+    std::uint64_t fileSize_ = 0;
     BitmapFileHeader fileHeader_{};
     BitmapInfoHeader infoHeader_{};
     std::uint32_t grayCount_ = 0;

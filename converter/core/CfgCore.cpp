@@ -118,8 +118,8 @@ CfgRun::CfgRun(std::string amePath, std::string cfgPath, std::string tmpPath, in
       stationCount_(stationCount) {
     ameFd_ = ::open(amePath_.c_str(), O_RDONLY | O_CLOEXEC);
     if (ameFd_ < 0) openFailures_.push_back(amePath_);
-    cfg_.reset(std::fopen(cfgPath_.c_str(), "wb"));
-    if (!cfg_) openFailures_.push_back(cfgPath_);
+    cfg_ = std::make_unique<platform::SafeFile>(cfgPath_);
+    if (!cfg_->Open()) openFailures_.push_back(cfgPath_);
     tmpFd_ = ::open(tmpPath_.c_str(), O_RDONLY | O_CLOEXEC);
     if (tmpFd_ < 0) openFailures_.push_back(tmpPath_);
     if (!openFailures_.empty()) error_ = CfgError::Open;
@@ -173,9 +173,7 @@ CfgError CfgRun::FindAdjacentStations(ProgressSink& progress, int threads) {
         const NearestStations nearest(stations);
         std::atomic<bool> stopping{false};
         const int workers = threads > 0 ? threads : WorkerThreads();
-        // A chunk takes milliseconds: waiting threads soon nap and leave the
-        // cores to the workers.
-        OrderedWorkers<CfgChunk> pool(workers, 2 * workers, std::chrono::microseconds(100), [&](CfgChunk& chunk) {
+        OrderedWorkers<CfgChunk> pool(workers, 2 * workers, [&](CfgChunk& chunk) {
             if (stopping) return;
             const auto misfit = std::find_if_not(chunk.pixels.begin(), chunk.pixels.begin() + chunk.count, FitsCfgRecord);
             chunk.computed = static_cast<std::size_t>(misfit - chunk.pixels.begin());
@@ -195,7 +193,7 @@ CfgError CfgRun::FindAdjacentStations(ProgressSink& progress, int threads) {
             }
             CfgChunk* done = pool.WaitOldest();
             if (!done) break;
-            if (std::fwrite(done->records.data(), sizeof(CfgRecord), done->computed, cfg_.get()) != done->computed) {
+            if (std::fwrite(done->records.data(), sizeof(CfgRecord), done->computed, cfg_->Stream()) != done->computed) {
                 stopping = true;
                 return Fail(CfgError::Write);
             }
@@ -211,7 +209,8 @@ CfgError CfgRun::FindAdjacentStations(ProgressSink& progress, int threads) {
     }
     ::close(tmpFd_);
     tmpFd_ = -1;
-    if (std::fclose(cfg_.release()) != 0) return Fail(CfgError::Write);
+    if (!cfg_->Commit()) return Fail(CfgError::Write);
+    cfg_.reset();
     return CfgError::None;
 }
 

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "core/FileIo.h"
 #include "core/Progress.h"
 #include "core/Stations.h"
+#include "platform/SafeFile.h"
 
 namespace strova {
 
@@ -86,7 +88,7 @@ private:
     int stationCount_;
     int ameFd_ = -1;
     int tmpFd_ = -1;
-    FilePtr cfg_;
+    std::unique_ptr<platform::SafeFile> cfg_;  // replaces the earlier *.cfg once complete
     CfgError error_ = CfgError::None;
     std::string errorDetail_;
     std::vector<std::string> openFailures_;

@@ -18,11 +18,11 @@ namespace strova {
 
 StationAccessors BindStationAccessors(const std::function<void*(const char*)>& resolve) {
     StationAccessors a;
-    a.GetAMeDASLongitude = reinterpret_cast<double (*)(int)>(resolve("GetAMeDASLongitude"));
-    a.GetAMeDASLatitude = reinterpret_cast<double (*)(int)>(resolve("GetAMeDASLatitude"));
-    a.GetAMeDASVolume = reinterpret_cast<int (*)(int)>(resolve("GetAMeDASVolume"));
-    a.GetAMeDASPron = reinterpret_cast<char* (*)(int, char*)>(resolve("GetAMeDASPron"));
-    a.GetAMeDASBelongPron = reinterpret_cast<char* (*)(int, char*)>(resolve("GetAMeDASBelongPron"));
+    a.GetAMeDASLongitude = reinterpret_cast<decltype(a.GetAMeDASLongitude)>(resolve("GetAMeDASLongitude"));
+    a.GetAMeDASLatitude = reinterpret_cast<decltype(a.GetAMeDASLatitude)>(resolve("GetAMeDASLatitude"));
+    a.GetAMeDASVolume = reinterpret_cast<decltype(a.GetAMeDASVolume)>(resolve("GetAMeDASVolume"));
+    a.GetAMeDASPron = reinterpret_cast<decltype(a.GetAMeDASPron)>(resolve("GetAMeDASPron"));
+    a.GetAMeDASBelongPron = reinterpret_cast<decltype(a.GetAMeDASBelongPron)>(resolve("GetAMeDASBelongPron"));
     return a;
 }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/Progress.h"
+#include "vorbel/Stations.h"
 
 namespace strova {
 
@@ -38,12 +39,14 @@ struct MapConfig {
 };
 
 // The library's station accessors (index 0..841), as the converter binds them.
+// Their types come from the library's own declarations, so that a changed
+// signature there fails this build instead of a call at run time.
 struct StationAccessors {
-    double (*GetAMeDASLongitude)(int index) = nullptr;
-    double (*GetAMeDASLatitude)(int index) = nullptr;
-    int (*GetAMeDASVolume)(int index) = nullptr;
-    char* (*GetAMeDASPron)(int index, char* buffer) = nullptr;
-    char* (*GetAMeDASBelongPron)(int index, char* buffer) = nullptr;
+    decltype(&::GetAMeDASLongitude) GetAMeDASLongitude = nullptr;
+    decltype(&::GetAMeDASLatitude) GetAMeDASLatitude = nullptr;
+    decltype(&::GetAMeDASVolume) GetAMeDASVolume = nullptr;
+    decltype(&::GetAMeDASPron) GetAMeDASPron = nullptr;
+    decltype(&::GetAMeDASBelongPron) GetAMeDASBelongPron = nullptr;
 };
 
 // The five accessors, each resolved by its export name through `resolve`

@@ -17,7 +17,8 @@ namespace testing_support {
 
 TempDir::TempDir() {
     static std::atomic<int> counter{0};
-    path_ = std::filesystem::path(STROVA_TEST_TMP) /
+    const char* scratch = std::getenv("STROVA_SCRATCH");
+    path_ = std::filesystem::path(scratch ? scratch : STROVA_TEST_TMP) /
             ("t" + std::to_string(getpid()) + "_" + std::to_string(counter++));
     std::filesystem::remove_all(path_);
     std::filesystem::create_directories(path_);
@@ -112,6 +113,23 @@ std::string FindOnPath(const std::string& name) {
         start = end + 1;
     }
     return {};
+}
+
+pid_t StartAsOrdinaryUser(const std::string& program, const std::vector<std::string>& args,
+                          const std::map<std::string, std::optional<std::string>>& env) {
+    if (geteuid() != 0) return StartProcess(program, args, env);
+    std::vector<std::string> words = {"--reuid=nobody", "--regid=nogroup", "--clear-groups", program};
+    words.insert(words.end(), args.begin(), args.end());
+    return StartProcess("/usr/bin/setpriv", words, env);
+}
+
+std::string SelfPath() { return std::filesystem::read_symlink("/proc/self/exe").string(); }
+
+void OpenToOrdinaryUser(const std::filesystem::path& folder) {
+    namespace fs = std::filesystem;
+    fs::permissions(folder, fs::perms::all);
+    for (fs::path up = folder.parent_path(); !up.empty() && up != up.root_path(); up = up.parent_path())
+        fs::permissions(up, fs::perms::others_exec, fs::perm_options::add);
 }
 
 std::string BinDir() { return STROVA_BIN_DIR; }

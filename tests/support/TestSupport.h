@@ -12,7 +12,9 @@
 
 namespace testing_support {
 
-// A fresh empty folder below the build's test scratch area, removed with the object.
+// A fresh empty folder below the build's test scratch area (or below
+// $STROVA_SCRATCH, which a test sets for a child it starts as another user),
+// removed with the object.
 class TempDir {
 public:
     TempDir();
@@ -54,6 +56,15 @@ int WaitForExit(pid_t pid, int limitSeconds);
 
 // The program `name` as the search path finds it; empty when it is nowhere.
 std::string FindOnPath(const std::string& name);
+// StartProcess as the ordinary user nobody (group nogroup, no other groups)
+// when this process runs as root, else as this process's own user; either way
+// the user's file permissions apply to what `program` does.
+pid_t StartAsOrdinaryUser(const std::string& program, const std::vector<std::string>& args,
+                          const std::map<std::string, std::optional<std::string>>& env);
+// The running test program, to start one of its own tests in a child process.
+std::string SelfPath();
+// Lets the ordinary user write to `folder` (and pass through its parents).
+void OpenToOrdinaryUser(const std::filesystem::path& folder);
 
 // The built modules' folder (where strova, libvorbel.so and libbruvik.so lie).
 std::string BinDir();

@@ -1,0 +1,18 @@
+// The production code of the three steps as both benchmark modes run it,
+// on the files of one map; each returns whether the step succeeded.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/Stations.h"
+
+namespace bench {
+
+bool ScanStep(const std::string& bmpPath, const std::string& tmpPath);
+bool PlaceStep(const std::string& tmpPath, std::uint32_t grayCount, const std::vector<strova::AmeRecord>& stations,
+               const std::string& amePath);
+bool NearestStep(const std::string& amePath, const std::string& cfgPath, const std::string& tmpPath, int stationCount);
+
+}  // namespace bench

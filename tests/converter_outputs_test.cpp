@@ -1,0 +1,275 @@
+// The output files of steps 2 and 3 through the real windows, offscreen: the
+// earlier files stay whole while a step works and when it fails, a step that
+// can't write says so before it makes a backup, and a run killed anywhere
+// leaves the earlier file or the complete new one under every name.
+#include <gtest/gtest.h>
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QToolButton>
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <thread>
+
+#include "Ame.h"
+#include "Bitmaps.h"
+#include "Input.h"
+#include "Main.h"
+#include "MainFormSuite.h"
+#include "Shared.h"
+#include "TestSupport.h"
+#include "core/Backup.h"
+#include "platform/ModuleNames.h"
+#include "platform/SafeFile.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using platform::MessageBoxCall;
+using testing_support::ReadFile;
+using testing_support::TempDir;
+using testing_support::WriteFile;
+
+// Every file of a run of m.bmp in the current folder, and which of them are
+// the step outputs with their backups.
+const std::vector<std::string> kOutputs = {"m.ame", "m_a.dat", "m.cfg"};
+const std::map<std::string, std::string> kBackupOf = {
+    {"m.ame", "m.bak"}, {"m_a.dat", "m_a.bak"}, {"m.cfg", "m.cfg.bak"}};
+
+std::vector<std::string> Hidden() {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator("."))
+        if (entry.path().filename().string().starts_with('.')) names.push_back(entry.path().filename().string());
+    return names;
+}
+
+// The process that runs a step stops itself at the checkpoint with this
+// number; 0 stops it once the station window is shown.
+int stopAt = -1;
+int checkpoints = 0;
+void CountAndMaybeStop() {
+    if (++checkpoints == stopAt) raise(SIGSTOP);
+}
+
+class OutputsTest : public testing_support::MainFormSuite {
+protected:
+    void SetUp() override {
+        home = fs::current_path();
+        fs::current_path(dir.path());
+        // Land on most of a map of the Kanto area, so that it has stations of
+        // both kinds and enough gray pixels for several writes of the *.cfg.
+        WriteFile("m.bmp", testing_support::MakeGrayBitmap(200, 200, [](int x, int y) { return x + y > 60; }));
+        platform::SetMessageBoxHook([this](const MessageBoxCall& call) {
+            boxes.push_back(call);
+            if (onBox) onBox(call);
+            return platform::IDOK;
+        });
+        platform::SetModalFormHook([this](QWidget* form) {
+            if (auto* bounds = qobject_cast<TInputDialog*>(form)) {
+                bounds->LongitEd1->setText("138.4");
+                bounds->LatitEd1->setText("34.8");
+                bounds->LongitEd2->setText("141.0");
+                bounds->LatitEd2->setText("37.2");
+                bounds->BBtnOk->click();
+            } else if (auto* stations = qobject_cast<TAmeForm*>(form)) {
+                onStations(stations);
+            }
+        });
+    }
+    void TearDown() override {
+        platform::SetMessageBoxHook(nullptr);
+        platform::SetModalFormHook(nullptr);
+        platform::SafeFileCheckpoint = nullptr;
+        fs::current_path(home);
+    }
+
+    // Runs m.bmp; true when all three steps succeeded.
+    bool Run() {
+        main->OpenBitmap(dir.file("m.bmp"));
+        if (!main->RunBtn->isEnabled()) return false;
+        main->RunBtn->click();
+        return main->Signal3->isEnabled();
+    }
+    void WriteEarlierFiles() {
+        for (const std::string& name : kOutputs) WriteFile(name, "earlier " + name);
+    }
+    std::vector<std::string> BoxTexts() const {
+        std::vector<std::string> texts;
+        for (const MessageBoxCall& box : boxes) texts.push_back(box.text);
+        return texts;
+    }
+
+    fs::path home;
+    TempDir dir;
+    std::vector<MessageBoxCall> boxes;
+    std::function<void(const MessageBoxCall&)> onBox;
+    std::function<void(TAmeForm*)> onStations = [](TAmeForm* form) { form->BBtnOk->click(); };
+};
+
+TEST_F(OutputsTest, TheStationWindowLeavesTheEarlierFilesAloneUntilOk) {
+    WriteEarlierFiles();
+    const strova::FileIdentity ame = strova::IdentityOf("m.ame"), dat = strova::IdentityOf("m_a.dat");
+    int shown = 0;
+    onStations = [&](TAmeForm* form) {
+        ++shown;
+        EXPECT_EQ(ReadFile("m.ame"), "earlier m.ame");
+        EXPECT_EQ(ReadFile("m_a.dat"), "earlier m_a.dat");
+        form->BBtnCancel->click();
+    };
+    EXPECT_FALSE(Run());
+    EXPECT_EQ(shown, 1);
+    // Untouched, not rewritten: the same files with the same times.
+    EXPECT_TRUE(strova::IdentityOf("m.ame") == ame);
+    EXPECT_TRUE(strova::IdentityOf("m_a.dat") == dat);
+    EXPECT_FALSE(fs::exists("m.bak"));
+    EXPECT_FALSE(fs::exists("m_a.bak"));
+    EXPECT_TRUE(Hidden().empty());
+}
+
+TEST_F(OutputsTest, AFailedCfgWriteKeepsTheEarlierFileAndDropsItsBackup) {
+    WriteEarlierFiles();
+    const strova::FileIdentity cfg = strova::IdentityOf("m.cfg");
+    // The disk fills up once step 3 has made its backup.
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    onBox = [&](const MessageBoxCall& call) {
+        if (call.text.find("<./m.cfg>") == std::string::npos) return;
+        rlimit small = old;
+        small.rlim_cur = 4096;
+        setrlimit(RLIMIT_FSIZE, &small);
+    };
+    const bool done = Run();
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_FALSE(done);
+    ASSERT_FALSE(boxes.empty());
+    EXPECT_EQ(boxes.back().text, "File :./m.cfg\r\ncan't be written.");
+    EXPECT_EQ(boxes.back().caption, "CfgData Error");
+    EXPECT_TRUE(strova::IdentityOf("m.cfg") == cfg);
+    EXPECT_FALSE(fs::exists("m.cfg.bak"));
+    // Step 2's files stay as written, with their backups.
+    EXPECT_EQ(ReadFile("m.ame").size() % 44, 0u);
+    EXPECT_EQ(ReadFile("m.bak"), "earlier m.ame");
+    EXPECT_EQ(ReadFile("m_a.bak"), "earlier m_a.dat");
+    EXPECT_TRUE(Hidden().empty());
+}
+
+// Started as the ordinary user by the next test.
+TEST_F(OutputsTest, DISABLED_StepsThatCantWriteAsOrdinaryUser) {
+    WriteEarlierFiles();
+    fs::permissions("m.ame", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    EXPECT_FALSE(Run());
+    EXPECT_EQ(BoxTexts(), (std::vector<std::string>{
+                              "Left Bottom : (138.400000, 34.800000)\r  Right Top : (141.000000, 37.200000)\r"
+                              "Is this setting Ok?",
+                              "Output File :\r<./m.ame> can't be written.\rPermission denied"}));
+    EXPECT_EQ(boxes.back().caption, "Strova - Error");
+    EXPECT_EQ(boxes.back().flags, 0x10u);
+    EXPECT_FALSE(fs::exists("m.bak"));
+    EXPECT_FALSE(fs::exists("m_a.bak"));
+    EXPECT_EQ(ReadFile("m.ame"), "earlier m.ame");
+    EXPECT_EQ(ReadFile("m_a.dat"), "earlier m_a.dat");
+    EXPECT_TRUE(main->RunBtn->isEnabled());
+    EXPECT_TRUE(main->FileOpenBtn->isEnabled());
+
+    // In Japanese, and for the *.cfg of step 3: the files of step 2 stay.
+    fs::permissions("m.ame", fs::perms::owner_read | fs::perms::owner_write);
+    fs::permissions("m.cfg", fs::perms::owner_read);
+    boxes.clear();
+    main->JPMode = true;
+    EXPECT_FALSE(Run());
+    main->JPMode = false;
+    ASSERT_FALSE(boxes.empty());
+    EXPECT_EQ(boxes.back().text, "出力先のﾌｧｲﾙ：\r<./m.cfg>\rに書き込めません．\rPermission denied");
+    EXPECT_FALSE(fs::exists("m.cfg.bak"));
+    EXPECT_EQ(ReadFile("m.cfg"), "earlier m.cfg");
+    EXPECT_EQ(ReadFile("m.bak"), "earlier m.ame");
+    EXPECT_EQ(ReadFile("m.ame").size() % 44, 0u);
+    for (const MessageBoxCall& box : boxes) EXPECT_EQ(box.text.find("ﾊﾞｯｸｱｯﾌﾟから元のﾌｧｲﾙに戻せません"), std::string::npos);
+    EXPECT_TRUE(Hidden().empty());
+}
+
+TEST_F(OutputsTest, StepsThatCantWriteSayWhyBeforeAnyBackup) {
+    TempDir scratch;
+    testing_support::OpenToOrdinaryUser(scratch.path());
+    const pid_t child = testing_support::StartAsOrdinaryUser(
+        testing_support::SelfPath(),
+        {"--gtest_also_run_disabled_tests", "--gtest_filter=OutputsTest.DISABLED_StepsThatCantWriteAsOrdinaryUser"},
+        {{"STROVA_SCRATCH", scratch.path().string()}, {"VORBEL_REGISTRY", scratch.file("registry.reg")}});
+    EXPECT_EQ(testing_support::WaitForExit(child, 120), 0);
+}
+
+// Waits until `pid` stops or ends: true when it stopped.
+bool StoppedOrEnded(pid_t pid, int& status) {
+    for (int i = 0; i < 30000; ++i) {
+        if (waitpid(pid, &status, WUNTRACED | WNOHANG) == pid) return WIFSTOPPED(status);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+    ADD_FAILURE() << "the run neither stopped nor ended";
+    return false;
+}
+
+TEST_F(OutputsTest, AKilledRunLeavesEachFileWholeAndTheNextRunCleansUp) {
+    // The complete run, counting the points at which a kill matters.
+    WriteEarlierFiles();
+    platform::SafeFileCheckpoint = CountAndMaybeStop;
+    ASSERT_TRUE(Run());
+    platform::SafeFileCheckpoint = nullptr;
+    const int points = checkpoints;
+    ASSERT_GT(points, 12);  // three backups and three outputs, each made, written, synced and renamed
+    std::map<std::string, std::string> complete;
+    for (const std::string& name : kOutputs) complete[name] = ReadFile(name);
+
+    bool staleSeen = false;
+    for (int n = 0; n <= points + 1; ++n) {
+        WriteEarlierFiles();
+        onStations = [](TAmeForm* form) {
+            if (stopAt == 0) raise(SIGSTOP);
+            form->BBtnOk->click();
+        };
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            stopAt = n;
+            checkpoints = 0;
+            platform::SafeFileCheckpoint = CountAndMaybeStop;
+            _exit(Run() ? 0 : 1);
+        }
+        int status = 0;
+        if (!StoppedOrEnded(pid, status)) {
+            // Past the last point the run ends, complete.
+            EXPECT_GT(n, points) << "ended at point " << n;
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+            for (const std::string& name : kOutputs) EXPECT_EQ(ReadFile(name), complete[name]) << name;
+            for (const auto& [name, backup] : kBackupOf) EXPECT_EQ(ReadFile(backup), "earlier " + name);
+            EXPECT_TRUE(Hidden().empty()) << "stale temporaries stay";
+            break;
+        }
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+        for (const std::string& name : kOutputs) {
+            const std::string now = ReadFile(name);
+            EXPECT_TRUE(now == "earlier " + name || now == complete[name]) << name << " cut at point " << n;
+            const std::string backup = kBackupOf.at(name);
+            if (fs::exists(backup)) EXPECT_EQ(ReadFile(backup), "earlier " + name) << backup << " at point " << n;
+        }
+        staleSeen = staleSeen || !Hidden().empty();
+    }
+    EXPECT_TRUE(staleSeen);  // so the last run had something to clean up
+}
+
+}  // namespace
