@@ -101,20 +101,6 @@ int WaitForExit(pid_t pid, int limitSeconds) {
     return -1;
 }
 
-std::string FindOnPath(const std::string& name) {
-    const char* path = std::getenv("PATH");
-    std::string folders = path ? path : "";
-    std::size_t start = 0;
-    while (start <= folders.size()) {
-        std::size_t end = folders.find(':', start);
-        if (end == std::string::npos) end = folders.size();
-        std::filesystem::path candidate = std::filesystem::path(folders.substr(start, end - start)) / name;
-        if (std::filesystem::exists(candidate)) return candidate.string();
-        start = end + 1;
-    }
-    return {};
-}
-
 pid_t StartAsOrdinaryUser(const std::string& program, const std::vector<std::string>& args,
                           const std::map<std::string, std::optional<std::string>>& env) {
     if (geteuid() != 0) return StartProcess(program, args, env);
@@ -130,6 +116,20 @@ void OpenToOrdinaryUser(const std::filesystem::path& folder) {
     fs::permissions(folder, fs::perms::all);
     for (fs::path up = folder.parent_path(); !up.empty() && up != up.root_path(); up = up.parent_path())
         fs::permissions(up, fs::perms::others_exec, fs::perm_options::add);
+}
+
+std::string FindOnPath(const std::string& name) {
+    const char* path = std::getenv("PATH");
+    std::string folders = path ? path : "";
+    std::size_t start = 0;
+    while (start <= folders.size()) {
+        std::size_t end = folders.find(':', start);
+        if (end == std::string::npos) end = folders.size();
+        std::filesystem::path candidate = std::filesystem::path(folders.substr(start, end - start)) / name;
+        if (std::filesystem::exists(candidate)) return candidate.string();
+        start = end + 1;
+    }
+    return {};
 }
 
 std::string BinDir() { return STROVA_BIN_DIR; }

@@ -54,8 +54,6 @@ pid_t StartProcess(const std::string& program, const std::vector<std::string>& a
 // `limitSeconds` is killed and gives -1, as does one ended by a signal.
 int WaitForExit(pid_t pid, int limitSeconds);
 
-// The program `name` as the search path finds it; empty when it is nowhere.
-std::string FindOnPath(const std::string& name);
 // StartProcess as the ordinary user nobody (group nogroup, no other groups)
 // when this process runs as root, else as this process's own user; either way
 // the user's file permissions apply to what `program` does.
@@ -65,6 +63,9 @@ pid_t StartAsOrdinaryUser(const std::string& program, const std::vector<std::str
 std::string SelfPath();
 // Lets the ordinary user write to `folder` (and pass through its parents).
 void OpenToOrdinaryUser(const std::filesystem::path& folder);
+
+// The program `name` as the search path finds it; empty when it is nowhere.
+std::string FindOnPath(const std::string& name);
 
 // The built modules' folder (where strova, libvorbel.so and libbruvik.so lie).
 std::string BinDir();
