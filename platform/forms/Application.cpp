@@ -115,6 +115,13 @@ bool LogMessageBox(const QString& text, const QString& caption, unsigned flags) 
     return true;
 }
 
+// The window in front, to which a message box belongs: the modal window, or
+// else the active one; none when no window of the process is active.
+QWidget* FrontWindow() {
+    if (QWidget* modal = QApplication::activeModalWidget()) return modal;
+    return QApplication::activeWindow();
+}
+
 // Puts the box's middle on the middle of `front`, kept on front's screen.
 void CentreOver(QWidget& box, const QWidget& front) {
     QRect frame = box.frameGeometry();
@@ -206,11 +213,6 @@ int ShowModal(QWidget* form) {
     guard->setWindowModality(modality);
     int result = guard->property("ModalResult").toInt();
     return result == mrNone ? mrCancel : result;
-}
-
-QWidget* FrontWindow() {
-    if (QWidget* modal = QApplication::activeModalWidget()) return modal;
-    return QApplication::activeWindow();
 }
 
 Application* MainApplication() { return LiveApplications().empty() ? nullptr : LiveApplications().front(); }

@@ -76,10 +76,6 @@ int ShowModal(QWidget* form);
 using HelpViewerHook = std::function<bool(const QString& path)>;
 void SetHelpViewerHook(HelpViewerHook hook);
 
-// The window in front, to which a message box belongs: the modal window, or
-// else the active one; none when no window of the process is active.
-QWidget* FrontWindow();
-
 // Creates the QApplication when the process has none (offscreen when there is
 // no display). Returns true when it created one.
 bool EnsureQApplication();
