@@ -149,6 +149,20 @@ void OpenToOrdinaryUser(const std::filesystem::path& folder) {
         fs::permissions(up, fs::perms::others_exec, fs::perm_options::add);
 }
 
+std::string FindOnPath(const std::string& name) {
+    const char* path = std::getenv("PATH");
+    std::string folders = path ? path : "";
+    std::size_t start = 0;
+    while (start <= folders.size()) {
+        std::size_t end = folders.find(':', start);
+        if (end == std::string::npos) end = folders.size();
+        std::filesystem::path candidate = std::filesystem::path(folders.substr(start, end - start)) / name;
+        if (std::filesystem::exists(candidate)) return candidate.string();
+        start = end + 1;
+    }
+    return {};
+}
+
 std::string BinDir() { return STROVA_BIN_DIR; }
 std::string SourceDir() { return STROVA_SOURCE_DIR; }
 

@@ -74,6 +74,9 @@ std::string SelfPath();
 // Lets the ordinary user write to `folder` (and pass through its parents).
 void OpenToOrdinaryUser(const std::filesystem::path& folder);
 
+// The program `name` as the search path finds it; empty when it is nowhere.
+std::string FindOnPath(const std::string& name);
+
 // The built modules' folder (where strova, libvorbel.so and libbruvik.so lie).
 std::string BinDir();
 std::string SourceDir();
