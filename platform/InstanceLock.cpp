@@ -37,10 +37,11 @@ std::vector<std::string> Candidates(const std::string& name) {
     return paths;
 }
 
-// Opens the lock file at `path`, creating it, without following a link;
-// -1 with errno set when it can't be had or isn't a private file of this user.
+// Opens the lock file at `path`, creating it, without following a link and
+// without waiting on a pipe someone put there; -1 with errno set when it
+// can't be had or isn't a private file of this user.
 int OpenOwnFile(const std::string& path) {
-    int fd = open(path.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    int fd = open(path.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
     if (fd < 0) return -1;
     struct stat info {};
     if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == geteuid() && (info.st_mode & 077) == 0)

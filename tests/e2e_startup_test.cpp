@@ -430,4 +430,22 @@ TEST_F(StartupTest, LibraryCutShortIsReportedAsNotLoadable) {
     }
 }
 
+// A library name that is a pipe or a folder: the same message, and a pipe
+// never holds the start waiting for a writer.
+TEST_F(StartupTest, LibraryThatIsNoFileIsReportedAsNotLoadable) {
+    fs::create_directories(dir.file("odd"));
+    WriteStore("[HKEY_CURRENT_USER\\Software\\Vorbel]\r\n\"DllPath\"=\"" + dir.file("odd/") + "\"\r\n");
+    std::string library = dir.file("odd/libvorbel.so");
+    ASSERT_EQ(mkfifo(library.c_str(), 0600), 0);
+    for (bool pipe : {true, false}) {
+        if (!pipe) {
+            fs::remove(library);
+            fs::create_directory(library);
+        }
+        fs::remove(boxes);
+        EXPECT_EQ(RunToEnd(), 0) << pipe;
+        EXPECT_EQ(Boxes(), "strova\t0x10\t" + library + " can't be loaded.\rTerminate with the error.\n") << pipe;
+    }
+}
+
 }  // namespace

@@ -112,6 +112,19 @@ TEST_F(InstanceLockAsUser, SquattedTempNameFallsBackToTheUsersOwnFolder) {
     EXPECT_EQ(AsOrdinaryUser([&] { return TakeAndHold("Marker", fallback); }), 0);
 }
 
+// A pipe under the user's name would hold every start in open() until
+// someone writes to it: it is passed over like any other foreign file.
+TEST_F(InstanceLockAsUser, PipeUnderTheTempNameNeverHoldsTheStart) {
+    ScopedEnv runtime("XDG_RUNTIME_DIR", std::nullopt);
+    ASSERT_EQ(mkfifo(tempLock.c_str(), 0666), 0);
+    chmod(tempLock.c_str(), 0666);
+    EXPECT_EQ(AsOrdinaryUser([&] {
+                  alarm(20);  // a start held in open() ends here, as a failure
+                  return TakeAndHold("Marker", home.file("Marker"));
+              }),
+              0);
+}
+
 TEST(InstanceLockTest, NoLockFileAnywhereIsAnErrorWithTheReason) {
     ScopedEnv runtime("XDG_RUNTIME_DIR", std::nullopt);
     ScopedEnv tmp("TMPDIR", "/nonexistent/temp");
