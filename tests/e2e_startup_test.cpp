@@ -42,6 +42,7 @@ protected:
     Env Environment(const Env& changes) const {
         Env env = {{"VORBEL_REGISTRY", store},
                    {"XDG_RUNTIME_DIR", dir.path().string()},
+                   {"TMPDIR", dir.path().string()},
                    {"VORBEL_MESSAGE_LOG", boxes},
                    {"QT_QPA_PLATFORM", "offscreen"},
                    {"LC_ALL", "C.UTF-8"},
@@ -247,11 +248,16 @@ protected:
     }
 
     void ExpectOneInstance(const Env& changes, const std::string& lockPath) {
+        ExpectOneInstance(changes, changes, lockPath);
+    }
+    // The first start with `firstChanges` holds `lockPath`; the second, with
+    // `secondChanges`, is told.
+    void ExpectOneInstance(const Env& firstChanges, const Env& secondChanges, const std::string& lockPath) {
         std::string before = ReadFile(store);
         {
-            Instance first(StartAsUser(changes));
+            Instance first(StartAsUser(firstChanges));
             ASSERT_TRUE(WaitUntilRunning(first, lockPath)) << lockPath;
-            EXPECT_EQ(RunToEndAsUser(changes), 0);
+            EXPECT_EQ(RunToEndAsUser(secondChanges), 0);
             EXPECT_EQ(Boxes(), InvokedAlready);
             EXPECT_TRUE(HoldsLock(first.pid(), lockPath)) << "the first instance must be left running";
         }
@@ -279,6 +285,26 @@ TEST_F(TwoStarts, TempNameTakenByAnotherUser) {
     WriteFile(tempLock, "");
     fs::permissions(tempLock, fs::perms::all);
     ExpectOneInstance({{"XDG_RUNTIME_DIR", std::nullopt}, {"TMPDIR", temp.path().string()}}, dir.file(lockName));
+    EXPECT_EQ(ReadFile(tempLock), "");
+}
+
+// A start with a runtime folder and one without (a desktop session and a
+// plain login of the same user) exclude each other, in either order, also
+// when the temp folder's name is another user's.
+TEST_F(TwoStarts, StartsWithAndWithoutARuntimeFolder) {
+    Env withRuntime = {{"TMPDIR", temp.path().string()}};
+    Env without = {{"XDG_RUNTIME_DIR", std::nullopt}, {"TMPDIR", temp.path().string()}};
+    std::string runtimeLock = dir.file(lockName);
+    std::string tempLock = temp.file(lockName + "-" + std::to_string(OrdinaryUserId()));
+    ExpectOneInstance(withRuntime, without, runtimeLock);
+    fs::remove(boxes);
+    ExpectOneInstance(without, withRuntime, tempLock);
+    if (OrdinaryUserId() == geteuid()) return;  // only root can make another user's file
+    fs::remove(tempLock);
+    WriteFile(tempLock, "");
+    fs::permissions(tempLock, fs::perms::all);
+    fs::remove(boxes);
+    ExpectOneInstance(withRuntime, without, runtimeLock);
     EXPECT_EQ(ReadFile(tempLock), "");
 }
 

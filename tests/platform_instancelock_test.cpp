@@ -55,6 +55,7 @@ protected:
 TEST(InstanceLockTest, MarkerLivesInTheRuntimeFolderAndExcludesOthers) {
     TempDir dir;
     ScopedEnv runtime("XDG_RUNTIME_DIR", dir.path().string());
+    ScopedEnv tmp("TMPDIR", dir.path().string());
     EXPECT_EQ(TakeAndHold("Marker", dir.file("Marker")), 0);
     EXPECT_TRUE(OtherProcessCanTake("OtherMarker"));
 }
@@ -73,6 +74,16 @@ TEST_F(InstanceLockAsUser, UnusableRuntimeFolderFallsBackToTheTempFolder) {
         EXPECT_EQ(AsOrdinaryUser([&] { return TakeAndHold("Marker", tempLock); }), 0) << runtime;
         EXPECT_FALSE(fs::exists(fs::path(runtime) / "Marker")) << runtime;
     }
+}
+
+// With the temp folder unusable, the settings folder stands in; when that is
+// the runtime folder too, its one file is locked once and the start goes on.
+TEST(InstanceLockTest, RuntimeFolderThatIsAlsoTheSettingsFolder) {
+    TempDir dir;
+    ScopedEnv runtime("XDG_RUNTIME_DIR", dir.path().string());
+    ScopedEnv tmp("TMPDIR", "/nonexistent/temp");
+    ScopedEnv store("VORBEL_REGISTRY", dir.file("registry.reg"));
+    EXPECT_EQ(TakeAndHold("Marker", dir.file("Marker")), 0);
 }
 
 TEST(InstanceLockTest, TempFolderNameCarriesTheUserId) {
