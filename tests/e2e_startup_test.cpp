@@ -136,6 +136,7 @@ bool MapsHold(pid_t pid, const std::string& path) {
 
 TEST_F(StartupTest, SecondInstanceIsToldAndLeavesEverythingAlone) {
     ScopedEnv runtime("XDG_RUNTIME_DIR", dir.path().string());
+    ScopedEnv temp("TMPDIR", dir.path().string());
     ASSERT_TRUE(platform::TakeInstanceLock(platform::StrovaInstanceLockName));
     EXPECT_EQ(RunToEnd(), 0);
     EXPECT_EQ(Boxes(), "Strova - Error\t0x10\t\"Strova\" has been invoked already.\n");
