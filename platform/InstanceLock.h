@@ -1,21 +1,23 @@
-// The single-instance marker: an advisory lock on a file named after the
+// The single-instance marker: advisory locks on files named after the
 // marker. Testing for another instance and marking this one are one atomic
 // step, and the lock goes away with the process, so a crashed instance leaves
 // nothing stale behind.
 //
-// The lock file is the user's own: in $XDG_RUNTIME_DIR when that is a folder
-// of the user's that the user can write; else in the temp folder under the
-// marker's name followed by "-" and the user id; when another user holds that
-// name, in the folder of the user's settings store. A file is
-// used only when it is a regular file of the user's that nobody else can
-// open, so nobody else can hold the lock.
+// The lock files are the user's own: one in $XDG_RUNTIME_DIR when that is a
+// folder of the user's that the user can write, and always one in the temp
+// folder under the marker's name followed by "-" and the user id, or, when
+// another user holds that name, in the folder of the user's settings store.
+// A start holds all of them, so starts with and without a runtime folder
+// still exclude each other. A file is used only when it is a regular file of
+// the user's that nobody else can open, so nobody else can hold the lock.
 #pragma once
 
 #include <string>
 
 namespace platform {
 
-// The lock file of the marker `name` for this user (created when missing).
+// The first lock file of the marker `name` for this user (the files are
+// created when missing).
 // This and the two below throw Exception "<file>: <the system's reason>" when
 // no lock file can be had, as the check is never skipped.
 std::string InstanceLockPath(const std::string& name);

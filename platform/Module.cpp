@@ -53,9 +53,10 @@ bool FitsThisMachine(const ElfW(Ehdr)& header, std::uint64_t fileSize) {
 // The loader maps every segment straight from the file: a file cut short
 // (an interrupted copy) would fault inside dlopen when it touches the
 // missing pages, so such a file is refused before the loader sees it. A file
-// that can't be opened is left to the loader, which tells why.
+// that can't be opened is left to the loader, which tells why. A pipe is
+// opened without waiting for a writer, and refused as no regular file.
 bool IsDamaged(const std::string& path) {
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return false;
     struct stat info {};
     ElfW(Ehdr) header{};

@@ -472,6 +472,13 @@ bool IsReadOnly(const std::string& path) {
     return stat(path.c_str(), &info) == 0 && (info.st_mode & 0222) == 0;
 }
 
+// Whether a change of the store could be written now: an open for writing
+// is refused, as for a key closed to the user, when it could not.
+bool StoreWritable() {
+    std::string path = FollowLinks(RegistryStorePath());
+    return !IsReadOnly(path) && ReplaceError(path) == 0;
+}
+
 // Writes `text` whole over the store, so that the store is always either the
 // old or the new file whole; the temporaries of writers killed midway go with
 // it. Messages name the store: the temporary file means nothing to the user.
@@ -558,7 +565,8 @@ bool Registry::OpenKey(const std::string& key, bool canCreate) {
     if (!path) return false;
     if (canCreate) {
         try {
-            CreateKey(*path, nullptr);
+            // A key just created proves the store writable.
+            if (!CreateKey(*path, nullptr) && !StoreWritable()) return false;
         } catch (const RegistryError&) {
             return false;
         }

@@ -187,6 +187,19 @@ TEST_F(MainFormTest, EveryOptionClickSwitchesTheLanguageAndStoresIt) {
     EXPECT_EQ(HintOf(form->Text1), "");
 }
 
+// A store the user made read-only takes no language choice: the click
+// switches the window's language and passes over the store without a word.
+TEST_F(MainFormTest, OptionClickOnAReadOnlyStoreSwitchesAndStoresNothing) {
+    WriteStore("[HKEY_CURRENT_USER\\Software\\Vorbel\\Strova]\n\"UseJP\"=dword:00000000\n");
+    auto form = Create(true);
+    fs::permissions(dir.file("registry.reg"), fs::perms::owner_read | fs::perms::group_read);
+    std::string before = testing_support::ReadFile(dir.file("registry.reg"));
+    form->OptionJPMenu->trigger();
+    EXPECT_TRUE(form->JPMode);
+    EXPECT_TRUE(boxes.empty()) << boxes.front().text;
+    EXPECT_EQ(testing_support::ReadFile(dir.file("registry.reg")), before);
+}
+
 TEST_F(MainFormTest, TessadynValuesMissingUnderAnExistingKeyAreEmptyPrefixes) {
     WriteStore("[HKEY_CURRENT_USER\\Software\\Vorbel\\Tessadyn]\n\"BmpPath\"=\"/maps/\"\n");
     auto form = Create(false);

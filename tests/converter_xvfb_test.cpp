@@ -53,6 +53,7 @@ TEST(XvfbTest, InsideTheDisplay) {
     pid_t strova = testing_support::StartProcess(BinDir() + "/strova", {},
                                                  {{"VORBEL_REGISTRY", dir.file("registry.reg")},
                                                   {"XDG_RUNTIME_DIR", dir.path().string()},
+                                                  {"TMPDIR", dir.path().string()},
                                                   {"VORBEL_MESSAGE_LOG", dir.file("boxes.log")}});
     // The main window is silver; the splash before it holds far less of it.
     QImage shot;

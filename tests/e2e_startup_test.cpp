@@ -42,6 +42,7 @@ protected:
     Env Environment(const Env& changes) const {
         Env env = {{"VORBEL_REGISTRY", store},
                    {"XDG_RUNTIME_DIR", dir.path().string()},
+                   {"TMPDIR", dir.path().string()},
                    {"VORBEL_MESSAGE_LOG", boxes},
                    {"QT_QPA_PLATFORM", "offscreen"},
                    {"LC_ALL", "C.UTF-8"},
@@ -135,6 +136,7 @@ bool MapsHold(pid_t pid, const std::string& path) {
 
 TEST_F(StartupTest, SecondInstanceIsToldAndLeavesEverythingAlone) {
     ScopedEnv runtime("XDG_RUNTIME_DIR", dir.path().string());
+    ScopedEnv temp("TMPDIR", dir.path().string());
     ASSERT_TRUE(platform::TakeInstanceLock(platform::StrovaInstanceLockName));
     EXPECT_EQ(RunToEnd(), 0);
     EXPECT_EQ(Boxes(), "Strova - Error\t0x10\t\"Strova\" has been invoked already.\n");
@@ -247,11 +249,16 @@ protected:
     }
 
     void ExpectOneInstance(const Env& changes, const std::string& lockPath) {
+        ExpectOneInstance(changes, changes, lockPath);
+    }
+    // The first start with `firstChanges` holds `lockPath`; the second, with
+    // `secondChanges`, is told.
+    void ExpectOneInstance(const Env& firstChanges, const Env& secondChanges, const std::string& lockPath) {
         std::string before = ReadFile(store);
         {
-            Instance first(StartAsUser(changes));
+            Instance first(StartAsUser(firstChanges));
             ASSERT_TRUE(WaitUntilRunning(first, lockPath)) << lockPath;
-            EXPECT_EQ(RunToEndAsUser(changes), 0);
+            EXPECT_EQ(RunToEndAsUser(secondChanges), 0);
             EXPECT_EQ(Boxes(), InvokedAlready);
             EXPECT_TRUE(HoldsLock(first.pid(), lockPath)) << "the first instance must be left running";
         }
@@ -279,6 +286,26 @@ TEST_F(TwoStarts, TempNameTakenByAnotherUser) {
     WriteFile(tempLock, "");
     fs::permissions(tempLock, fs::perms::all);
     ExpectOneInstance({{"XDG_RUNTIME_DIR", std::nullopt}, {"TMPDIR", temp.path().string()}}, dir.file(lockName));
+    EXPECT_EQ(ReadFile(tempLock), "");
+}
+
+// A start with a runtime folder and one without (a desktop session and a
+// plain login of the same user) exclude each other, in either order, also
+// when the temp folder's name is another user's.
+TEST_F(TwoStarts, StartsWithAndWithoutARuntimeFolder) {
+    Env withRuntime = {{"TMPDIR", temp.path().string()}};
+    Env without = {{"XDG_RUNTIME_DIR", std::nullopt}, {"TMPDIR", temp.path().string()}};
+    std::string runtimeLock = dir.file(lockName);
+    std::string tempLock = temp.file(lockName + "-" + std::to_string(OrdinaryUserId()));
+    ExpectOneInstance(withRuntime, without, runtimeLock);
+    fs::remove(boxes);
+    ExpectOneInstance(without, withRuntime, tempLock);
+    if (OrdinaryUserId() == geteuid()) return;  // only root can make another user's file
+    fs::remove(tempLock);
+    WriteFile(tempLock, "");
+    fs::permissions(tempLock, fs::perms::all);
+    fs::remove(boxes);
+    ExpectOneInstance(withRuntime, without, runtimeLock);
     EXPECT_EQ(ReadFile(tempLock), "");
 }
 
@@ -427,6 +454,24 @@ TEST_F(StartupTest, LibraryCutShortIsReportedAsNotLoadable) {
         EXPECT_EQ(Boxes(), "strova\t0x10\t" + dir.file("cut/") +
                                "libvorbel.so can't be loaded.\rTerminate with the error.\n")
             << size;
+    }
+}
+
+// A library name that is a pipe or a folder: the same message, and a pipe
+// never holds the start waiting for a writer.
+TEST_F(StartupTest, LibraryThatIsNoFileIsReportedAsNotLoadable) {
+    fs::create_directories(dir.file("odd"));
+    WriteStore("[HKEY_CURRENT_USER\\Software\\Vorbel]\r\n\"DllPath\"=\"" + dir.file("odd/") + "\"\r\n");
+    std::string library = dir.file("odd/libvorbel.so");
+    ASSERT_EQ(mkfifo(library.c_str(), 0600), 0);
+    for (bool pipe : {true, false}) {
+        if (!pipe) {
+            fs::remove(library);
+            fs::create_directory(library);
+        }
+        fs::remove(boxes);
+        EXPECT_EQ(RunToEnd(), 0) << pipe;
+        EXPECT_EQ(Boxes(), "strova\t0x10\t" + library + " can't be loaded.\rTerminate with the error.\n") << pipe;
     }
 }
 

@@ -55,6 +55,7 @@ protected:
 TEST(InstanceLockTest, MarkerLivesInTheRuntimeFolderAndExcludesOthers) {
     TempDir dir;
     ScopedEnv runtime("XDG_RUNTIME_DIR", dir.path().string());
+    ScopedEnv tmp("TMPDIR", dir.path().string());
     EXPECT_EQ(TakeAndHold("Marker", dir.file("Marker")), 0);
     EXPECT_TRUE(OtherProcessCanTake("OtherMarker"));
 }
@@ -73,6 +74,16 @@ TEST_F(InstanceLockAsUser, UnusableRuntimeFolderFallsBackToTheTempFolder) {
         EXPECT_EQ(AsOrdinaryUser([&] { return TakeAndHold("Marker", tempLock); }), 0) << runtime;
         EXPECT_FALSE(fs::exists(fs::path(runtime) / "Marker")) << runtime;
     }
+}
+
+// With the temp folder unusable, the settings folder stands in; when that is
+// the runtime folder too, its one file is locked once and the start goes on.
+TEST(InstanceLockTest, RuntimeFolderThatIsAlsoTheSettingsFolder) {
+    TempDir dir;
+    ScopedEnv runtime("XDG_RUNTIME_DIR", dir.path().string());
+    ScopedEnv tmp("TMPDIR", "/nonexistent/temp");
+    ScopedEnv store("VORBEL_REGISTRY", dir.file("registry.reg"));
+    EXPECT_EQ(TakeAndHold("Marker", dir.file("Marker")), 0);
 }
 
 TEST(InstanceLockTest, TempFolderNameCarriesTheUserId) {
@@ -110,6 +121,19 @@ TEST_F(InstanceLockAsUser, SquattedTempNameFallsBackToTheUsersOwnFolder) {
     GiveToOrdinaryUser(tempLock);
     fs::permissions(tempLock, fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read);
     EXPECT_EQ(AsOrdinaryUser([&] { return TakeAndHold("Marker", fallback); }), 0);
+}
+
+// A pipe under the user's name would hold every start in open() until
+// someone writes to it: it is passed over like any other foreign file.
+TEST_F(InstanceLockAsUser, PipeUnderTheTempNameNeverHoldsTheStart) {
+    ScopedEnv runtime("XDG_RUNTIME_DIR", std::nullopt);
+    ASSERT_EQ(mkfifo(tempLock.c_str(), 0666), 0);
+    chmod(tempLock.c_str(), 0666);
+    EXPECT_EQ(AsOrdinaryUser([&] {
+                  alarm(20);  // a start held in open() ends here, as a failure
+                  return TakeAndHold("Marker", home.file("Marker"));
+              }),
+              0);
 }
 
 TEST(InstanceLockTest, NoLockFileAnywhereIsAnErrorWithTheReason) {
