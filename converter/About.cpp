@@ -5,7 +5,7 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "Shared.h"
+#include "WindowHelpers.h"
 
 TVerInfo::TVerInfo(QWidget* owner, bool jpMode) : QDialog(owner) {
     strova::InitResources();

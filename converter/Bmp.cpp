@@ -1,6 +1,6 @@
 #include "Bmp.h"
 
-#include "Shared.h"
+#include "WindowHelpers.h"
 #include "StepSupport.h"
 
 using strova::BmpError;

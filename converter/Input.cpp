@@ -13,7 +13,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-#include "Shared.h"
+#include "WindowHelpers.h"
 #include "platform/Exception.h"
 #include "core/BoundsRules.h"
 

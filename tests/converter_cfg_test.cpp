@@ -9,7 +9,6 @@
 #include <cstring>
 #include <vector>
 
-#include "Shared.h"
 #include "Cfg.h"
 #include "MessageBoxRecorder.h"
 #include "PlainReference.h"

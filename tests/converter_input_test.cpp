@@ -9,7 +9,7 @@
 
 #include <vector>
 
-#include "Shared.h"
+#include "WindowHelpers.h"
 #include "Input.h"
 #include "MessageBoxRecorder.h"
 #include "core/BoundsRules.h"

@@ -17,7 +17,6 @@
 #include <regex>
 #include <set>
 
-#include "Shared.h"
 #include "MessageBoxRecorder.h"
 #include "TestSupport.h"
 #include "core/LogPrint.h"
