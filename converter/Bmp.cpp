@@ -5,7 +5,8 @@
 
 using strova::BmpError;
 
-TBmpData::TBmpData(QObject* owner, const std::string& bitmapPath) : QObject(owner), bitmapPath_(bitmapPath) {
+TBmpData::TBmpData(QObject* owner, const std::string& bitmapPath, bool japanese)
+    : QObject(owner), japanese_(japanese), bitmapPath_(bitmapPath) {
     OpenErrorMsg = strova::BmpErrorText(BmpError::Open, bitmapPath_, {});
     ReadErrorMsg = strova::BmpErrorText(BmpError::Read, bitmapPath_, {});
     FileLine = strova::BitmapFileLine(bitmapPath_);
@@ -20,8 +21,11 @@ void TBmpData::BmpDataCreate() {
     if (!BmpFile) return;
     FileHeader = BmpFile->FileHeader();
     InfoHeader = BmpFile->InfoHeader();
-    if (BmpFile->Error() == BmpError::Read) ShowReadError();
-    if (BmpFile->Error() == BmpError::Not24Bit) ShowNot24BitError();
+    Rows = BmpFile->Rows();
+    const BmpError error = BmpFile->Error();
+    if (error == BmpError::Read) ShowReadError();
+    if (error == BmpError::Not24Bit) ShowNot24BitError();
+    if (error == BmpError::Compressed || error == BmpError::BadSize || error == BmpError::TooLarge) ShowRefusal(error);
 }
 
 void TBmpData::BmpDataDestroy() { BmpFile.reset(); }
@@ -34,6 +38,7 @@ void TBmpData::ScanGrayPixels(const std::string& tmpPath, QProgressBar* progress
     if (error == BmpError::Read) ShowReadError();
     if (error == BmpError::TempOpen) ShowTempOpenError(tmpPath);
     if (error == BmpError::TempWrite) ShowError(strova::BmpErrorText(error, bitmapPath_, tmpPath));
+    if (error == BmpError::None && GrayCount == 0) ShowRefusal(BmpError::NoGray);
 }
 
 void TBmpData::LogBitmapInfo(QPlainTextEdit* logMemo) { strova::AppendLines(logMemo, BmpFile->InfoLines()); }
@@ -43,6 +48,10 @@ void TBmpData::ShowReadError() { ShowError(ReadErrorMsg); }
 void TBmpData::ShowNot24BitError() { ShowError(strova::BmpErrorText(BmpError::Not24Bit, bitmapPath_, {})); }
 void TBmpData::ShowTempOpenError(const std::string& tmpPath) {
     ShowError(strova::BmpErrorText(BmpError::TempOpen, bitmapPath_, tmpPath));
+}
+
+void TBmpData::ShowRefusal(BmpError error) {
+    ShowError(strova::BmpRefusalText(error, bitmapPath_, InfoHeader, japanese_));
 }
 
 void TBmpData::ShowError(const std::string& text) {

@@ -1,6 +1,7 @@
 // The first step's data module: it opens a bitmap, checks its headers, writes
 // its gray pixels to the temporary pixel file and dumps its headers into the
-// process log. Every failure is reported here; the driver reads only Ok.
+// process log. Every failure, and a picture the later steps could not
+// convert, is reported here; the driver reads only Ok.
 #pragma once
 
 #include <QObject>
@@ -17,11 +18,14 @@ class QProgressBar;
 class TBmpData : public QObject {
     Q_OBJECT
 public:
-    TBmpData(QObject* owner, const std::string& bitmapPath);
+    // `japanese` picks the language of the messages that have one.
+    TBmpData(QObject* owner, const std::string& bitmapPath, bool japanese = false);
     ~TBmpData() override;
 
     strova::BitmapFileHeader FileHeader{};
     strova::BitmapInfoHeader InfoHeader{};
+    // The picture's width and height (rows, positive also when stored top-down).
+    strova::PixelRows Rows{};
     std::string OpenErrorMsg;
     std::string ReadErrorMsg;
     std::uint32_t GrayCount = 0;
@@ -41,7 +45,9 @@ public:
 
 private:
     void ShowError(const std::string& text);
+    void ShowRefusal(strova::BmpError error);
 
+    bool japanese_;
     std::string bitmapPath_;
     std::unique_ptr<strova::BmpReader> BmpFile;
 };

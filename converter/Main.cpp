@@ -284,13 +284,13 @@ void TMainForm::RunMenuClick() {
 bool TMainForm::RunStep1() {
     MarkStepRunning(1);
     {
-        TBmpData data(this, BmpFile);
+        TBmpData data(this, BmpFile, JPMode);
         if (data.Ok != 1) return GiveUp();
         data.ScanGrayPixels(TmpFile, ProgBar);
         if (data.Ok != 1) return GiveUp();
         GrayCount = data.GrayCount;
-        BmpWidth = data.InfoHeader.biWidth;
-        BmpHeight = data.InfoHeader.biHeight;
+        BmpWidth = data.Rows.width;
+        BmpHeight = data.Rows.height;
         data.LogBitmapInfo(ProcessLog);
     }
     int result = platform::mrCancel;

@@ -8,7 +8,7 @@ packages=(
   libgtest-dev googletest
   fonts-liberation fonts-ipafont-gothic
   xvfb xauth
-  util-linux
+  util-linux imagemagick python3-pil
 )
 missing=()
 for p in "${packages[@]}"; do

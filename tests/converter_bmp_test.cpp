@@ -69,6 +69,27 @@ TEST_F(BmpDataTest, ScansALandMapAndDumpsItsHeaders) {
     EXPECT_TRUE(boxes.empty());
 }
 
+// The driver takes the picture's height from Rows; the dump keeps the
+// header as the file has it.
+TEST_F(BmpDataTest, ATopDownMapHasItsRealHeightAndItsHeaderAsRead) {
+    const std::string path = dir.file("top.bmp");
+    WriteFile(path, testing_support::TopDownCopy(MakeGrayBitmap(5, 3, [](int x, int y) { return x == 4 && y == 2; })));
+    TBmpData data(nullptr, path);
+    ASSERT_EQ(data.Ok, 1);
+    EXPECT_EQ(data.Rows.width, 5);
+    EXPECT_EQ(data.Rows.height, 3);
+    EXPECT_EQ(std::int32_t{data.InfoHeader.biHeight}, -3);
+    data.ScanGrayPixels(dir.file("tmp.loc"), &bar);
+    EXPECT_EQ(data.Ok, 1);
+    EXPECT_EQ(ReadFile(dir.file("tmp.loc")), std::string("\4\0\0\0\2\0\0\0", 8));
+    data.LogBitmapInfo(&log);
+    const QStringList lines = log.toPlainText().split('\n');
+    ASSERT_EQ(lines.size(), 20);
+    EXPECT_EQ(lines[8], "Bmp Image Height: -3 pixels");
+    EXPECT_EQ(lines[9], "Bmp Image   Size: -15 pixels");
+    EXPECT_TRUE(boxes.empty());
+}
+
 TEST_F(BmpDataTest, OpenAndHeaderFailuresAreReportedOnce) {
     {
         TBmpData data(nullptr, "");

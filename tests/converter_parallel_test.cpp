@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <random>
@@ -24,7 +25,7 @@ struct Item {
 std::vector<std::uint64_t> Feed(int threads, int slots, std::uint64_t count, bool* eachOnce) {
     std::mt19937 random(threads * 31 + slots);
     std::uniform_int_distribution<int> pause(0, 40);
-    OrderedWorkers<Item> workers(threads, slots, std::chrono::microseconds(20), [](Item& item) {
+    OrderedWorkers<Item> workers(threads, slots, [](Item& item) {
         if (item.pause > 0) std::this_thread::sleep_for(std::chrono::microseconds(item.pause));
         item.result = item.number * item.number;
         ++item.workedOn;
@@ -66,10 +67,27 @@ TEST(OrderedWorkers, EveryItemOnceInSubmissionOrder) {
 // can let the workers go.
 TEST(OrderedWorkers, StoppingWithSlotsInFlightEnds) {
     for (const int threads : {1, 4}) {
-        OrderedWorkers<Item> workers(threads, 6, std::chrono::microseconds(20), [](Item& item) { ++item.workedOn; });
+        OrderedWorkers<Item> workers(threads, 6, [](Item& item) { ++item.workedOn; });
         for (Item* item; (item = workers.FreeSlot()) != nullptr;) workers.Submit();
         ASSERT_NE(workers.WaitOldest(), nullptr);
         workers.Release();
     }
     SUCCEED();
+}
+
+// A worker that has gone to sleep wakes for each submitted slot: the caller
+// never works on a slot itself here, so a lost wake-up hangs the test.
+TEST(OrderedWorkers, ASleepingWorkerWakesForEachSubmittedSlot) {
+    std::atomic<int> worked{0};
+    OrderedWorkers<Item> workers(1, 2, [&](Item&) {
+        ++worked;
+        worked.notify_all();
+    });
+    for (int i = 1; i <= 200; ++i) {
+        ASSERT_NE(workers.FreeSlot(), nullptr);
+        workers.Submit();
+        for (int seen; (seen = worked.load()) < i;) worked.wait(seen);
+        ASSERT_NE(workers.WaitOldest(), nullptr);
+        workers.Release();
+    }
 }

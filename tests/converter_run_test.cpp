@@ -387,6 +387,116 @@ TEST_F(RunTest, BadBitmapsEndTheRunInStepOne) {
     EXPECT_EQ(boundsDialogs, 0);
 }
 
+// Files a run left in the test's folder, bitmaps aside.
+std::vector<std::string> FilesLeft() {
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator("."))
+        if (entry.path().extension() != ".bmp") left.push_back(entry.path().filename().string());
+    std::sort(left.begin(), left.end());
+    return left;
+}
+
+// A picture the later steps could not convert ends step 1 with its reason,
+// in the user's language, before the bounds are asked for.
+TEST_F(RunTest, UnconvertiblePicturesAreRefusedInStepOne) {
+    const std::string land = testing_support::MakeGrayBitmap(4, 4, [](int x, int) { return x == 1; });
+    const auto with = [&](std::size_t offset, std::int32_t value) {
+        std::string bytes = land;
+        std::memcpy(&bytes[offset], &value, 4);
+        return bytes;
+    };
+    struct Case {
+        std::string name, bytes, english, japanese;
+        std::vector<std::string> left;
+    };
+    const std::string tmp = "tmp_$$$.loc";
+    const std::vector<Case> cases{
+        {"rle.bmp", with(30, 1), "is compressed (method 1).\rOnly uncompressed bitmaps can be read.",
+         "は圧縮されています (方式 1)．\r非圧縮のﾋﾞｯﾄﾏｯﾌﾟだけを読めます．", {}},
+        {"empty.bmp", with(18, 0), "has an invalid size of 0 x 4 pixels.", "の大きさ 0 x 4 ﾋﾟｸｾﾙは不正です．", {}},
+        {"mirror.bmp", with(18, -4), "has an invalid size of -4 x 4 pixels.", "の大きさ -4 x 4 ﾋﾟｸｾﾙは不正です．", {}},
+        {"flat.bmp", with(22, 0), "has an invalid size of 4 x 0 pixels.", "の大きさ 4 x 0 ﾋﾟｸｾﾙは不正です．", {}},
+        {"wide.bmp", with(18, 32768), "is 32768 x 4 pixels and lies beyond pixel 32767,\rwhich a *.cfg file can't hold.",
+         "は 32768 x 4 ﾋﾟｸｾﾙで，ﾋﾟｸｾﾙ 32767 を超えています．\r*.cfg ﾌｧｲﾙには収まりません．", {}},
+        {"tall.bmp", with(22, -40000), "is 4 x -40000 pixels and lies beyond pixel 32767,\rwhich a *.cfg file can't hold.",
+         "は 4 x -40000 ﾋﾟｸｾﾙで，ﾋﾟｸｾﾙ 32767 を超えています．\r*.cfg ﾌｧｲﾙには収まりません．", {}},
+        // The scan ran: its (empty) pixel file stays until the window closes.
+        {"sea.bmp", testing_support::MakeGrayBitmap(4, 4, [](int, int) { return false; }),
+         "has no gray (RGB 192,192,192) pixel.\rThere is no land to convert.",
+         "には灰色 (RGB 192,192,192) のﾋﾟｸｾﾙがありません．\r変換する陸地がありません．", {tmp}},
+    };
+    for (const bool japanese : {false, true}) {
+        main->JPMode = japanese;
+        for (const Case& c : cases) {
+            fs::remove(tmp);
+            boxes.clear();
+            WriteFile(c.name, c.bytes);
+            Run(dir.file(c.name));
+            ExpectGivenUp();
+            ASSERT_EQ(boxes.size(), 1u) << c.name;
+            const std::string file = japanese ? "ﾋﾞｯﾄﾏｯﾌﾟﾌｧｲﾙ <" : "Bitmap file <";
+            EXPECT_EQ(boxes[0].text, file + dir.file(c.name) + ">\r" + (japanese ? c.japanese : c.english));
+            EXPECT_EQ(boxes[0].caption, "Strova - Error");
+            EXPECT_EQ(boxes[0].flags, 0x10u);
+            EXPECT_EQ(FilesLeft(), c.left) << c.name;
+            if (!c.left.empty()) EXPECT_EQ(ReadFile(tmp), "") << c.name;
+        }
+    }
+    main->JPMode = false;
+    EXPECT_EQ(boundsDialogs, 0);
+}
+
+// The same picture stored top-down, with a colour table before its rows, or
+// as other programs write it gives the same pixel file, *.ame, *_a.dat, *.cfg
+// and log lines after the header dump.
+TEST_F(RunTest, EveryStoreOfAPictureGivesTheSameFiles) {
+    std::vector<std::string> heights;
+    onBounds = [&](TInputDialog* dialog) {
+        heights.push_back(dialog->HeightTxt->text().toStdString());
+        TypeSampleBounds(dialog);
+    };
+    onStations = [](TAmeForm* form) { form->BBtnOk->click(); };
+    const auto runOf = [&](const std::string& path) {
+        boxes.clear();
+        Run(path);
+        std::vector<std::string> log = LogLines();
+        EXPECT_GT(log.size(), 20u) << path;
+        log.erase(log.begin(), log.begin() + std::min<std::size_t>(log.size(), 20));  // the header dump
+        return std::vector<std::string>{ReadFile("tmp_$$$.loc"), ReadFile(kMap + ".ame"), ReadFile(kMap + "_a.dat"),
+                                        ReadFile(kMap + ".cfg"), testing::PrintToString(log)};
+    };
+    const char* const kWhat[] = {"pixel file", "*.ame", "*_a.dat", "*.cfg", "log"};
+    const std::vector<std::string> expected = runOf(bitmap);
+    ASSERT_GT(expected[0].size(), 0u);
+
+    fs::create_directory("tools");
+    ASSERT_TRUE(testing_support::WriteWithImageMagick(bitmap, "tools/magick.bmp")) << "ImageMagick";
+    ASSERT_TRUE(testing_support::WriteWithImageMagick(bitmap, "BMP3:tools/magick3.bmp")) << "ImageMagick";
+    ASSERT_TRUE(testing_support::WriteWithPil(bitmap, "tools/pil.bmp")) << "PIL";
+    const std::string original = ReadFile(bitmap), magick = ReadFile("tools/magick.bmp");
+    ASSERT_EQ(magick.substr(14, 4), std::string("\x7C\0\0\0", 4));  // the 124-byte header
+    ASSERT_EQ(ReadFile("tools/magick3.bmp").substr(14, 4), std::string("\x28\0\0\0", 4));
+    std::string table;
+    for (int i = 0; i < 256; ++i) table += {char(i), char(i), char(i), '\0'};  // a gray ramp, 192 among them
+    const std::vector<std::pair<std::string, std::string>> copies{
+        {"top-down", testing_support::TopDownCopy(original)},
+        {"colour table", testing_support::CopyWithGap(original, table)},
+        {"top-down with colour table", testing_support::TopDownCopy(testing_support::CopyWithGap(original, table))},
+        {"ImageMagick", magick},
+        {"ImageMagick top-down", testing_support::TopDownCopy(magick)},
+        {"ImageMagick BMP3 with colour table", testing_support::CopyWithGap(ReadFile("tools/magick3.bmp"), table)},
+        {"PIL top-down", testing_support::TopDownCopy(ReadFile("tools/pil.bmp"))},
+    };
+    fs::create_directory("copy");
+    for (const auto& [name, bytes] : copies) {
+        WriteFile("copy/" + kMap + ".bmp", bytes);
+        const std::vector<std::string> got = runOf(dir.file("copy/" + kMap + ".bmp"));
+        for (std::size_t i = 0; i < got.size(); ++i)  // no dump of a whole file when they differ
+            EXPECT_TRUE(got[i] == expected[i]) << name << ": the " << kWhat[i] << " differs";
+    }
+    EXPECT_EQ(heights, std::vector<std::string>(copies.size() + 1, "   800 "));
+}
+
 TEST_F(RunTest, ASecondRunCantStartInsideTheFirst) {
     onBounds = [this](TInputDialog* dialog) {
         if (boundsDialogs == 1) {

@@ -11,8 +11,8 @@
 #include <atomic>
 #include <cerrno>
 #include <bit>
-#include <chrono>
 #include <climits>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -27,6 +27,9 @@ static_assert(std::endian::native == std::endian::little, "the file formats are 
 namespace {
 
 constexpr std::uint8_t kGray = 192;
+// The widest and tallest picture: a *.cfg record holds a pixel's column and
+// row in 16 bits.
+constexpr std::int64_t kMaxSide = 32767;
 // Pixels handed to a worker at a time, and pixels it reads at a time: one
 // read stays in the core's own cache while it is scanned, and the buffer is
 // the thread's for the whole scan, so no fresh memory is touched for it.
@@ -35,10 +38,11 @@ constexpr std::int64_t kReadPixels = std::int64_t{1} << 15;
 // The scan is bound by memory bandwidth, not by the cores: two threads
 // scanning, and the writing thread whenever it would wait, keep the writes
 // going, and more threads would only compete with them for the same memory.
-// A waiting thread keeps checking for about as long as a chunk takes before
-// it naps, since a nap makes it late for the next one.
 constexpr int kScanThreads = 2;
-constexpr std::chrono::microseconds kScanPatience{300};
+
+// Whether the information header reaches beyond width, height, planes and
+// bit count; only then are its later fields its own.
+bool HasExtendedFields(const BitmapInfoHeader& header) { return header.biSize > 16; }
 
 bool IsGray(const std::uint8_t* pixel) { return pixel[0] == kGray && pixel[1] == kGray && pixel[2] == kGray; }
 
@@ -159,8 +163,37 @@ std::string BmpErrorText(BmpError error, const std::string& bitmapPath, const st
         return "Temporary file <" + tmpPath + ">\rcan't open.";
     case BmpError::TempWrite:
         return "Temporary file <" + tmpPath + ">\rcan't be written.";
+    case BmpError::Compressed:
+    case BmpError::BadSize:
+    case BmpError::TooLarge:
+    case BmpError::NoGray:
+        return {};  // their texts name the header's values: BmpRefusalText
     }
     return {};
+}
+
+std::string BmpRefusalText(BmpError error, const std::string& bitmapPath, const BitmapInfoHeader& header,
+                           bool japanese) {
+    const std::string file = (japanese ? "ﾋﾞｯﾄﾏｯﾌﾟﾌｧｲﾙ <" : "Bitmap file <") + bitmapPath + ">\r";
+    const std::string size = Printf("%ld x %ld", static_cast<long>(header.biWidth), static_cast<long>(header.biHeight));
+    switch (error) {
+    case BmpError::Compressed: {
+        const std::string method = Printf("%u", static_cast<unsigned>(header.biCompression));
+        return japanese ? file + "は圧縮されています (方式 " + method + ")．\r非圧縮のﾋﾞｯﾄﾏｯﾌﾟだけを読めます．"
+                        : file + "is compressed (method " + method + ").\rOnly uncompressed bitmaps can be read.";
+    }
+    case BmpError::BadSize:
+        return japanese ? file + "の大きさ " + size + " ﾋﾟｸｾﾙは不正です．"
+                        : file + "has an invalid size of " + size + " pixels.";
+    case BmpError::TooLarge:
+        return japanese ? file + "は " + size + " ﾋﾟｸｾﾙで，ﾋﾟｸｾﾙ 32767 を超えています．\r*.cfg ﾌｧｲﾙには収まりません．"
+                        : file + "is " + size + " pixels and lies beyond pixel 32767,\rwhich a *.cfg file can't hold.";
+    case BmpError::NoGray:
+        return japanese ? file + "には灰色 (RGB 192,192,192) のﾋﾟｸｾﾙがありません．\r変換する陸地がありません．"
+                        : file + "has no gray (RGB 192,192,192) pixel.\rThere is no land to convert.";
+    default:
+        return {};
+    }
 }
 
 std::string BitmapFileLine(const std::string& bitmapPath) { return "[Bitmap File]" + bitmapPath; }
@@ -204,14 +237,17 @@ void BmpReader::ReadHeaders() {
     if (!ReadExactly(fd_, &fileHeader_, sizeof fileHeader_, 0) ||
         !ReadExactly(fd_, &infoHeader_, sizeof infoHeader_, sizeof fileHeader_))
         return Fail(BmpError::Read);
-    if (infoHeader_.biBitCount != 24) return Fail(BmpError::Not24Bit);
     struct stat status {};
     if (::fstat(fd_, &status) != 0) return Fail(BmpError::Read);
     fileSize_ = static_cast<std::uint64_t>(status.st_size);
-    // A picture whose rows or pixel count cannot be counted in 32 bits is not
-    // one we can scan (nor one the later steps could number).
-    const PixelRows rows = Rows();
-    if (RowStride(rows.width) < 0 || std::int64_t{rows.width} * rows.height > INT32_MAX) Fail(BmpError::Read);
+    if (infoHeader_.biBitCount != 24) return Fail(BmpError::Not24Bit);
+    // Compressed rows would be scanned as pixels; a header of 16 bytes or
+    // less has no compression field (the bytes read there are pixels).
+    if (HasExtendedFields(infoHeader_) && infoHeader_.biCompression != 0) return Fail(BmpError::Compressed);
+    const std::int64_t width = infoHeader_.biWidth;
+    const std::int64_t height = infoHeader_.biHeight;
+    if (width <= 0 || height == 0) return Fail(BmpError::BadSize);
+    if (width > kMaxSide || std::abs(height) > kMaxSide) return Fail(BmpError::TooLarge);
 }
 
 PixelRows BmpReader::Rows() const {
@@ -224,8 +260,8 @@ PixelRows BmpReader::Rows() const {
     rows.topDown = infoHeader_.biHeight < 0;
     // A height of -2^31 has no positive counterpart; no picture that tall is
     // ever scanned.
-    rows.height = rows.topDown ? static_cast<std::int32_t>(std::min<std::int64_t>(-std::int64_t{infoHeader_.biHeight}, INT32_MAX))
-                               : infoHeader_.biHeight;
+    const std::int64_t height = std::abs(std::int64_t{infoHeader_.biHeight});
+    rows.height = static_cast<std::int32_t>(std::min<std::int64_t>(height, INT32_MAX));
     return rows;
 }
 
@@ -244,8 +280,7 @@ BmpError BmpReader::ScanGrayPixels(const std::string& tmpPath, ProgressSink& pro
     const PixelRows rows = Rows();
     const std::int32_t width = rows.width;
     const std::int32_t height = rows.height;
-    // Rows without pixels are not walked: nothing of them is read or written.
-    const std::int64_t total = width > 0 && height > 0 ? std::int64_t{width} * height : 0;
+    const std::int64_t total = std::int64_t{width} * height;
     const std::uint64_t step = static_cast<std::uint64_t>(ScanProgressStep(height));
     progress.SetToMinimum();
 
@@ -254,7 +289,7 @@ BmpError BmpReader::ScanGrayPixels(const std::string& tmpPath, ProgressSink& pro
     std::atomic<bool> stopping{false};
     {
         const int workerCount = threads > 0 ? threads : std::min(kScanThreads, WorkerThreads());
-        OrderedWorkers<ScanChunk> workers(workerCount, workerCount + 2, kScanPatience, [&](ScanChunk& chunk) {
+        OrderedWorkers<ScanChunk> workers(workerCount, workerCount + 2, [&](ScanChunk& chunk) {
             if (!stopping) ScanChunkPixels(fd_, rows, chunk);
         });
         for (std::int64_t next = 0; result == BmpError::None;) {
@@ -310,7 +345,7 @@ std::vector<std::string> BmpReader::InfoLines() const {
                static_cast<long long>(static_cast<unsigned long long>(pixels) * 3)),
         Printf("Bmp Color Planes: %u (Always 1)", unsigned{i.biPlanes}),
     };
-    if (i.biSize > 16) {
+    if (HasExtendedFields(i)) {
         lines.push_back(Printf("Pixel Color Bits: %u (One of 0, 1, 4, 8, 24)", unsigned{i.biBitCount}));
         lines.push_back(Printf(" Compress Method: %u (0: No compression)", static_cast<unsigned>(i.biCompression)));
         lines.push_back(Printf("Recorded BmpSize: %lu bytes (0: default)", static_cast<unsigned long>(i.biSizeImage)));

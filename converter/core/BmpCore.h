@@ -45,14 +45,22 @@ static_assert(sizeof(BitmapFileHeader) == 14 && sizeof(BitmapInfoHeader) == 40 &
 enum class BmpError {
     None,
     Open,       // the bitmap can't be opened
-    Read,       // a header or a pixel row is cut short, or the dimensions are out of reach
+    Read,       // a header or a pixel row is cut short
     Not24Bit,   // biBitCount is not 24
+    Compressed, // biCompression is not 0
+    BadSize,    // a width of 0 or less, or a height of 0
+    TooLarge,   // wider or taller than a *.cfg file can number
+    NoGray,     // the scan found no gray pixel
     TempOpen,   // the temporary pixel file can't be created
     TempWrite,  // a record could not be written to the temporary pixel file
 };
 
 // The message of each error kind (caption "Strova - Error", MB_ICONERROR).
 std::string BmpErrorText(BmpError error, const std::string& bitmapPath, const std::string& tmpPath);
+// The message of a picture the step refuses (Compressed, BadSize, TooLarge,
+// NoGray), in English or Japanese, with the header's values it names.
+std::string BmpRefusalText(BmpError error, const std::string& bitmapPath, const BitmapInfoHeader& header,
+                           bool japanese);
 
 // The first line of the header dump: "[Bitmap File]" and the path.
 std::string BitmapFileLine(const std::string& bitmapPath);

@@ -173,9 +173,7 @@ CfgError CfgRun::FindAdjacentStations(ProgressSink& progress, int threads) {
         const NearestStations nearest(stations);
         std::atomic<bool> stopping{false};
         const int workers = threads > 0 ? threads : WorkerThreads();
-        // A chunk takes milliseconds: waiting threads soon nap and leave the
-        // cores to the workers.
-        OrderedWorkers<CfgChunk> pool(workers, 2 * workers, std::chrono::microseconds(100), [&](CfgChunk& chunk) {
+        OrderedWorkers<CfgChunk> pool(workers, 2 * workers, [&](CfgChunk& chunk) {
             if (stopping) return;
             const auto misfit = std::find_if_not(chunk.pixels.begin(), chunk.pixels.begin() + chunk.count, FitsCfgRecord);
             chunk.computed = static_cast<std::size_t>(misfit - chunk.pixels.begin());

@@ -4,17 +4,12 @@
 // collects; the number of slots bounds the memory in flight.
 #pragma once
 
-#include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <thread>
 #include <vector>
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
 
 namespace strova {
 
@@ -25,42 +20,23 @@ inline int WorkerThreads() {
     return cores == 0 ? 1 : static_cast<int>(cores < 16 ? cores : 16);
 }
 
-// Waits until `ready()` holds, and asks it nothing after that (it may take
-// work as it answers): checks over and over for `patience`, then after naps.
-// Nobody is ever woken: on a virtual machine waking a sleeping thread takes
-// longer than a chunk of work, while a thread that naps leaves its core to
-// the others.
-template <typename Ready>
-void AwaitUntil(const Ready& ready, std::chrono::microseconds patience) {
-    const auto giveUp = std::chrono::steady_clock::now() + patience;
-    for (int check = 1; check % 64 != 0 || std::chrono::steady_clock::now() <= giveUp; ++check) {
-        if (ready()) return;
-#ifdef __SSE2__
-        _mm_pause();
-#endif
-    }
-    // Naps grow the longer the wait, up to a fifth of a millisecond: a long
-    // wait costs little, and a thread that oversleeps is not late by much.
-    for (std::chrono::microseconds nap{20}; !ready(); nap = std::min(2 * nap, std::chrono::microseconds(200)))
-        std::this_thread::sleep_for(nap);
-}
-
 // Slots are handed out by sequence number: the k-th submitted slot is slot
 // k mod slots. A worker claims the oldest submitted slot nobody has claimed;
 // so does the caller while the slot it waits for is unfinished, rather than
-// sit idle. Handing over a slot is a store to an atomic: no lock and no
-// wake-up.
+// sit idle. Handing over a slot is a store to an atomic; a thread with
+// nothing to do sleeps in the kernel until a slot is submitted or finished,
+// and leaves its core to others.
 template <typename Slot>
 class OrderedWorkers {
 public:
-    // A thread that waits keeps checking for `patience` before it naps: about
-    // as long as a chunk takes, as long as there are cores to spare for it.
-    OrderedWorkers(int threads, int slots, std::chrono::microseconds patience, std::function<void(Slot&)> work)
-        : slots_(static_cast<std::size_t>(slots)), done_(slots_.size()), patience_(patience), work_(std::move(work)) {
+    OrderedWorkers(int threads, int slots, std::function<void(Slot&)> work)
+        : slots_(static_cast<std::size_t>(slots)), done_(slots_.size()), work_(std::move(work)) {
         for (int i = 0; i < threads; ++i) threads_.emplace_back([this] { Run(); });
     }
     ~OrderedWorkers() {
         stopping_ = true;
+        wakes_.fetch_add(1);
+        wakes_.notify_all();
         for (std::thread& thread : threads_) thread.join();
     }
     OrderedWorkers(const OrderedWorkers&) = delete;
@@ -69,14 +45,18 @@ public:
     // The next slot to fill, or nullptr while every slot is in flight.
     Slot* FreeSlot() { return inFlight_ == slots_.size() ? nullptr : &slots_[Index(head_ + inFlight_)]; }
     // Hands the slot that FreeSlot gave to the workers.
-    void Submit() { submitted_.store(head_ + ++inFlight_, std::memory_order_release); }
+    void Submit() {
+        submitted_.store(head_ + ++inFlight_, std::memory_order_release);
+        wakes_.fetch_add(1);
+        wakes_.notify_one();
+    }
     // Waits for the oldest submitted slot; nullptr when none is in flight. The
     // slot stays the caller's until Release.
     Slot* WaitOldest() {
         if (inFlight_ == 0) return nullptr;
-        const auto oldestDone = [this] { return done_[Index(head_)].load(std::memory_order_acquire) == head_ + 1; };
-        for (std::uint64_t sequence; !oldestDone() && Claim(sequence);) Work(sequence);
-        AwaitUntil(oldestDone, patience_);
+        std::atomic<std::uint64_t>& done = done_[Index(head_)];
+        for (std::uint64_t sequence; done.load(std::memory_order_acquire) != head_ + 1 && Claim(sequence);) Work(sequence);
+        for (std::uint64_t seen; (seen = done.load(std::memory_order_acquire)) != head_ + 1;) done.wait(seen);
         return &slots_[Index(head_)];
     }
     void Release() {
@@ -98,11 +78,13 @@ private:
     void Work(std::uint64_t sequence) {
         work_(slots_[Index(sequence)]);
         done_[Index(sequence)].store(sequence + 1, std::memory_order_release);
+        done_[Index(sequence)].notify_all();
     }
 
     void Run() {
         for (std::uint64_t sequence = 0;;) {
-            AwaitUntil([&] { return stopping_.load() || Claim(sequence); }, patience_);
+            for (std::uint32_t seen = wakes_.load(); !stopping_ && !Claim(sequence); seen = wakes_.load())
+                wakes_.wait(seen);
             if (stopping_) return;
             Work(sequence);
         }
@@ -111,13 +93,13 @@ private:
     std::vector<Slot> slots_;
     // done_[i] = k + 1 once the k-th slot (slot i) is worked on.
     std::vector<std::atomic<std::uint64_t>> done_;
-    const std::chrono::microseconds patience_;
     std::function<void(Slot&)> work_;
     std::uint64_t head_ = 0;  // sequence number of the oldest slot in flight
     std::size_t inFlight_ = 0;
     std::atomic<std::uint64_t> submitted_{0};  // slots submitted so far
     std::atomic<std::uint64_t> claimed_{0};    // slots claimed so far
     std::atomic<bool> stopping_{false};
+    std::atomic<std::uint32_t> wakes_{0};  // changes whenever a sleeping worker has cause to wake
     std::vector<std::thread> threads_;
 };
 

@@ -2,6 +2,10 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <exception>
+#include <vector>
+
+#include "TestSupport.h"
 
 namespace testing_support {
 
@@ -9,6 +13,14 @@ namespace {
 
 void Put(std::string& bytes, std::size_t offset, std::uint32_t value, int width) {
     for (int i = 0; i < width; ++i) bytes[offset + i] = static_cast<char>(value >> (8 * i));
+}
+
+bool Runs(const std::string& program, const std::vector<std::string>& args) {
+    try {
+        return WaitForExit(StartProcess(program, args, {}), 120) == 0;
+    } catch (const std::exception&) {
+        return false;  // not installed
+    }
 }
 
 std::uint32_t Get(const std::string& bytes, std::size_t offset) {
@@ -74,6 +86,18 @@ std::string CopyWithGap(const std::string& bitmap, const std::string& gap) {
     Put(copy, 2, static_cast<std::uint32_t>(copy.size()), 4);
     Put(copy, 10, static_cast<std::uint32_t>(first + gap.size()), 4);
     return copy;
+}
+
+bool WriteWithImageMagick(const std::string& source, const std::string& target) {
+    return Runs("/usr/bin/convert", {source, "-type", "TrueColor", target});
+}
+
+bool WriteWithPil(const std::string& source, const std::string& target) {
+    return Runs("/usr/bin/python3", {"-c",
+                                     "import sys\n"
+                                     "from PIL import Image\n"
+                                     "Image.open(sys.argv[1]).convert('RGB').save(sys.argv[2], 'BMP')\n",
+                                     source, target});
 }
 
 }  // namespace testing_support

@@ -30,4 +30,11 @@ std::string TopDownCopy(const std::string& bitmap);
 // headers and the rows, and bfOffBits pointing past them.
 std::string CopyWithGap(const std::string& bitmap, const std::string& gap);
 
+// The picture of the bitmap file `source` as ImageMagick writes it to
+// `target` in 24 bits ("BMP3:" before the name asks for its 40-byte header
+// instead of its 124-byte one), and as PIL writes it. False when the tool
+// (scripts/install-deps.sh installs both) is missing or fails.
+bool WriteWithImageMagick(const std::string& source, const std::string& target);
+bool WriteWithPil(const std::string& source, const std::string& target);
+
 }  // namespace testing_support
