@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QFrame>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPushButton>
 
 #include "WindowHelpers.h"
@@ -36,7 +37,8 @@ TVerInfo::TVerInfo(QWidget* owner, bool jpMode) : QDialog(owner) {
 void TVerInfo::OkBtnClick() { done(platform::mrOk); }
 
 bool TVerInfo::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == Image && event->type() == QEvent::MouseButtonRelease) {
+    if (watched == Image && event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         OkBtnClick();
         return true;
     }

@@ -226,6 +226,11 @@ bool TInputDialog::eventFilter(QObject* watched, QEvent* event) {
     if (edit && event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
         if (!IsDialogKey(key->key()) && !key->text().isEmpty() && !EditKeyPress(edit, key->text().at(0))) return true;
+    } else if (edit && event->type() == QEvent::FocusIn) {
+        // Typing replaces the whole bound, as in any dialog; a click puts
+        // the caret where it lands, and a context menu leaves the selection.
+        auto reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason != Qt::MouseFocusReason && reason != Qt::PopupFocusReason) edit->selectAll();
     } else if (edit && event->type() == QEvent::FocusOut) {
         // Only a move to another control of this dialog counts as leaving the
         // edit; a message box or another window taking the focus does not.

@@ -26,6 +26,16 @@ std::string ReadFolder(const platform::Registry& registry, const char* name) {
     return registry.ValueExists(name) ? registry.ReadString(name) : std::string();
 }
 
+// UseJP written while the window is being made: a store that can't take it
+// (a folder or file closed to writing) is passed over, as a key that can't be
+// opened is, and the start goes on.
+void WriteUseJPIfPossible(TMainForm& form, bool value) {
+    try {
+        form.WriteUseJP(value);
+    } catch (const platform::RegistryError&) {
+    }
+}
+
 struct HintPair {
     const char* japanese;
     const char* english;
@@ -40,11 +50,11 @@ void TMainForm::ReadSettings() {
         JPMode = registry.ReadInteger("UseJP") != 0;
         registry.CloseKey();
         if (!strova::JapaneseAvailable && JPMode) {
-            WriteUseJP(false);
+            WriteUseJPIfPossible(*this, false);
             JPMode = false;
         }
     } else {
-        WriteUseJP(false);
+        WriteUseJPIfPossible(*this, false);
     }
     if (registry.OpenKey(TessadynKey, false)) {
         AmePath = ReadFolder(registry, "AmePath");

@@ -19,22 +19,23 @@ namespace {
 constexpr const char* RootKey = "Software\\Vorbel";
 
 // DllPath of the root key, or, on the first start (no root key), the program
-// folder, which is then stored as DllPath.
+// folder, which is then stored as DllPath. The key and its DllPath are made in
+// one change of the store: a first start cut short leaves neither, never a
+// key without DllPath.
 std::string ReadOrCreateDllPath(const std::string& programFolder) {
     platform::Registry registry;
-    if (registry.OpenKey(RootKey, false)) {
-        std::string path = registry.ValueExists("DllPath") ? registry.ReadString("DllPath") : std::string();
-        registry.CloseKey();
-        return path;
+    if (!registry.OpenKey(RootKey, false)) {
+        try {
+            // Another first start may have made the key meanwhile: then it is read.
+            if (registry.OpenOrCreateKey(RootKey, {"DllPath", platform::RegSz, programFolder})) return programFolder;
+        } catch (const platform::RegistryError& error) {
+            throw platform::RegistryError("The settings can't be stored in " + platform::RegistryStorePath() +
+                                          ":\r" + error.what());
+        }
     }
-    if (!registry.OpenKey(RootKey, true)) {
-        std::string problem = platform::RegistryStoreProblem();
-        throw platform::RegistryError("The settings can't be stored in " + platform::RegistryStorePath() +
-                                      (problem.empty() ? "." : ":\r" + problem));
-    }
-    registry.WriteString("DllPath", programFolder);
+    std::string path = registry.ValueExists("DllPath") ? registry.ReadString("DllPath") : std::string();
     registry.CloseKey();
-    return programFolder;
+    return path;
 }
 
 void LoadVorbel() {
@@ -43,6 +44,23 @@ void LoadVorbel() {
     if (!strova::VorbelModule)
         throw platform::Exception(strova::LibraryPath + " can't be loaded.\rTerminate with the error.");
     strova::JapaneseAvailable = strova::Bind<bool (*)()>("Is_JP")();
+}
+
+// The answer of an instance test of the converter's marker; a lock file that
+// can't be had anywhere ends the start with the reason rather than skip the test.
+bool InstanceTest(bool (*test)(const std::string&)) {
+    try {
+        return test(platform::StrovaInstanceLockName);
+    } catch (const platform::Exception& error) {
+        throw platform::Exception(std::string("\"Strova\" can't tell whether it has been invoked already:\r") +
+                                  error.what());
+    }
+}
+
+int InvokedAlready() {
+    strova::App().MessageBox("\"Strova\" has been invoked already.", strova::ErrorCaption,
+                             platform::MB_OK | platform::MB_ICONERROR);
+    return 0;
 }
 
 }  // namespace
@@ -55,13 +73,14 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName("strova");
     platform::Application& app = strova::App();
 
-    if (!platform::TakeInstanceLock(platform::StrovaInstanceLockName)) {
-        app.MessageBox("\"Strova\" has been invoked already.", strova::ErrorCaption,
-                       platform::MB_OK | platform::MB_ICONERROR);
-        return 0;
-    }
     try {
+        // A running instance is told apart before the settings or the library
+        // are touched; the marker itself is taken only once the library has
+        // loaded, so that an instance that can't load it blocks nobody. The
+        // test comes again with the taking, for a start that came in between.
+        if (InstanceTest(platform::InstanceRunning)) return InvokedAlready();
         LoadVorbel();
+        if (!InstanceTest(platform::TakeInstanceLock)) return InvokedAlready();
         app.Title = "Strova";
         app.HelpFile = QString(strova::CurrentFolderPrefix) + platform::HelpFileEnglish;
         auto mainForm = std::make_unique<TMainForm>(nullptr);

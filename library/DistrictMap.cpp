@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "platform/Numbers.h"
 #include "vorbel/Stations.h"
 
 namespace vorbel {
@@ -18,8 +19,8 @@ constexpr std::int8_t StationPinDirections[AMeDASCount] = {
 }  // namespace
 
 int ParseMapInfo(const char* text, MapInfo& info) {
-    int read = std::sscanf(text, "%Lf %Lf %Lf %Lf %d %d %d %d", &info.West, &info.North, &info.East, &info.South,
-                           &info.Width, &info.Height, &info.First, &info.Last);
+    int read = platform::ScanNumbers(text, "%Lf %Lf %Lf %Lf %d %d %d %d", &info.West, &info.North, &info.East,
+                                     &info.South, &info.Width, &info.Height, &info.First, &info.Last);
     return read < 0 ? 0 : read;
 }
 

@@ -12,10 +12,9 @@
 namespace vorbel {
 
 int RunSibling(const std::string& folder, const char* fileName) {
-    std::string path = folder + fileName;
-    // A path that would not fit the family's path buffer is never cut short:
-    // it counts as a start that failed.
-    if (path.size() < MaxPath && platform::RunAndWait(path, {"-c"})) return 1;
+    // Only a program of the library folder is started: with no folder known,
+    // the bare name would be looked up along PATH, so that is a failed start.
+    if (!folder.empty() && platform::RunAndWait(folder + fileName, {"-c"})) return 1;
     App().MessageBox(QString::fromUtf8(fileName) + QString::fromUtf8("を起動できませんでした．"),
                      QStringLiteral("Yondrel - Error"), platform::MB_OK | platform::MB_ICONERROR);
     return 0;

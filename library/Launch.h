@@ -7,7 +7,7 @@ namespace vorbel {
 
 // Starts `folder` + `fileName` with the argument "-c" in the caller's current
 // folder and waits until it has ended: 1, whatever its exit code. When it
-// can't be started, or the path would not fit MaxPath, shows
+// can't be started, or `folder` is empty, shows
 // "<fileName>を起動できませんでした．" under "Yondrel - Error" and gives 0.
 int RunSibling(const std::string& folder, const char* fileName);
 

@@ -5,11 +5,11 @@
 
 namespace vorbel {
 
-constexpr int MaxPath = 260;
-
 // The library folder: the folder of the library file with its trailing
-// separator, or the empty text when the library's path can't be read. Other
-// units append file names to it by plain concatenation.
+// separator, however long, or the empty text when the library's path can't be
+// read. Other units append file names to it by plain concatenation, and
+// never use a file name alone when it is empty: that would look the file up
+// along a search path, outside the library folder.
 const char* LibraryFolder();
 
 // Drive and folder of `modulePath` up to and including the last separator

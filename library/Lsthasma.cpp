@@ -3,6 +3,7 @@
 
 #include <QFile>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -91,6 +92,14 @@ void TLstHASMA::LvwFilesColumnClick(int column) {
 
 int TLstHASMA::LvwFilesCompare(const QTreeWidgetItem* item1, const QTreeWidgetItem* item2) const {
     return CompareRows(RowOf(item1), RowOf(item2), SortColumn, Ascending());
+}
+
+void TLstHASMA::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        event->ignore();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 extern "C" void OpenHASMAListDlg(const char* pattern, std::uint8_t english) {

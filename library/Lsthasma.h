@@ -8,6 +8,7 @@
 
 #include "FileListCore.h"
 
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -36,6 +37,10 @@ public:
     void FormCreate();
     void LvwFilesColumnClick(int column);
     int LvwFilesCompare(const QTreeWidgetItem* item1, const QTreeWidgetItem* item2) const;
+
+protected:
+    // The dialog has no cancel button: Esc closes nothing.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void BuildLayout();

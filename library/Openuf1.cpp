@@ -74,6 +74,8 @@ void TOpenUF1::BuildLayout() {
 
     setTabOrder(LvwFiles, BbtnOk);
     setTabOrder(BbtnOk, BbtnCancel);
+    // The dialog opens on the list, not on its default button.
+    LvwFiles->setFocus();
     connect(BtnIncludedPath, &QPushButton::clicked, this, &TOpenUF1::BtnIncludedPathClick);
     connect(BbtnOk, &QPushButton::clicked, this, &TOpenUF1::BbtnOkClick);
     connect(BbtnCancel, &QPushButton::clicked, this, &TOpenUF1::BbtnCancelClick);

@@ -175,6 +175,8 @@ void TPin::Paint(QPainter& canvas) {
 }
 
 void TPin::paintEvent(QPaintEvent*) {
+    // Attributes handed over by SetAttrib reach the pin's box here.
+    FitToDirection();
     QPainter canvas(this);
     Paint(canvas);
 }

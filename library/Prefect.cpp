@@ -2,7 +2,6 @@
 #include "Prefect.h"
 
 #include <QComboBox>
-#include <QEvent>
 #include <QFontMetrics>
 #include <QFrame>
 #include <QGuiApplication>
@@ -14,7 +13,6 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QStatusTipEvent>
 #include <QStyle>
 #include <QVBoxLayout>
 
@@ -205,7 +203,7 @@ void TFmPrefect::SetEnglishHints() {
 void TFmPrefect::FormCreate() {
     amedas_ = new TAMeDAS(this);
     _AMeDAS = amedas_;
-    resources_ = platform::LoadModule(LibraryPath());
+    resources_ = *vorbel::LibraryFolder() ? platform::LoadModule(LibraryPath()) : nullptr;
     if (english_) SetEnglishHints();
     FillDistricts();
     prefItems_ = std::make_unique<TPrefItems>(region_, english_);
@@ -441,16 +439,6 @@ void TFmPrefect::ShowHintInMemo(QObject*) {
     Memo->setPlainText(text);
 }
 
-// Status tips of the controls under the mouse reach the window; they are
-// the library application's current hint.
-bool TFmPrefect::event(QEvent* event) {
-    if (event->type() != QEvent::StatusTip) return QDialog::event(event);
-    platform::Application& app = vorbel::App();
-    app.Hint = static_cast<QStatusTipEvent*>(event)->tip();
-    if (app.OnHint) app.OnHint();
-    return true;
-}
-
 void TFmPrefect::CmbLocationChange(QObject* sender) {
     int tag = sender ? platform::Tag(sender) : 0;
     if (tag == 0) return;
@@ -528,9 +516,11 @@ void TFmPrefect::FailMapInfo(int id) {
     Fail("The map library <%1> has no valid map information %2.", "地図ライブラリ <%1> の地図情報 %2 が正しくありません。", id);
 }
 
-void TFmPrefect::Fail(const QString& english, const QString& japanese, int id) {
+void TFmPrefect::Fail(const QString& english, const QString& japanese, std::optional<int> id) {
     // Both at once: a "%1" in the folder's name stays as it is.
-    QString text = (english_ ? english : japanese).arg(QString::fromStdString(LibraryPath()), QString::number(id));
+    const QString& message = english_ ? english : japanese;
+    const QString path = QString::fromStdString(LibraryPath());
+    QString text = id ? message.arg(path, QString::number(*id)) : message.arg(path);
     vorbel::App().MessageBox(text, Caption, platform::MB_OK | platform::MB_ICONSTOP);
 }
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,9 @@ extern std::string ResourceLibraryName;
 }  // namespace vorbel
 
 class TFmPrefect : public QDialog {
+    // Its meta-object lies in the library: the forms layer tells from it
+    // that the dialog's hints belong to the library's application object.
+    Q_OBJECT
 public:
     TFmPrefect(QWidget* owner, std::int16_t district, bool english);
     ~TFmPrefect() override;
@@ -72,7 +76,6 @@ public:
     void BtnOkClick();
 
 protected:
-    bool event(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void reject() override;
 
@@ -94,8 +97,9 @@ private:
     void ClearPins();
     void ListStationsInMemo();
     void ShowHintInMemo(QObject* sender);
-    // Tells the user why the map can't be shown.
-    void Fail(const QString& english, const QString& japanese, int id = 0);
+    // Tells the user why the map can't be shown: "%1" is the map library,
+    // "%2" the resource `id` when there is one.
+    void Fail(const QString& english, const QString& japanese, std::optional<int> id = std::nullopt);
     void FailMapInfo(int id);
     std::string LibraryPath() const;
     QString Text(const char* cp932) const;

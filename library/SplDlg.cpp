@@ -26,6 +26,11 @@ SplashLayout BuildSplashLayout(QDialog* form) {
     frame->setGeometry(0, 0, 328, 248);
     frame->setFrameStyle(QFrame::Panel | QFrame::Raised);
     frame->setLineWidth(2);
+    // The inner bevel, lowered, inside the raised outer one.
+    auto* inner = new QFrame(frame);
+    inner->setGeometry(2, 2, 324, 244);
+    inner->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    inner->setLineWidth(2);
 
     auto* image = new QLabel(frame);
     image->setObjectName("SplashImg");

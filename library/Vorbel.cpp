@@ -17,7 +17,12 @@ namespace vorbel {
 
 namespace {
 void* moduleHandle = nullptr;
-char libraryFolder[MaxPath] = {};
+// Any length: this platform's paths have no 260-byte limit. Made on first
+// use, as the entry routine may run before the library's other globals are.
+std::string& Folder() {
+    static std::string folder;
+    return folder;
+}
 
 bool InRange(int index) { return index >= 0 && index < AMeDASCount; }
 
@@ -58,7 +63,7 @@ __attribute__((constructor)) void OnLoad() {
 
 }  // namespace
 
-const char* LibraryFolder() { return libraryFolder; }
+const char* LibraryFolder() { return Folder().c_str(); }
 
 std::string FolderOfModule(const std::string& modulePath) {
     auto cut = modulePath.find_last_of('/');
@@ -76,10 +81,7 @@ int DllEntryPoint(void* instance, std::uint32_t, void*) {
     // Read once, at load time: a library opened by a relative path is found
     // from the folder current then, and later calls must give the same folder.
     static const std::string path = platform::ModulePathOf(reinterpret_cast<const void*>(&DllEntryPoint));
-    std::string folder = vorbel::FolderOfModule(path);
-    std::memset(vorbel::libraryFolder, 0, sizeof vorbel::libraryFolder);
-    if (!path.empty() && folder.size() < sizeof vorbel::libraryFolder)
-        std::memcpy(vorbel::libraryFolder, folder.data(), folder.size());
+    vorbel::Folder() = vorbel::FolderOfModule(path);
     return 1;
 }
 

@@ -7,7 +7,9 @@ namespace platform {
 
 using ModuleHandle = void*;
 
-// Loads the module at `path` with every symbol bound at once; nullptr on failure.
+// Loads the module at `path` with every symbol bound at once; nullptr on
+// failure. A file that is not a whole shared object of this machine's class
+// and machine (cut short, say) is refused without being handed to the loader.
 ModuleHandle LoadModule(const std::string& path);
 // The loader's text for the last failed LoadModule or ResolveSymbol.
 std::string LastLoadError();

@@ -15,6 +15,8 @@
 #include <functional>
 #include <optional>
 
+#include "SafeFile.h"
+
 namespace platform {
 
 namespace {
@@ -402,15 +404,9 @@ public:
     StoreLock(const std::string& storePath, int operation) {
         std::string lockPath = storePath + ".lock";
         fd_ = open(lockPath.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0600);
-        if (fd_ < 0) {
-            problem_ = SystemError(lockPath, "can't open the lock file");
-            return;
-        }
-        while (flock(fd_, operation) != 0) {
-            if (errno == EINTR) continue;
-            problem_ = SystemError(lockPath, "can't lock");
-            return;
-        }
+        bool locked = fd_ >= 0;
+        while (locked && flock(fd_, operation) != 0) locked = errno == EINTR;
+        if (!locked) problem_ = SystemError(storePath, "can't lock the registry store");
     }
     ~StoreLock() {
         if (fd_ >= 0) close(fd_);
@@ -453,7 +449,8 @@ RegistryKeys LoadStore(const std::string& path) {
     }
 }
 
-RegistryKeys LoadShared(const std::string& path) {
+RegistryKeys LoadShared(const std::string& storePath) {
+    std::string path = FollowLinks(storePath);
     if (access(path.c_str(), F_OK) != 0 && errno == ENOENT) return {};
     StoreLock lock(path, LOCK_SH);
     return LoadStore(path);
@@ -468,44 +465,29 @@ RegistryKeys ReadStore() {
     }
 }
 
-bool WriteAll(int fd, const std::string& text) {
-    for (std::size_t done = 0; done < text.size();) {
-        ssize_t put = write(fd, text.data() + done, text.size() - done);
-        if (put < 0 && errno == EINTR) continue;
-        if (put < 0) return false;
-        done += static_cast<std::size_t>(put);
-    }
-    return true;
+// A store the user made read-only is the user's word that it must not
+// change, also where the system would let it (for root).
+bool IsReadOnly(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 && (info.st_mode & 0222) == 0;
 }
 
-// Writes `text` to a new file beside the store and renames it over the store,
-// so that the store is always either the old or the new file whole.
+// Writes `text` whole over the store, so that the store is always either the
+// old or the new file whole; the temporaries of writers killed midway go with
+// it. Messages name the store: the temporary file means nothing to the user.
 void ReplaceStore(const std::string& path, const std::string& text) {
-    std::string temp = path + ".XXXXXX";
-    int fd = mkstemp(temp.data());
-    if (fd < 0) throw RegistryError(SystemError(temp, "can't create a temporary file"));
-    struct stat old {};
-    bool ok = (stat(path.c_str(), &old) != 0 || fchmod(fd, old.st_mode & 07777) == 0) && WriteAll(fd, text) &&
-              fsync(fd) == 0;
-    std::string problem = ok ? "" : SystemError(temp, "can't write");
-    if (close(fd) != 0 && ok) problem = SystemError(temp, "can't write");
-    if (problem.empty() && rename(temp.c_str(), path.c_str()) != 0) problem = SystemError(path, "can't replace");
-    if (!problem.empty()) {
-        unlink(temp.c_str());
-        throw RegistryError(problem);
-    }
-    int folder = open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder >= 0) {
-        fsync(folder);
-        close(folder);
-    }
+    SafeFile file(path);
+    int error = IsReadOnly(path) ? EACCES : 0;
+    if (error == 0 && !(file.Open() && file.Write(text.data(), text.size()) && file.Commit())) error = file.Error();
+    if (error != 0) throw RegistryError(path + ": can't write the registry store: " + std::strerror(error));
 }
 
 // Runs `change` on the current keys under the exclusive lock and writes the
-// result when it says something changed. A store that can't be read or parsed
-// is left alone and the change fails.
+// result when it says something changed. A store that can't be read or parsed,
+// or that is read-only, is left alone and the change fails.
 void ChangeStore(const std::function<bool(RegistryKeys&)>& change) {
-    std::string path = RegistryStorePath();
+    // The lock and the store are those of the file a link points to.
+    std::string path = FollowLinks(RegistryStorePath());
     std::error_code error;
     std::filesystem::create_directories(FolderOf(path), error);
     if (error) throw RegistryError(path + ": can't create the folder: " + error.message());
@@ -576,11 +558,7 @@ bool Registry::OpenKey(const std::string& key, bool canCreate) {
     if (!path) return false;
     if (canCreate) {
         try {
-            ChangeStore([&](RegistryKeys& keys) {
-                if (HasKey(keys, *path)) return false;
-                EnsureKey(keys, *path);
-                return true;
-            });
+            CreateKey(*path, nullptr);
         } catch (const RegistryError&) {
             return false;
         }
@@ -590,6 +568,26 @@ bool Registry::OpenKey(const std::string& key, bool canCreate) {
     current_ = *path;
     open_ = true;
     return true;
+}
+
+bool Registry::OpenOrCreateKey(const std::string& key, const RegistryValue& value) {
+    auto path = Resolve(key, current_, open_);
+    if (!path || !FitsOneLine(value.name)) throw RegistryError("Failed to set data for '" + value.name + "'");
+    bool created = CreateKey(*path, &value);
+    current_ = *path;
+    open_ = true;
+    return created;
+}
+
+bool Registry::CreateKey(const std::string& path, const RegistryValue* value) {
+    bool created = false;
+    ChangeStore([&](RegistryKeys& keys) {
+        if (HasKey(keys, path)) return false;
+        RegistryKey& key = EnsureKey(keys, path);
+        if (value) SetValue(key, *value);
+        return created = true;
+    });
+    return created;
 }
 
 void Registry::CloseKey() {

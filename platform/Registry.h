@@ -13,7 +13,10 @@
 // first write. Every change rewrites the whole file through a temporary file
 // beside it, fsync and rename, under an exclusive flock on the companion file
 // "<store>.lock"; reads take a shared lock on it. A writer that dies midway
-// leaves the old store (and its temporary file).
+// leaves the old store (and its temporary file, which the next change
+// removes). A store that is a symbolic link stays one: its target is what is
+// read and replaced. A store file without write permission is never changed:
+// writes fail and reads go on.
 //
 // Key and value names compare without regard to ASCII letter case and keep
 // the spelling they were created with. Names are code page 932 bytes: the
@@ -97,6 +100,11 @@ public:
     // created. False when the key is missing (and not created) or the store
     // can't be read or written.
     bool OpenKey(const std::string& key, bool canCreate);
+    // Opens `key`; when it is missing, creates it (and every missing key above
+    // it) holding `value` in one change of the store, so that nobody ever sees
+    // the new key without the value. True when the key was created. Throws
+    // RegistryError when the store can't be read or changed.
+    bool OpenOrCreateKey(const std::string& key, const RegistryValue& value);
     void CloseKey();
     bool KeyExists(const std::string& key) const;
     // The open key's full path (without the hive), empty when none is open.
@@ -122,6 +130,9 @@ public:
 private:
     const RegistryValue* Find(const RegistryKeys& keys, const std::string& name) const;
     void Write(const RegistryValue& value);
+    // Creates the key at the full `path` with `value` (when given) unless it
+    // exists; true when it was created.
+    static bool CreateKey(const std::string& path, const RegistryValue* value);
 
     std::string current_;  // full key path below the hive, e.g. "Software\Vorbel"
     bool open_ = false;

@@ -39,19 +39,6 @@ std::string NameOf(const std::string& path) {
     return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
-// Follows symbolic links from `path` to the file they end at (which need not
-// exist yet); a loop ends after kLinkLimit links, where the rename then fails.
-std::string FollowLinks(std::string path) {
-    for (int hop = 0; hop < kLinkLimit; ++hop) {
-        char target[4096];
-        const ssize_t length = readlink(path.c_str(), target, sizeof target - 1);
-        if (length < 0) break;
-        std::string link(target, static_cast<std::size_t>(length));
-        path = link.starts_with('/') || path.find('/') == std::string::npos ? link : FolderOf(path) + "/" + link;
-    }
-    return path;
-}
-
 std::string RandomTag() {
     static const char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     thread_local std::mt19937 generator{std::random_device{}() ^ static_cast<unsigned>(getpid())};
@@ -150,6 +137,18 @@ std::FILE* StreamOn(int fd) {
 }
 
 }  // namespace
+
+// A loop of links ends after kLinkLimit links, where the rename then fails.
+std::string FollowLinks(std::string path) {
+    for (int hop = 0; hop < kLinkLimit; ++hop) {
+        char target[4096];
+        const ssize_t length = readlink(path.c_str(), target, sizeof target - 1);
+        if (length < 0) break;
+        std::string link(target, static_cast<std::size_t>(length));
+        path = link.starts_with('/') || path.find('/') == std::string::npos ? link : FolderOf(path) + "/" + link;
+    }
+    return path;
+}
 
 SafeFile::SafeFile(std::string path) : path_(std::move(path)), target_(FollowLinks(path_)) {}
 

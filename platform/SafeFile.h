@@ -55,6 +55,10 @@ private:
     int error_ = 0;
 };
 
+// `path` with its symbolic links followed to the file they end at (which
+// need not exist yet).
+std::string FollowLinks(std::string path);
+
 // The error number that SafeFile::Open would meet for `path` now (0 when it
 // would succeed), checked without changing anything: an existing file must be
 // writable by the user and a new file must be possible in its folder.

@@ -6,11 +6,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 
 #include <vector>
 
 #include "WindowHelpers.h"
 #include "Input.h"
+#include "Locales.h"
 #include "MessageBoxRecorder.h"
 #include "core/BoundsRules.h"
 
@@ -162,6 +164,80 @@ TEST_F(InputDialogTest, AnUnconvertibleTextStopsAtItsEdit) {
     EXPECT_EQ(boxes[0].flags, 0x10u);
     EXPECT_EQ(dialog.LeftLon, 1.0);  // converted before the failing edit
     EXPECT_EQ(dialog.result(), 0);
+}
+
+// Shows the dialog as Step 1 does and waits until it has the focus.
+void Open(TInputDialog& dialog) {
+    dialog.show();
+    dialog.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+}
+
+// Types into whatever edit has the focus, then moves on with Tab.
+void TypeAndTab(const QString& keys) {
+    QTest::keyClicks(QApplication::focusWidget(), keys);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+}
+
+TEST_F(InputDialogTest, TypingReplacesTheBoundInTheFocusedEdit) {
+    TInputDialog dialog(nullptr, 10, 10, false);
+    Open(dialog);
+    ASSERT_EQ(QApplication::focusWidget(), dialog.LongitEd1);
+    EXPECT_EQ(dialog.LongitEd1->selectedText(), "0.0");
+    QTest::keyClicks(dialog.LongitEd1, "128.5");
+    EXPECT_EQ(dialog.LongitEd1->text(), "128.5");
+
+    QTest::keyClick(dialog.LongitEd1, Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), dialog.LatitEd1);
+    EXPECT_EQ(dialog.LatitEd1->selectedText(), "0.0");
+    TypeAndTab("30");
+    TypeAndTab("-");  // leaving a text that is no number writes "0.0"
+    EXPECT_EQ(dialog.LongitEd2->text(), "0.0");
+    ASSERT_EQ(QApplication::focusWidget(), dialog.LatitEd2);
+    EXPECT_EQ(dialog.LatitEd2->selectedText(), "0.0");
+    QTest::keyClick(dialog.LatitEd2, Qt::Key_Backtab);
+    EXPECT_EQ(dialog.LongitEd2->selectedText(), "0.0");
+
+    // A click puts the caret where it lands instead.
+    QTest::mouseClick(dialog.LatitEd1, Qt::LeftButton, Qt::NoModifier, QPoint(2, dialog.LatitEd1->height() / 2));
+    EXPECT_EQ(QApplication::focusWidget(), dialog.LatitEd1);
+    EXPECT_FALSE(dialog.LatitEd1->hasSelectedText());
+}
+
+// Step 1's whole dialog as a user in each locale fills it in: the
+// fractions pass the exit checks, the confirmation and the log line read
+// the same as in the C locale.
+TEST_F(InputDialogTest, FractionsInEveryLocale) {
+    for (const char* name : testing_support::UserLocales) {
+        SCOPED_TRACE(name);
+        testing_support::ScopedLocale locale(name);
+        boxes.clear();
+        for (bool japanese : {false, true}) {
+            TInputDialog dialog(nullptr, 10, 10, japanese);
+            Open(dialog);
+            TypeAndTab("138.4");
+            EXPECT_EQ(dialog.LongitEd1->text(), "138.4");
+            TypeAndTab("-33.25");
+            TypeAndTab("140.125");
+            TypeAndTab("36.5");
+            EXPECT_EQ(dialog.LatitEd2->text(), "36.5");
+            QTest::mouseClick(dialog.BBtnOk, Qt::LeftButton);
+            EXPECT_EQ(dialog.result(), QDialog::Accepted);
+            EXPECT_EQ(dialog.LeftLon, 138.4);
+            EXPECT_EQ(dialog.BottomLat, -33.25);
+            EXPECT_EQ(dialog.RightLon, 140.125);
+            EXPECT_EQ(dialog.TopLat, 36.5);
+            EXPECT_EQ(strova::BoundsLogLine(dialog.LeftLon, dialog.BottomLat, dialog.RightLon, dialog.TopLat),
+                      "Longitude(X) and Latitude(Y): (138.400000,-33.250000)-(140.125000,36.500000)");
+        }
+        ASSERT_EQ(boxes.size(), 2u);
+        EXPECT_EQ(boxes[0].text, "Left Bottom : (138.400000, -33.250000)\r  Right Top : (140.125000, 36.500000)\r"
+                                 "Is this setting Ok?");
+        EXPECT_EQ(boxes[1].text,
+                  "左下：(138.400000, -33.250000)\r右上：(140.125000, 36.500000)\rこの設定でよろしいですか？");
+        EXPECT_EQ(strova::ParseBoundsValue("0." + std::string(400, '0') + "1").value_or(1.0), 0.0);
+        EXPECT_FALSE(strova::ParseBoundsValue("1,5"));
+    }
 }
 
 }  // namespace

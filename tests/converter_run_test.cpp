@@ -24,6 +24,7 @@
 #include "Ame.h"
 #include "Bitmaps.h"
 #include "Input.h"
+#include "Locales.h"
 #include "Main.h"
 #include "MainFormSuite.h"
 #include "PlainReference.h"
@@ -209,6 +210,15 @@ protected:
     }
 
     static Expected MakeExpected(const std::string& bitmapPath);
+    // The confirmation, the three files and the log of a first complete run.
+    void ExpectSampleRun(const Expected& expected) const {
+        EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Left Bottom : (138.400000, 34.800000)\r"
+                                                       "  Right Top : (141.000000, 37.200000)\rIs this setting Ok?"});
+        EXPECT_EQ(ReadFile(kMap + ".ame"), expected.ame);
+        EXPECT_EQ(ReadFile(kMap + "_a.dat"), expected.dat);
+        EXPECT_TRUE(ReadFile(kMap + ".cfg") == expected.cfg) << "the *.cfg file differs from the plain reference";
+        EXPECT_EQ(LogLines(), expected.log);
+    }
 
     fs::path home;
     TempDir dir;
@@ -264,12 +274,7 @@ TEST_F(RunTest, TheSampleMapBecomesItsThreeFiles) {
     EXPECT_EQ(main->BmpFile, bitmap);
     ASSERT_TRUE(main->RunBtn->isEnabled());
     main->RunMenu->trigger();
-    EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Left Bottom : (138.400000, 34.800000)\r"
-                                                   "  Right Top : (141.000000, 37.200000)\rIs this setting Ok?"});
-    EXPECT_EQ(ReadFile(kMap + ".ame"), expected.ame);
-    EXPECT_EQ(ReadFile(kMap + "_a.dat"), expected.dat);
-    EXPECT_TRUE(ReadFile(kMap + ".cfg") == expected.cfg) << "the *.cfg file differs from the plain reference";
-    EXPECT_EQ(LogLines(), expected.log);
+    ExpectSampleRun(expected);
     for (QToolButton* lamp : {main->Signal1, main->Signal2, main->Signal3}) EXPECT_TRUE(lamp->isEnabled());
     for (QLabel* label : {main->Text1, main->Text2, main->Text3})
         EXPECT_EQ(label->palette().color(QPalette::WindowText), QColor(128, 0, 0));
@@ -296,6 +301,24 @@ TEST_F(RunTest, TheSampleMapBecomesItsThreeFiles) {
     EXPECT_EQ(ReadFile(kMap + ".cfg.bak"), firstCfg);
     EXPECT_EQ(ReadFile(kMap + "_a.bak"), expected.dat);
     EXPECT_GT(ReadFile(kMap + ".ame").size(), firstAme.size());  // nothing unticked this time
+}
+
+// A user in a decimal-comma or a Japanese locale gets the same files, the
+// same confirmation and the same log as one in the C locale.
+TEST_F(RunTest, EveryLocaleGivesTheSameBytes) {
+    const Expected expected = MakeExpected(bitmap);
+    onBounds = [](TInputDialog* dialog) {
+        TypeSampleBounds(dialog);
+        if (dialog->isVisible()) dialog->reject();  // bounds it did not take end the run
+    };
+    for (const char* name : testing_support::UserLocales) {
+        SCOPED_TRACE(name);
+        testing_support::ScopedLocale locale(name);
+        for (const char* made : {".ame", "_a.dat", ".cfg"}) fs::remove(kMap + made);
+        boxes.clear();
+        Run(bitmap);
+        ExpectSampleRun(expected);
+    }
 }
 
 TEST_F(RunTest, CancelledBoundsLeaveOnlyThePixelFile) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "Locales.h"
 #include "PlainReference.h"
 #include "TestSupport.h"
 #include "core/Stations.h"
@@ -99,6 +100,24 @@ TEST(Stations, InfoFileNumbersEveryLineAndCutsTokens) {
     EXPECT_EQ(Field((*stations)[1].Belong, 12), std::string("RegionRegio\0", 12));
     EXPECT_EQ((*stations)[2].Id, 5);
     EXPECT_EQ(Field((*stations)[2].Name, 20), std::string("TwelveLetter\0\0\0\0\0\0\0\0", 20));
+}
+
+TEST(Stations, InfoFileReadsTheSameInEveryLocale) {
+    const std::string text = "136.25 31.5 7 Alpha Kanto\n137.125 35.75 2 Beta Tohoku\n";
+    const auto inC = InfoFile(text);
+    ASSERT_TRUE(inC);
+    ASSERT_EQ(inC->size(), 2u);
+    EXPECT_EQ((*inC)[0].X, 125);
+    EXPECT_EQ((*inC)[0].Y, 150);
+    EXPECT_EQ((*inC)[1].X, 213);
+    EXPECT_EQ((*inC)[1].Y, 575);
+    for (const char* name : testing_support::UserLocales) {
+        testing_support::ScopedLocale locale(name);
+        const auto read = InfoFile(text);
+        ASSERT_TRUE(read) << name;
+        ASSERT_EQ(read->size(), inC->size()) << name;
+        EXPECT_EQ(std::memcmp(read->data(), inC->data(), inC->size() * sizeof(AmeRecord)), 0) << name;
+    }
 }
 
 TEST(Stations, InfoFileLinesAreReadSeventyEightCharactersAtATime) {

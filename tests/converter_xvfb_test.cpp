@@ -16,26 +16,13 @@
 #include "platform/forms/Application.h"
 
 using testing_support::BinDir;
+using testing_support::FindOnPath;
 using testing_support::TempDir;
 namespace fs = std::filesystem;
 
 namespace {
 
 constexpr const char* ChildVariable = "STROVA_XVFB_CHILD";
-
-std::string FindOnPath(const std::string& name) {
-    const char* path = std::getenv("PATH");
-    std::string folders = path ? path : "";
-    std::size_t start = 0;
-    while (start <= folders.size()) {
-        std::size_t end = folders.find(':', start);
-        if (end == std::string::npos) end = folders.size();
-        fs::path candidate = fs::path(folders.substr(start, end - start)) / name;
-        if (fs::exists(candidate)) return candidate.string();
-        start = end + 1;
-    }
-    return {};
-}
 
 int SilverPixels(const QImage& image) {
     int count = 0;

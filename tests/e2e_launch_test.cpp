@@ -8,6 +8,22 @@
 
 using namespace testing_support;
 
+namespace {
+
+// Calls the launcher `name` of `library` from `folder` as the current folder;
+// -1 when the library lacks it.
+int LaunchFrom(const std::filesystem::path& folder, platform::ModuleHandle library, const char* name) {
+    auto launch = platform::Resolve<int (*)()>(library, name);
+    if (!launch) return -1;
+    auto old = std::filesystem::current_path();
+    std::filesystem::current_path(folder);
+    int result = launch();
+    std::filesystem::current_path(old);
+    return result;
+}
+
+}  // namespace
+
 // The library installed in a folder of its own, beside a sibling program.
 TEST(LaunchE2E, StartsTheSiblingBesideTheLibrary) {
     TempDir install, work;
@@ -19,15 +35,24 @@ TEST(LaunchE2E, StartsTheSiblingBesideTheLibrary) {
     ASSERT_NE(library, nullptr) << platform::LastLoadError();
     for (const char* name : {"OpenUF1Dlg", "OpenHASMAListDlg", "_OpenUF1", "_LstHASMA", "RunMorak"})
         EXPECT_NE(platform::ResolveSymbol(library, name), nullptr) << name;
-    auto runQuillsen = platform::Resolve<int (*)()>(library, "RunQuillsen");
-    ASSERT_NE(runQuillsen, nullptr);
-
-    auto old = std::filesystem::current_path();
-    std::filesystem::current_path(work.path());
-    int result = runQuillsen();
-    std::filesystem::current_path(old);
-    EXPECT_EQ(result, 1);
+    EXPECT_EQ(LaunchFrom(work.path(), library, "RunQuillsen"), 1);
     EXPECT_EQ(ReadFile(work.path() / "started.txt"), "-c\n");
+}
+
+// However long the library's folder, the launchers start the sibling in it.
+TEST(LaunchE2E, LibraryInADeepFolderStartsItsSibling) {
+    TempDir work;
+    std::filesystem::path deep = work.path();
+    while (deep.string().size() < 300) deep /= std::string(60, 'd');
+    std::filesystem::create_directories(deep);
+    std::filesystem::copy_file(std::filesystem::path(BinDir()) / "libvorbel.so", deep / "libvorbel.so");
+    WriteFile(deep / "morak", "#!/bin/sh\necho beside > started.txt\n");
+    chmod((deep / "morak").c_str(), 0755);
+
+    platform::ModuleHandle library = platform::LoadModule((deep / "libvorbel.so").string());
+    ASSERT_NE(library, nullptr) << platform::LastLoadError();
+    EXPECT_EQ(LaunchFrom(work.path(), library, "RunMorak"), 1);
+    EXPECT_EQ(ReadFile(work.path() / "started.txt"), "beside\n");
 }
 
 // A program that loads the library by a relative path and then moves to its

@@ -1,13 +1,16 @@
 // Strova's start-up as a user meets it: the program started as a process with
 // its own settings store, instance-lock folder and message log.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <thread>
 
 #include "TestSupport.h"
@@ -17,6 +20,8 @@
 namespace {
 
 using testing_support::BinDir;
+using testing_support::GiveToOrdinaryUser;
+using testing_support::OrdinaryUserId;
 using testing_support::ReadFile;
 using testing_support::ScopedEnv;
 using testing_support::TempDir;
@@ -32,18 +37,30 @@ protected:
 
     void SetUp() override { fs::permissions(dir.path(), fs::perms::owner_all); }  // a proper runtime folder
 
-    pid_t Start() {
-        return testing_support::StartProcess(BinDir() + "/strova", {},
-                                             {{"VORBEL_REGISTRY", store},
-                                              {"XDG_RUNTIME_DIR", dir.path().string()},
-                                              {"VORBEL_MESSAGE_LOG", boxes},
-                                              {"QT_QPA_PLATFORM", "offscreen"},
-                                              {"LC_ALL", "C.UTF-8"},
-                                              {"LD_LIBRARY_PATH", std::nullopt}});
+    using Env = std::map<std::string, std::optional<std::string>>;
+
+    Env Environment(const Env& changes) const {
+        Env env = {{"VORBEL_REGISTRY", store},
+                   {"XDG_RUNTIME_DIR", dir.path().string()},
+                   {"VORBEL_MESSAGE_LOG", boxes},
+                   {"QT_QPA_PLATFORM", "offscreen"},
+                   {"LC_ALL", "C.UTF-8"},
+                   {"LD_LIBRARY_PATH", std::nullopt}};
+        for (const auto& [name, value] : changes) env[name] = value;
+        return env;
+    }
+
+    pid_t Start(const Env& changes = {}) {
+        return testing_support::StartProcess(BinDir() + "/strova", {}, Environment(changes));
+    }
+    // The same as the ordinary user, whom file modes bind.
+    pid_t StartAsUser(const Env& changes = {}) {
+        return testing_support::StartAsOrdinaryUser(BinDir() + "/strova", {}, Environment(changes));
     }
 
     // Exit code of a start that ends by itself (-1 when it had to be stopped).
-    int RunToEnd() { return testing_support::WaitForExit(Start(), 60); }
+    int RunToEnd(const Env& changes = {}) { return testing_support::WaitForExit(Start(changes), 60); }
+    int RunToEndAsUser(const Env& changes = {}) { return testing_support::WaitForExit(StartAsUser(changes), 60); }
 
     std::string Boxes() const { return fs::exists(boxes) ? ReadFile(boxes) : std::string(); }
 
@@ -51,6 +68,62 @@ protected:
         WriteFile(store, "Windows Registry Editor Version 5.00\r\n\r\n" + body);
     }
 };
+
+const std::string InvokedAlready = "Strova - Error\t0x10\t\"Strova\" has been invoked already.\n";
+
+// Whether `pid` holds the exclusive flock of the file at `path`.
+bool HoldsLock(pid_t pid, const std::string& path) {
+    struct stat file {};
+    if (stat(path.c_str(), &file) != 0) return false;
+    std::ifstream locks("/proc/locks");
+    std::string line;
+    while (std::getline(locks, line)) {
+        std::istringstream words(line);
+        std::string number, kind, mode, access, device;
+        pid_t holder = 0;
+        words >> number >> kind >> mode >> access >> holder >> device;
+        std::string inode = device.substr(device.rfind(':') + 1);
+        if (kind == "FLOCK" && access == "WRITE" && holder == pid && inode == std::to_string(file.st_ino))
+            return true;
+    }
+    return false;
+}
+
+// A started instance, stopped when the test leaves it, however it leaves.
+class Instance {
+public:
+    explicit Instance(pid_t pid) : pid_(pid) {}
+    ~Instance() {
+        if (Ended()) return;
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+    }
+    Instance(const Instance&) = delete;
+    Instance& operator=(const Instance&) = delete;
+    pid_t pid() const { return pid_; }
+    // Whether it has ended; then `Status` is its wait status.
+    bool Ended() {
+        if (!ended_) ended_ = waitpid(pid_, &status_, WNOHANG) == pid_;
+        return ended_;
+    }
+    int Status() const { return status_; }
+
+private:
+    pid_t pid_;
+    bool ended_ = false;
+    int status_ = 0;
+};
+
+// Waits until `instance` has taken its marker at `lockPath`, that is, until
+// it runs; false when it ended or never got there.
+bool WaitUntilRunning(Instance& instance, const std::string& lockPath) {
+    for (int i = 0; i < 600; ++i) {
+        if (HoldsLock(instance.pid(), lockPath)) return true;
+        if (instance.Ended()) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return false;
+}
 
 bool MapsHold(pid_t pid, const std::string& path) {
     std::ifstream maps("/proc/" + std::to_string(pid) + "/maps");
@@ -155,6 +228,206 @@ TEST_F(StartupTest, DamagedStoreIsReportedAndLeftAsItWas) {
     EXPECT_EQ(Boxes().rfind("strova\t0x10\t", 0), 0u) << Boxes();
     EXPECT_NE(Boxes().find(store), std::string::npos) << Boxes();
     EXPECT_EQ(ReadFile(store), "this is not a registry export\n[HKEY_CURRENT_USER\\Software\n");
+}
+
+// A second start while the first one runs, whatever the folders are like:
+// told and ended, the first one untouched.
+class TwoStarts : public StartupTest {
+protected:
+    TempDir temp;  // the temp folder of both starts
+    std::string lockName = platform::StrovaInstanceLockName;
+
+    void SetUp() override {
+        StartupTest::SetUp();
+        fs::permissions(temp.path(), fs::perms::all | fs::perms::sticky_bit);
+        // Settings that no start has reason to change.
+        WriteStore("[HKEY_CURRENT_USER\\Software\\Vorbel]\r\n\"DllPath\"=\"" + BinDir() +
+                   "/\"\r\n\r\n[HKEY_CURRENT_USER\\Software\\Vorbel\\Strova]\r\n\"UseJP\"=dword:00000000\r\n");
+        for (const auto& path : {dir.path(), fs::path(store)}) GiveToOrdinaryUser(path);
+    }
+
+    void ExpectOneInstance(const Env& changes, const std::string& lockPath) {
+        std::string before = ReadFile(store);
+        {
+            Instance first(StartAsUser(changes));
+            ASSERT_TRUE(WaitUntilRunning(first, lockPath)) << lockPath;
+            EXPECT_EQ(RunToEndAsUser(changes), 0);
+            EXPECT_EQ(Boxes(), InvokedAlready);
+            EXPECT_TRUE(HoldsLock(first.pid(), lockPath)) << "the first instance must be left running";
+        }
+        EXPECT_EQ(ReadFile(store), before);
+    }
+};
+
+TEST_F(TwoStarts, RuntimeFolderMissingOrClosedUsesTheTempFolder) {
+    TempDir closed;
+    GiveToOrdinaryUser(closed.path());
+    fs::permissions(closed.path(), fs::perms::owner_read | fs::perms::owner_exec);
+    std::string tempLock = temp.file(lockName + "-" + std::to_string(OrdinaryUserId()));
+    WriteFile(dir.file("plain"), "");  // below a file, nobody can make the folder
+    for (const std::string runtime : {dir.file("plain/missing"), closed.path().string()}) {
+        fs::remove(boxes);
+        ExpectOneInstance({{"XDG_RUNTIME_DIR", runtime}, {"TMPDIR", temp.path().string()}}, tempLock);
+    }
+}
+
+// Another user's file under the user's name in the temp folder neither stops
+// the start nor lets two instances run: the lock moves to the settings folder.
+TEST_F(TwoStarts, TempNameTakenByAnotherUser) {
+    if (OrdinaryUserId() == geteuid()) GTEST_SKIP() << "needs root to make another user's files";
+    std::string tempLock = temp.file(lockName + "-" + std::to_string(OrdinaryUserId()));
+    WriteFile(tempLock, "");
+    fs::permissions(tempLock, fs::perms::all);
+    ExpectOneInstance({{"XDG_RUNTIME_DIR", std::nullopt}, {"TMPDIR", temp.path().string()}}, dir.file(lockName));
+    EXPECT_EQ(ReadFile(tempLock), "");
+}
+
+// With no place at all for the lock file the start ends with the reason: it
+// never goes on unchecked.
+TEST_F(StartupTest, NoPlaceForTheInstanceLockEndsTheStartWithTheReason) {
+    EXPECT_EQ(RunToEnd({{"XDG_RUNTIME_DIR", std::nullopt},
+                        {"TMPDIR", dir.file("missing")},
+                        {"VORBEL_REGISTRY", "/proc/nonexistent/registry.reg"}}),
+              0);
+    EXPECT_EQ(Boxes(), "strova\t0x10\t\"Strova\" can't tell whether it has been invoked already:\r"
+                       "/proc/nonexistent/" + std::string(platform::StrovaInstanceLockName) +
+                           ": No such file or directory\n");
+}
+
+// An instance that can't load its library holds no marker while its box is
+// up: a start with a working library runs beside it.
+TEST_F(StartupTest, AnInstanceShowingWhyItCantStartBlocksNobody) {
+    // The failing instance's box goes to a full pipe, where it stays until
+    // the pipe is read.
+    std::string pipePath = dir.file("box.pipe");
+    ASSERT_EQ(mkfifo(pipePath.c_str(), 0600), 0);
+    int pipe = open(pipePath.c_str(), O_RDWR | O_NONBLOCK);
+    ASSERT_GE(pipe, 0);
+    std::string filler(4096, '.');
+    while (write(pipe, filler.data(), filler.size()) > 0) {
+    }
+    std::string failingStore = dir.file("failing.reg");
+    WriteFile(failingStore, "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Vorbel]\r\n"
+                            "\"DllPath\"=\"" + dir.file("nowhere/") + "\"\r\n");
+    Instance failing(Start({{"VORBEL_REGISTRY", failingStore}, {"VORBEL_MESSAGE_LOG", pipePath}}));
+
+    bool boxShown = false;
+    for (int i = 0; i < 600 && !boxShown; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        std::error_code error;
+        for (const auto& fd : fs::directory_iterator("/proc/" + std::to_string(failing.pid()) + "/fd", error))
+            boxShown = boxShown || fs::read_symlink(fd.path(), error) == pipePath;
+    }
+    ASSERT_TRUE(boxShown);
+
+    {
+        Instance working(Start());
+        EXPECT_TRUE(WaitUntilRunning(working, dir.file(platform::StrovaInstanceLockName)));
+    }
+
+    // Reading the pipe lets the box go by and the failing start end.
+    std::string log;
+    char chunk[4096];
+    for (bool ended = false; !ended;) {
+        ended = failing.Ended();
+        for (ssize_t got; (got = read(pipe, chunk, sizeof chunk)) > 0;) log.append(chunk, static_cast<std::size_t>(got));
+    }
+    close(pipe);
+    EXPECT_TRUE(WIFEXITED(failing.Status()) && WEXITSTATUS(failing.Status()) == 0) << failing.Status();
+    EXPECT_NE(log.find("strova\t0x10\t" + dir.file("nowhere/") + "libvorbel.so can't be loaded.\rTerminate with the error.\n"),
+              std::string::npos);
+    EXPECT_EQ(Boxes(), "");
+}
+
+// Settings in a folder, or a store file, that the user can't write: a start
+// that would only correct UseJP goes on and leaves the store as it is; a first
+// start that must store DllPath says why it can't, naming the store itself.
+class UnwritableStore : public StartupTest {
+protected:
+    TempDir settings;  // not the user's: closed to the user's writing
+    void SetUp() override {
+        StartupTest::SetUp();
+        GiveToOrdinaryUser(dir.path());
+        store = settings.file("registry.reg");
+        WriteFile(store + ".lock", "");
+    }
+    std::string CantStore(const std::string& reason) const {
+        return "strova\t0x10\tThe settings can't be stored in " + store + ":\r" + store + ": " + reason + "\n";
+    }
+};
+
+TEST_F(UnwritableStore, UseJPOfAnotherDesktopIsLeftAndTheStartGoesOn) {
+    WriteStore("[HKEY_CURRENT_USER\\Software\\Vorbel]\r\n\"DllPath\"=\"" + BinDir() +
+               "/\"\r\n\r\n[HKEY_CURRENT_USER\\Software\\Vorbel\\Strova]\r\n\"UseJP\"=dword:00000001\r\n");
+    std::string before = ReadFile(store);
+    // Still running (and so stopped) once the settings have long been read
+    // and the splash window has come and gone.
+    EXPECT_EQ(testing_support::WaitForExit(StartAsUser(), 5), -1);
+    EXPECT_EQ(Boxes(), "");
+    EXPECT_EQ(ReadFile(store), before);
+}
+
+TEST_F(UnwritableStore, FirstStartNamesTheStoreAndTheReason) {
+    WriteStore("[HKEY_CURRENT_USER\\Software\\Other]\r\n\"AmePath\"=\"\"\r\n");
+    std::string before = ReadFile(store);
+    EXPECT_EQ(RunToEndAsUser(), 0);
+    EXPECT_EQ(Boxes(), CantStore("can't write the registry store: Permission denied"));
+    EXPECT_EQ(ReadFile(store), before);
+
+    // The user's own store, made read-only by the user, in a folder the user may write.
+    fs::remove(boxes);
+    for (const auto& path : {settings.path(), fs::path(store), fs::path(store + ".lock")}) GiveToOrdinaryUser(path);
+    fs::permissions(store, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    EXPECT_EQ(RunToEndAsUser(), 0);
+    EXPECT_EQ(Boxes(), CantStore("can't write the registry store: Permission denied"));
+    EXPECT_EQ(ReadFile(store), before);
+    for (const auto& entry : fs::directory_iterator(settings.path()))
+        EXPECT_TRUE(entry.path() == store || entry.path() == store + ".lock") << entry.path();
+}
+
+// A first start killed while it writes the store (here: by the file size
+// limit, as a full disk would stop it) leaves no key without DllPath, and the
+// next start finds the library and stores it.
+TEST_F(StartupTest, FirstStartCutShortLeavesNoKeyWithoutDllPath) {
+    std::string header = "Windows Registry Editor Version 5.00\n\n";
+    std::string keys = header + "[HKEY_CURRENT_USER\\Software]\n\n[HKEY_CURRENT_USER\\Software\\Vorbel]\n";
+    std::string keyAlone = keys + "\n";
+    std::string withDllPath = keys + "\"DllPath\"=\"" + BinDir() + "/\"\n\n";
+    // Room for the key alone, not for the key with its value.
+    std::size_t limit = keyAlone.size() + 4;
+    ASSERT_GT(withDllPath.size(), limit);
+    pid_t cut = testing_support::StartProcess("/usr/bin/prlimit",
+                                              {"--fsize=" + std::to_string(limit), "--core=0", BinDir() + "/strova"},
+                                              Environment({}));
+    EXPECT_EQ(testing_support::WaitForExit(cut, 60), -1) << "the write must have been stopped";
+    EXPECT_FALSE(fs::exists(store) && ReadFile(store).find("DllPath") == std::string::npos) << ReadFile(store);
+
+    {
+        Instance strova(Start());
+        EXPECT_TRUE(WaitUntilRunning(strova, dir.file(platform::StrovaInstanceLockName)));
+    }
+    EXPECT_EQ(ReadFile(store).rfind(withDllPath, 0), 0u) << ReadFile(store);
+    EXPECT_EQ(Boxes(), "");
+    for (const auto& entry : fs::directory_iterator(dir.path()))  // the cut start's temporary file is gone
+        EXPECT_FALSE(entry.path().filename().string().starts_with(".registry.reg.")) << entry.path();
+}
+
+// Copies of the library cut short (an interrupted copy): the message that it
+// can't be loaded, never a crash.
+TEST_F(StartupTest, LibraryCutShortIsReportedAsNotLoadable) {
+    std::string whole = ReadFile(BinDir() + "/" + platform::LibraryFileName);
+    fs::create_directories(dir.file("cut"));
+    WriteStore("[HKEY_CURRENT_USER\\Software\\Vorbel]\r\n\"DllPath\"=\"" + dir.file("cut/") + "\"\r\n");
+    for (std::size_t size : {std::size_t{0}, std::size_t{20}, std::size_t{63}, std::size_t{64}, std::size_t{300},
+                             std::size_t{4096}, whole.size() / 3, whole.size() / 2, whole.size() - 4096,
+                             whole.size() - 1}) {
+        fs::remove(boxes);
+        WriteFile(dir.file("cut/libvorbel.so"), whole.substr(0, size));
+        EXPECT_EQ(RunToEnd(), 0) << size;
+        EXPECT_EQ(Boxes(), "strova\t0x10\t" + dir.file("cut/") +
+                               "libvorbel.so can't be loaded.\rTerminate with the error.\n")
+            << size;
+    }
 }
 
 }  // namespace

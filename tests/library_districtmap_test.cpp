@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "DistrictMap.h"
+#include "Locales.h"
 #include "vorbel/Pin.h"
 
 namespace {
@@ -34,6 +35,19 @@ TEST(MapInfoString, ValuesTheTextLacksKeepTheirContents) {
     EXPECT_EQ(vorbel::ParseMapInfo("", info), 0);
     EXPECT_EQ(vorbel::ParseMapInfo("x 1 2", info), 0);
     EXPECT_EQ(info.West, 138.5L);
+}
+
+TEST(MapInfoString, ReadsTheSameInEveryLocale) {
+    for (const char* name : testing_support::UserLocales) {
+        testing_support::ScopedLocale locale(name);
+        MapInfo info = Parsed("139.25 36.5 140.75 35.125 400 300 358 369");
+        EXPECT_EQ(info.West, 139.25L) << name;
+        EXPECT_EQ(info.North, 36.5L) << name;
+        EXPECT_EQ(info.East, 140.75L) << name;
+        EXPECT_EQ(info.South, 35.125L) << name;
+        EXPECT_EQ(info.Width, 400) << name;
+        EXPECT_EQ(info.Last, 369) << name;
+    }
 }
 
 TEST(MapInfoString, UsableOnlyWithSizeBoundsAndStations) {

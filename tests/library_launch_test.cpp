@@ -66,27 +66,36 @@ TEST(Launch, MissingOrUnrunnableProgramShowsTheMessage) {
     EXPECT_EQ(boxes.calls[1].text, "quillsenを起動できませんでした．");
 }
 
-TEST(Launch, EmptyLibraryFolderSearchesThePath) {
+// With no library folder a program of that name elsewhere (on PATH, in the
+// current folder) is never started.
+TEST(Launch, EmptyLibraryFolderIsAFailedStart) {
     TempDir bin, work;
     WriteScript(bin.path() / "morak", "touch found.txt\n");
+    WriteScript(work.path() / "morak", "touch found.txt\n");
     ScopedEnv path("PATH", bin.path().string() + ":/usr/bin:/bin");
     MessageBoxRecorder boxes;
     InFolder cwd(work.path());
-    EXPECT_EQ(vorbel::RunSibling("", "morak"), 1);
-    EXPECT_TRUE(std::filesystem::exists(work.path() / "found.txt"));
-    EXPECT_EQ(vorbel::RunSibling("", "quillsen"), 0);
-    EXPECT_EQ(boxes.calls.size(), 1u);
+    EXPECT_EQ(vorbel::RunSibling("", "morak"), 0);
+    EXPECT_FALSE(std::filesystem::exists(work.path() / "found.txt"));
+    ASSERT_EQ(boxes.calls.size(), 1u);
+    EXPECT_EQ(boxes.calls[0].text, "morakを起動できませんでした．");
+    EXPECT_EQ(boxes.calls[0].caption, "Yondrel - Error");
 }
 
-TEST(Launch, FolderTooLongForThePathBufferIsAFailedStart) {
-    // The program exists, but its path would not fit 260 bytes.
-    TempDir library;
+TEST(Launch, LongFoldersWorkUntilTheSystemRefusesThePath) {
+    TempDir library, work;
     std::filesystem::path deep = library.path();
-    while (deep.string().size() < vorbel::MaxPath) deep /= std::string(60, 'd');
+    while (deep.string().size() < 300) deep /= std::string(60, 'd');
     std::filesystem::create_directories(deep);
-    WriteScript(deep / "quillsen", "exit 0\n");
+    WriteScript(deep / "quillsen", "touch ran.txt\n");
     MessageBoxRecorder boxes;
-    EXPECT_EQ(vorbel::RunSibling(deep.string() + "/", "quillsen"), 0);
+    InFolder cwd(work.path());
+    EXPECT_EQ(vorbel::RunSibling(deep.string() + "/", "quillsen"), 1);
+    EXPECT_TRUE(std::filesystem::exists(work.path() / "ran.txt"));
+    EXPECT_TRUE(boxes.calls.empty());
+    // Beyond what the system takes as a path it is a failed start, never a cut one.
+    std::string tooLong = deep.string() + "/" + std::string(5000, 'x') + "/";
+    EXPECT_EQ(vorbel::RunSibling(tooLong, "quillsen"), 0);
     ASSERT_EQ(boxes.calls.size(), 1u);
     EXPECT_EQ(boxes.calls[0].text, "quillsenを起動できませんでした．");
 }

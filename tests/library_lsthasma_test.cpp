@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 
 #include "DialogSupport.h"
 #include "Library.h"
@@ -75,6 +77,27 @@ TEST_F(LstHASMATest, ExportShowsTheListUntilOk) {
     OpenHASMAListDlg("*.SMA", 1);
     EXPECT_TRUE(shown);
     EXPECT_EQ(_LstHASMA, nullptr);
+}
+
+// Without a cancel button Esc closes nothing; OK, Enter and the close box do.
+TEST_F(LstHASMATest, EscDoesNotCloseTheList) {
+    AddFiles({"0471999.sma"});
+    for (int way = 0; way < 3; ++way) {
+        bool closed = false;
+        platform::SetModalFormHook([&, way](QWidget* form) {
+            ASSERT_TRUE(QTest::qWaitForWindowActive(form));
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+            QTest::keyClick(form, Qt::Key_Escape);
+            ASSERT_TRUE(form->isVisible());
+            closed = true;
+            auto* dialog = static_cast<TLstHASMA*>(form);
+            if (way == 0) QTest::mouseClick(dialog->BbtnOk, Qt::LeftButton);
+            if (way == 1) QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+            if (way == 2) dialog->close();
+        });
+        OpenHASMAListDlg("*.sma", 1);
+        EXPECT_TRUE(closed) << way;
+    }
 }
 
 TEST_F(LstHASMATest, NeverWritesTheDataFolder) {

@@ -2,11 +2,13 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <QApplication>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 
 #include <ctime>
 #include <filesystem>
@@ -148,6 +150,27 @@ TEST_F(OpenUF1Test, CancelAndCloseBox) {
     EXPECT_EQ(dialog.SelectedFile, "");
     EXPECT_EQ(dialog.Station, -1);
     EXPECT_EQ(dialog.Year, -1);
+}
+
+// The list has the focus when the dialog opens, so the arrow keys choose at
+// once; Tab runs to OK and CANCEL and back to the list.
+TEST_F(OpenUF1Test, OpensWithTheListFocusedAndTabsToOkAndCancel) {
+    AddFiles({"0010009.uf1", "0471999.uf1", "0449999.uf1"});
+    int result = Run([](TOpenUF1* dialog) {
+        ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
+        ASSERT_EQ(QApplication::focusWidget(), dialog->LvwFiles);
+        QTest::keyClick(dialog->LvwFiles, Qt::Key_Down);
+        EXPECT_EQ(dialog->EdtFile->text(), "0449999.uf1");
+        QTest::keyClick(dialog->LvwFiles, Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), dialog->BbtnOk);
+        QTest::keyClick(dialog->BbtnOk, Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), dialog->BbtnCancel);
+        QTest::keyClick(dialog->BbtnCancel, Qt::Key_Tab);
+        ASSERT_EQ(QApplication::focusWidget(), dialog->LvwFiles);
+        QTest::keyClick(dialog->LvwFiles, Qt::Key_Down);
+        QTest::keyClick(dialog->LvwFiles, Qt::Key_Return);  // the default button
+    });
+    EXPECT_EQ(result, 471999);
 }
 
 TEST_F(OpenUF1Test, FolderWithoutFiles) {

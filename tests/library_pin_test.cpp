@@ -3,6 +3,7 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QTest>
 #include <QWidget>
 
 #include "platform/forms/Application.h"
@@ -88,6 +89,27 @@ TEST_F(PinTest, AnchoredPinFollowsItsDirection) {
     EXPECT_EQ(pin.ButtonLeft(), -39);
     EXPECT_EQ(pin.ButtonTop(), 19);
     EXPECT_EQ(pin.PinStyle()->BtnLeft(), -39);
+}
+
+// Attributes handed over with SetAttrib repaint nothing; the pin takes its
+// size and place from them when it is next painted.
+TEST_F(PinTest, HandedOverAttributesShapeThePinAtItsNextPaint) {
+    QWidget parent;
+    parent.resize(200, 200);
+    TPin anchored(&parent, 100, 50);
+    TPin free(&parent);
+    free.move(5, 7);
+    parent.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&parent));
+    for (TPin* pin : {&anchored, &free}) {
+        auto* attributes = new TPinAttrib;
+        attributes->SetDir(dt10Key8);
+        attributes->SetLength(30);
+        pin->SetAttrib(attributes);
+        pin->repaint();
+    }
+    EXPECT_EQ(anchored.geometry(), QRect(94, 44, 12, 30));
+    EXPECT_EQ(free.geometry(), QRect(5, 7, 12, 30));
 }
 
 TEST_F(PinTest, UnanchoredPinOnlyResizes) {

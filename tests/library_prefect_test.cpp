@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTest>
 #include <QEnterEvent>
 
 #include <filesystem>
@@ -22,6 +23,7 @@
 #include "Ameinfo.h"
 #include "DistrictMap.h"
 #include "Library.h"
+#include "Locales.h"
 #include "Prefect.h"
 #include "TestSupport.h"
 #include "platform/Module.h"
@@ -455,6 +457,27 @@ TEST_F(MapDialog, ShowsPinsOnTheDistrictPicture) {
     }
 }
 
+// The MapInfo strings read alike in every locale: the same pins on the same
+// pixels, and a click on a label shows the same text.
+TEST_F(MapDialog, PinsStandOnTheirPixelsInEveryLocale) {
+    const vorbel::MapInfo district = Info(3005);
+    for (const char* name : testing_support::UserLocales) {
+        SCOPED_TRACE(name);
+        testing_support::ScopedLocale locale(name);
+        OnShow([&](TFmPrefect& d) {
+            EXPECT_EQ(d.SlotCount(), 12);
+            for (int slot = 0; slot < 7; ++slot) ExpectPlacedBy(d, slot, 358 + slot, district);
+            QPushButton* nerima = d.ButtonOfSlot(2);
+            ASSERT_NE(nerima, nullptr);
+            QTest::mouseClick(nerima, Qt::LeftButton);
+            EXPECT_EQ(d.StxtResult->text(), "No.360 (Nerima)");
+            QTest::mouseClick(d.BtnOk, Qt::LeftButton);
+        });
+        EXPECT_EQ(SelectDlg(true), 360);
+        EXPECT_TRUE(messages.empty());
+    }
+}
+
 TEST_F(MapDialog, UnknownDistrictOpensTheDefault) {
     OnShow([](TFmPrefect& d) {
         EXPECT_EQ(d.District(), 3005);
@@ -518,9 +541,30 @@ protected:
     TempDir dir;
 };
 
+// Qt's warnings while it lives.
+class QtWarnings {
+public:
+    QtWarnings() : previous_(qInstallMessageHandler(&Record)) { Seen().clear(); }
+    ~QtWarnings() { qInstallMessageHandler(previous_); }
+    static std::vector<std::string>& Seen() {
+        static std::vector<std::string> seen;
+        return seen;
+    }
+
+private:
+    static void Record(QtMsgType, const QMessageLogContext&, const QString& text) {
+        Seen().push_back(text.toStdString());
+    }
+    QtMessageHandler previous_;
+};
+
 TEST_F(DamagedLibrary, MissingOrUnloadableLibrary) {
     Use(dir.path() / "missing.so");
-    ExpectRefused("can't be loaded.");
+    {
+        QtWarnings warnings;
+        ExpectRefused("can't be loaded.");
+        EXPECT_EQ(QtWarnings::Seen(), std::vector<std::string>{});
+    }
     Use(dir.path() / "50%1 off" / "missing.so");
     ExpectRefused("can't be loaded.");
     Use(std::string("not a library"));
@@ -530,6 +574,18 @@ TEST_F(DamagedLibrary, MissingOrUnloadableLibrary) {
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].text,
               "地図ライブラリ <" + std::string(vorbel::LibraryFolder()) + vorbel::ResourceLibraryName + "> を読み込めません。");
+}
+
+// Copies cut short, as an interrupted copy leaves them: refused before the
+// loader could fault on the missing part.
+TEST_F(DamagedLibrary, LibraryCutShort) {
+    std::string whole = testing_support::ReadFile(std::string(vorbel::LibraryFolder()) + platform::ResourceLibraryFileName);
+    for (std::size_t size : {std::size_t{0}, std::size_t{40}, std::size_t{64}, std::size_t{500}, whole.size() / 4,
+                             whole.size() / 2, whole.size() - 1}) {
+        SCOPED_TRACE(size);
+        Use(whole.substr(0, size));
+        ExpectRefused("can't be loaded.");
+    }
 }
 
 TEST_F(DamagedLibrary, MissingOrShortString) {

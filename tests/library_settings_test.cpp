@@ -149,6 +149,27 @@ TEST_F(Settings, ADamagedStoreAnswersAsMissingAndStaysAsItIs) {
     EXPECT_NE(platform::RegistryStoreProblem().find(store + ", line "), std::string::npos);
 }
 
+// A store the user made read-only: the Set functions store nothing, new keys
+// included, and every read goes on as before.
+TEST_F(Settings, AReadOnlyStoreIsReadAndNeverChanged) {
+    SetStrRegistry("", "DllPath", "/opt/vorbel/");
+    SetUseJPRegistry("Strova", true);
+    std::filesystem::permissions(store, std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
+    const std::string before = ReadFile(store);
+
+    SetStrRegistry("", "DllPath", "/elsewhere/");
+    SetIntRegistry("Strova", "Count", 3);
+    SetUseJPRegistry("Strova", false);
+    SetBoolRegistry("NewProgram", "Flag", true);
+    EXPECT_EQ(ReadFile(store), before);
+    EXPECT_EQ(std::filesystem::status(store).permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
+    EXPECT_EQ(Bin(), "/opt/vorbel/");
+    EXPECT_TRUE(GetUseJPRegistry("Strova"));
+    EXPECT_EQ(GetIntRegistry("Strova", "Count"), -1);
+    EXPECT_EQ(Str("NewProgram", "Flag"), "Err");
+}
+
 TEST(LanguageTest, OnlyAJapaneseLocaleIsJapanese) {
     ScopedEnv noAll("LC_ALL", std::nullopt);
     ScopedEnv noMessages("LC_MESSAGES", std::nullopt);

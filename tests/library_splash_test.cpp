@@ -35,6 +35,31 @@ TEST(SplashTest, PictureIs320By240With24BitsPerPixel) {
     EXPECT_EQ(qFromLittleEndian<quint16>(bytes.constData() + 28), 24);
 }
 
+// The frame's outer bevel is raised and its inner one lowered, two pixels
+// each: the inner bevel repeats the outer one's shades the other way round,
+// dark on the left and top, light on the right and bottom.
+TEST(SplashTest, FrameHasARaisedOuterAndALoweredInnerBevel) {
+    platform::EnsureQApplication();
+    TFmSplDlg form(nullptr);
+    const QImage shot = form.grab().toImage();
+    ASSERT_EQ(shot.size(), QSize(328, 248));
+    const QRgb light = shot.pixel(0, 120), dark = shot.pixel(327, 120);
+    EXPECT_GT(QColor(light).lightness(), QColor(dark).lightness());
+    for (int at : {60, 120}) {
+        SCOPED_TRACE(at);
+        for (int edge : {0, 1}) {
+            EXPECT_EQ(shot.pixel(edge, at), light);
+            EXPECT_EQ(shot.pixel(at, edge), light);
+            EXPECT_EQ(shot.pixel(2 + edge, at), dark);
+            EXPECT_EQ(shot.pixel(at, 2 + edge), dark);
+            EXPECT_EQ(shot.pixel(324 + edge, at), light);
+            EXPECT_EQ(shot.pixel(at, 244 + edge), light);
+            EXPECT_EQ(shot.pixel(326 + edge, at), dark);
+            EXPECT_EQ(shot.pixel(at, 246 + edge), dark);
+        }
+    }
+}
+
 TEST(SplashTest, SplashShowsItsWindowModallyUntilItClosesItself) {
     EXPECT_EQ(_FmSplDlg2, nullptr);
     int closings = 0;

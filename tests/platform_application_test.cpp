@@ -9,8 +9,14 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
+#include <QTest>
 #include <QTimer>
+#include <QWindow>
+
+#include <cstdlib>
 
 #include "TestSupport.h"
 #include "platform/Exception.h"
@@ -145,6 +151,71 @@ TEST_F(ApplicationTest, FixedPitchDesktopFontGivesWayToTheProportionalOneOfTheLa
     }
     QFont proportional = FontInPoints("MS Sans Serif", 10);
     EXPECT_EQ(ProportionalUiFont(proportional), proportional);
+}
+
+// Message boxes on a real screen: an X server of the test's own (Xvfb).
+constexpr const char* DisplayChild = "VORBEL_BOX_DISPLAY_CHILD";
+
+TEST(MessageBoxOnAScreen, BelongsToTheWindowInFront) {
+    if (std::getenv(DisplayChild)) GTEST_SKIP() << "this is the run inside the display";
+    std::string xvfbRun = testing_support::FindOnPath("xvfb-run");
+    ASSERT_FALSE(xvfbRun.empty()) << "xvfb-run is missing; scripts/install-deps.sh installs it";
+    std::string self = testing_support::SelfPath();
+    pid_t pid = testing_support::StartProcess(
+        xvfbRun, {"-a", "-s", "-screen 0 1024x768x24", self, "--gtest_filter=MessageBoxOnAScreen.InsideTheDisplay"},
+        {{DisplayChild, "1"}, {"QT_QPA_PLATFORM", std::nullopt}, {MessageLogVariable, std::nullopt}});
+    EXPECT_EQ(testing_support::WaitForExit(pid, 120), 0);
+}
+
+// Shows a box over `front` once the event loop runs and checks where it
+// stands before pressing its OK button: centred over `front`, or, for a
+// window at the edge of the screen, whole on the screen.
+void ExpectBoxOver(Application& app, QWidget* front, bool atEdge = false) {
+    QTimer::singleShot(0, [&app, front, atEdge] {
+        QTimer::singleShot(50, [front, atEdge] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(box));
+            EXPECT_EQ(box->parentWidget(), front);
+            ASSERT_NE(box->windowHandle(), nullptr);
+            EXPECT_EQ(box->windowHandle()->transientParent(), front->windowHandle());
+            QPoint offset = box->frameGeometry().center() - front->frameGeometry().center();
+            if (atEdge) EXPECT_TRUE(box->screen()->availableGeometry().contains(box->frameGeometry()));
+            else EXPECT_LE(offset.manhattanLength(), 2) << offset.x() << "," << offset.y();
+            QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+        });
+        EXPECT_EQ(app.MessageBox("Far from the middle", "Caption", MB_OK | MB_ICONWARNING), IDOK);
+        if (auto* dialog = qobject_cast<QDialog*>(front)) dialog->accept();
+    });
+}
+
+TEST(MessageBoxOnAScreen, InsideTheDisplay) {
+    if (!std::getenv(DisplayChild)) GTEST_SKIP() << "started by BelongsToTheWindowInFront";
+    EnsureQApplication();
+    ASSERT_EQ(QGuiApplication::platformName(), "xcb");
+    Application app;
+
+    QMainWindow main;
+    main.setGeometry(600, 400, 380, 300);
+    main.show();
+    main.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&main));
+    QDialog dialog(&main);
+    dialog.setGeometry(30, 40, 420, 320);
+    ExpectBoxOver(app, &dialog);
+    dialog.exec();  // a modal dialog in front of the active main window
+
+    main.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&main));
+    ExpectBoxOver(app, &main);  // the active window, when none is modal
+    QEventLoop loop;
+    QTimer::singleShot(500, &loop, &QEventLoop::quit);
+    loop.exec();
+
+    QDialog corner(&main);
+    corner.setGeometry(900, 650, 300, 200);  // reaches past the bottom right
+    ExpectBoxOver(app, &corner, true);
+    corner.exec();
 }
 
 }  // namespace

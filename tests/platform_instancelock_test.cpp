@@ -1,13 +1,22 @@
 #include "platform/InstanceLock.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "TestSupport.h"
+#include <filesystem>
 
+#include "TestSupport.h"
+#include "platform/Exception.h"
+
+using testing_support::AsOrdinaryUser;
+using testing_support::GiveToOrdinaryUser;
+using testing_support::OrdinaryUserId;
 using testing_support::ScopedEnv;
 using testing_support::TempDir;
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -20,25 +29,101 @@ bool OtherProcessCanTake(const std::string& name) {
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
+// Takes the marker and checks that nobody else can have it meanwhile; 0 when
+// all holds (for a child's exit code).
+int TakeAndHold(const std::string& name, const std::string& expectedPath) {
+    if (platform::InstanceLockPath(name) != expectedPath) return 1;
+    if (platform::InstanceRunning(name) || !OtherProcessCanTake(name)) return 2;
+    if (!platform::TakeInstanceLock(name)) return 3;
+    if (!platform::InstanceRunning(name) || OtherProcessCanTake(name)) return 4;
+    return 0;
+}
+
+// Settings store and temp folder of the ordinary user.
+class InstanceLockAsUser : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const auto& folder : {temp.path(), home.path()}) GiveToOrdinaryUser(folder);
+        fs::permissions(temp.path(), fs::perms::all | fs::perms::sticky_bit);
+    }
+    TempDir temp, home;
+    ScopedEnv tmpdir{"TMPDIR", temp.path().string()};
+    ScopedEnv store{"VORBEL_REGISTRY", home.file("registry.reg")};
+    std::string tempLock = temp.file("Marker-" + std::to_string(OrdinaryUserId()));
+};
+
 TEST(InstanceLockTest, MarkerLivesInTheRuntimeFolderAndExcludesOthers) {
     TempDir dir;
     ScopedEnv runtime("XDG_RUNTIME_DIR", dir.path().string());
-    EXPECT_EQ(platform::InstanceLockPath("Marker"), dir.file("Marker"));
-    EXPECT_TRUE(OtherProcessCanTake("Marker"));  // the child's lock ended with it
-    ASSERT_TRUE(platform::TakeInstanceLock("Marker"));
-    EXPECT_FALSE(OtherProcessCanTake("Marker"));
+    EXPECT_EQ(TakeAndHold("Marker", dir.file("Marker")), 0);
     EXPECT_TRUE(OtherProcessCanTake("OtherMarker"));
 }
 
-TEST(InstanceLockTest, UnusableFolderNeverBlocksTheStart) {
-    ScopedEnv runtime("XDG_RUNTIME_DIR", "/nonexistent/folder");
-    EXPECT_TRUE(platform::TakeInstanceLock("Marker"));
+// A runtime folder that is missing, not a folder, someone else's or closed
+// to writing is passed over for the temp folder, never for no check at all.
+TEST_F(InstanceLockAsUser, UnusableRuntimeFolderFallsBackToTheTempFolder) {
+    TempDir foreign, closed;
+    fs::permissions(foreign.path(), fs::perms::all);  // writable, but not the user's
+    GiveToOrdinaryUser(closed.path());
+    fs::permissions(closed.path(), fs::perms::owner_read | fs::perms::owner_exec);
+    testing_support::WriteFile(foreign.file("file"), "");
+    for (const std::string runtime : {std::string("/nonexistent/folder"), foreign.file("file"),
+                                      foreign.path().string(), closed.path().string()}) {
+        ScopedEnv env("XDG_RUNTIME_DIR", runtime);
+        EXPECT_EQ(AsOrdinaryUser([&] { return TakeAndHold("Marker", tempLock); }), 0) << runtime;
+        EXPECT_FALSE(fs::exists(fs::path(runtime) / "Marker")) << runtime;
+    }
 }
 
-TEST(InstanceLockTest, TempFolderWithoutRuntimeFolder) {
+TEST(InstanceLockTest, TempFolderNameCarriesTheUserId) {
+    TempDir temp;
     ScopedEnv runtime("XDG_RUNTIME_DIR", std::nullopt);
-    ScopedEnv tmp("TMPDIR", "/var/tmp");
-    EXPECT_EQ(platform::InstanceLockPath("Marker"), "/var/tmp/Marker");
+    ScopedEnv tmp("TMPDIR", temp.path().string());
+    EXPECT_EQ(platform::InstanceLockPath("Marker"), temp.file("Marker-" + std::to_string(geteuid())));
+}
+
+// A file of that name made by someone else (a plain file, a link to a file of
+// the user's, one the user could open) is never used: the lock moves to the
+// folder of the user's settings, where nobody else can put anything.
+TEST_F(InstanceLockAsUser, SquattedTempNameFallsBackToTheUsersOwnFolder) {
+    if (OrdinaryUserId() == geteuid()) GTEST_SKIP() << "needs root to make another user's files";
+    ScopedEnv runtime("XDG_RUNTIME_DIR", std::nullopt);
+    std::string fallback = home.file("Marker");
+    testing_support::WriteFile(tempLock, "");
+    fs::permissions(tempLock, fs::perms::all);
+    EXPECT_EQ(AsOrdinaryUser([&] { return TakeAndHold("Marker", fallback); }), 0);
+
+    fs::remove(tempLock);
+    fs::remove(fallback);
+    std::string bait = home.file("bait");
+    testing_support::WriteFile(bait, "");
+    GiveToOrdinaryUser(bait);
+    fs::permissions(bait, fs::perms::owner_read | fs::perms::owner_write);
+    fs::create_symlink(bait, tempLock);
+    EXPECT_EQ(AsOrdinaryUser([&] { return TakeAndHold("Marker", fallback); }), 0);
+    EXPECT_TRUE(fs::is_symlink(tempLock));
+
+    // The user's own file that others may open would let them hold the lock.
+    fs::remove(tempLock);
+    fs::remove(fallback);
+    testing_support::WriteFile(tempLock, "");
+    GiveToOrdinaryUser(tempLock);
+    fs::permissions(tempLock, fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read);
+    EXPECT_EQ(AsOrdinaryUser([&] { return TakeAndHold("Marker", fallback); }), 0);
+}
+
+TEST(InstanceLockTest, NoLockFileAnywhereIsAnErrorWithTheReason) {
+    ScopedEnv runtime("XDG_RUNTIME_DIR", std::nullopt);
+    ScopedEnv tmp("TMPDIR", "/nonexistent/temp");
+    ScopedEnv store("VORBEL_REGISTRY", "/proc/nonexistent/registry.reg");
+    for (auto* test : {platform::TakeInstanceLock, platform::InstanceRunning}) {
+        try {
+            test("Marker");
+            ADD_FAILURE() << "an instance test without a lock file must fail";
+        } catch (const platform::Exception& error) {
+            EXPECT_EQ(std::string(error.what()), "/proc/nonexistent/Marker: No such file or directory");
+        }
+    }
 }
 
 }  // namespace

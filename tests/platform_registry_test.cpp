@@ -395,4 +395,80 @@ TEST_F(RegistryStore, AWriterKilledMidWriteLeavesAWholeStore) {
     EXPECT_EQ(r.ReadString("after"), "ok");
 }
 
+// The message of a write of `name` into the existing key Software\Vorbel;
+// "written" when the write did not fail.
+std::string FailedWrite(const std::string& name) {
+    try {
+        Registry r;
+        if (!r.OpenKey("\\Software\\Vorbel", false)) return "no key";
+        r.WriteString(name, "x");
+        return "written";
+    } catch (const RegistryError& error) {
+        return error.what();
+    }
+}
+
+// As the ordinary user, a store in a folder closed to writing: the messages
+// name the store, never the temporary file, with the system's reason.
+TEST_F(RegistryStore, FailedChangesNameTheStoreAndTheReason) {
+    {
+        Registry writer;
+        ASSERT_TRUE(writer.OpenKey("\\Software\\Vorbel", true));
+    }
+    const std::string before = ReadFile(store);
+    for (const auto& file : {store, store + ".lock"}) testing_support::GiveToOrdinaryUser(file);
+    auto failsWith = [&](const std::string& reason) {
+        return testing_support::AsOrdinaryUser([&] {
+            std::string message = FailedWrite("New");
+            if (message == store + ": " + reason) return 0;
+            std::fprintf(stderr, "%s\n", message.c_str());
+            return 1;
+        });
+    };
+    EXPECT_EQ(failsWith("can't write the registry store: Permission denied"), 0);
+    std::filesystem::remove(store + ".lock");
+    EXPECT_EQ(failsWith("can't lock the registry store: Permission denied"), 0);
+    EXPECT_EQ(ReadFile(store), before);
+    for (const auto& name : FilesInDir()) EXPECT_EQ(name, "registry.reg");
+}
+
+// A store that is a symbolic link stays one: the change goes to its target,
+// which is locked and replaced in its own folder.
+TEST_F(RegistryStore, ALinkedStoreIsWrittenThroughToItsTarget) {
+    testing_support::TempDir elsewhere;
+    std::filesystem::create_directories(elsewhere.path() / "config");
+    std::string target = elsewhere.file("config/settings.reg");
+    std::filesystem::create_symlink("config/settings.reg", elsewhere.file("middle.reg"));
+    std::filesystem::create_symlink(elsewhere.file("middle.reg"), store);
+    for (const char* value : {"first", "second"}) {  // first the target is made, then replaced
+        Registry r;
+        ASSERT_TRUE(r.OpenKey("\\Software\\Vorbel", true));
+        r.WriteString("DllPath", value);
+        EXPECT_TRUE(std::filesystem::is_symlink(store));
+        EXPECT_TRUE(std::filesystem::is_symlink(elsewhere.file("middle.reg")));
+        EXPECT_EQ(ReadFile(target), "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software]\n\n"
+                                    "[HKEY_CURRENT_USER\\Software\\Vorbel]\n\"DllPath\"=\"" +
+                                        std::string(value) + "\"\n\n");
+        EXPECT_EQ(r.ReadString("DllPath"), value);
+    }
+    EXPECT_TRUE(std::filesystem::exists(target + ".lock"));
+    EXPECT_EQ(FilesInDir(), std::vector<std::string>{"registry.reg"});
+}
+
+TEST_F(RegistryStore, AKeyAndItsFirstValueAreMadeInOneChange) {
+    Registry r;
+    EXPECT_TRUE(r.OpenOrCreateKey("Software\\Vorbel", {"DllPath", platform::RegSz, "/opt/"}));
+    EXPECT_EQ(r.CurrentPath(), "Software\\Vorbel");
+    EXPECT_EQ(ReadFile(store), "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software]\n\n"
+                               "[HKEY_CURRENT_USER\\Software\\Vorbel]\n\"DllPath\"=\"/opt/\"\n\n");
+    // An existing key is opened as it is.
+    Registry again;
+    EXPECT_FALSE(again.OpenOrCreateKey("\\Software\\Vorbel", {"DllPath", platform::RegSz, "/elsewhere/"}));
+    EXPECT_EQ(again.ReadString("DllPath"), "/opt/");
+    WriteFile(store, "not a store\n");
+    EXPECT_THROW(Registry().OpenOrCreateKey("\\Software\\Vorbel", {"DllPath", platform::RegSz, "/x/"}),
+                 RegistryError);
+    EXPECT_EQ(ReadFile(store), "not a store\n");
+}
+
 }  // namespace

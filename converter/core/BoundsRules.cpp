@@ -3,19 +3,13 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
+
+#include "platform/Numbers.h"
 
 namespace strova {
 
 namespace {
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-// The four bounds put into `format`, in the order left, bottom, right, top.
-std::string FormatBounds(const char* format, double left, double bottom, double right, double top) {
-    std::string text(std::snprintf(nullptr, 0, format, left, bottom, right, top) + 1, '\0');
-    text.resize(std::snprintf(text.data(), text.size(), format, left, bottom, right, top));
-    return text;
-}
 }  // namespace
 
 bool IsBoundsText(std::string_view text) {
@@ -36,7 +30,7 @@ std::optional<double> ParseBoundsValue(std::string_view text) {
     std::string copy(text);
     errno = 0;
     char* end = nullptr;
-    double value = std::strtod(copy.c_str(), &end);
+    double value = platform::ParseNumber(copy.c_str(), &end);
     // Too large a number does not convert; one too small to hold is zero.
     if (end != copy.c_str() + copy.size() || (errno == ERANGE && std::isinf(value))) return std::nullopt;
     return value;
@@ -58,11 +52,12 @@ std::string PixelCountText(unsigned long pixels) {
 std::string BoundsConfirmation(double left, double bottom, double right, double top, bool japanese) {
     const char* format = japanese ? "左下：(%lf, %lf)\r右上：(%lf, %lf)\r"
                                   : "Left Bottom : (%lf, %lf)\r  Right Top : (%lf, %lf)\r";
-    return FormatBounds(format, left, bottom, right, top) + (japanese ? "この設定でよろしいですか？" : "Is this setting Ok?");
+    return platform::FormatNumbers(format, left, bottom, right, top) +
+           (japanese ? "この設定でよろしいですか？" : "Is this setting Ok?");
 }
 
 std::string BoundsLogLine(double left, double bottom, double right, double top) {
-    return FormatBounds("Longitude(X) and Latitude(Y): (%lf,%lf)-(%lf,%lf)", left, bottom, right, top);
+    return platform::FormatNumbers("Longitude(X) and Latitude(Y): (%lf,%lf)-(%lf,%lf)", left, bottom, right, top);
 }
 
 std::string InvalidBoundsMessage(bool japanese) {

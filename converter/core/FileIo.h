@@ -9,15 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "platform/Numbers.h"
+
 namespace strova {
 
-// A line of text made with printf's format (lines of the process log and
-// of the station list are short).
-std::string Printf(const char* format, auto... values) {
-    char line[256];
-    std::snprintf(line, sizeof line, format, values...);
-    return line;
-}
+// A line of text made with printf's format, the same in every locale.
+std::string Printf(const char* format, auto... values) { return platform::FormatNumbers(format, values...); }
 
 struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }

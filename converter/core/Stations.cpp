@@ -12,6 +12,7 @@
 #include "core/BmpCore.h"
 #include "core/FileIo.h"
 #include "core/Parallel.h"
+#include "platform/Numbers.h"
 
 namespace strova {
 
@@ -186,7 +187,8 @@ std::optional<std::vector<AmeRecord>> LoadInfoFileStations(std::FILE* stream, co
         long long code = 0;
         char name[kLineLimit + 1] = {};
         char region[kLineLimit + 1] = {};
-        if (std::sscanf(line.c_str(), "%lf %lf %lld %78s %78s", &longitude, &latitude, &code, name, region) != 5)
+        if (platform::ScanNumbers(line.c_str(), "%lf %lf %lld %78s %78s", &longitude, &latitude, &code, name,
+                                  region) != 5)
             continue;
         if (!mapping.Inside(longitude, latitude)) continue;
         AmeRecord record = EmptyRecord();

@@ -11,11 +11,13 @@
 #include <QFontMetrics>
 #include <QMessageBox>
 #include <QPointer>
+#include <QScreen>
 #include <QStatusTipEvent>
 #include <QTimer>
 #include <QUrl>
 #include <QWidget>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -113,9 +115,34 @@ bool LogMessageBox(const QString& text, const QString& caption, unsigned flags) 
     return true;
 }
 
+// The window in front, to which a message box belongs: the modal window, or
+// else the active one; none when no window of the process is active.
+QWidget* FrontWindow() {
+    if (QWidget* modal = QApplication::activeModalWidget()) return modal;
+    return QApplication::activeWindow();
+}
+
+// Puts the box's middle on the middle of `front`, kept on front's screen.
+void CentreOver(QWidget& box, const QWidget& front) {
+    QRect frame = box.frameGeometry();
+    frame.moveCenter(front.frameGeometry().center());
+    if (QScreen* screen = front.screen()) {
+        const QRect room = screen->availableGeometry();
+        frame.moveLeft(std::clamp(frame.left(), room.left(), std::max(room.left(), room.right() + 1 - frame.width())));
+        frame.moveTop(std::clamp(frame.top(), room.top(), std::max(room.top(), room.bottom() + 1 - frame.height())));
+    }
+    box.move(frame.topLeft());
+}
+
 int ShowMessageBox(const QString& text, const QString& caption, unsigned flags) {
     EnsureQApplication();
-    QMessageBox box(IconOf(flags), caption, WithLineBreaks(text));
+    // A box with a parent is transient for its window. Qt places it before
+    // it has its final size, so it is centred again once it shows.
+    QPointer<QWidget> front = FrontWindow();
+    QMessageBox box(IconOf(flags), caption, WithLineBreaks(text), QMessageBox::NoButton, front);
+    if (front) QTimer::singleShot(0, &box, [&box, front] {
+        if (front) CentreOver(box, *front);
+    });
     std::vector<ButtonSet> buttons = ButtonsOf(flags);
     for (const auto& b : buttons) box.addButton(b.button);
     box.setDefaultButton(buttons[DefaultIndexOf(flags, buttons.size())].button);

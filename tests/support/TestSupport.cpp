@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include <grp.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -101,6 +102,36 @@ int WaitForExit(pid_t pid, int limitSeconds) {
     return -1;
 }
 
+namespace {
+constexpr uid_t Nobody = 65534;
+constexpr gid_t NoGroup = 65534;
+bool IsRoot() { return geteuid() == 0; }
+}  // namespace
+
+uid_t OrdinaryUserId() { return IsRoot() ? Nobody : geteuid(); }
+
+void GiveToOrdinaryUser(const std::filesystem::path& path) {
+    if (IsRoot() && lchown(path.c_str(), Nobody, NoGroup) != 0)
+        throw std::runtime_error("cannot hand " + path.string() + " to nobody");
+}
+
+int AsOrdinaryUser(const std::function<int()>& body) {
+    pid_t child = fork();
+    if (child < 0) throw std::runtime_error("cannot fork");
+    if (child == 0) {
+        if (IsRoot() && (setgroups(0, nullptr) != 0 || setgid(NoGroup) != 0 || setuid(Nobody) != 0)) _exit(120);
+        int result = 121;
+        try {
+            result = body();
+        } catch (...) {
+        }
+        _exit(result);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 pid_t StartAsOrdinaryUser(const std::string& program, const std::vector<std::string>& args,
                           const std::map<std::string, std::optional<std::string>>& env) {
     if (geteuid() != 0) return StartProcess(program, args, env);
@@ -116,6 +147,20 @@ void OpenToOrdinaryUser(const std::filesystem::path& folder) {
     fs::permissions(folder, fs::perms::all);
     for (fs::path up = folder.parent_path(); !up.empty() && up != up.root_path(); up = up.parent_path())
         fs::permissions(up, fs::perms::others_exec, fs::perm_options::add);
+}
+
+std::string FindOnPath(const std::string& name) {
+    const char* path = std::getenv("PATH");
+    std::string folders = path ? path : "";
+    std::size_t start = 0;
+    while (start <= folders.size()) {
+        std::size_t end = folders.find(':', start);
+        if (end == std::string::npos) end = folders.size();
+        std::filesystem::path candidate = std::filesystem::path(folders.substr(start, end - start)) / name;
+        if (std::filesystem::exists(candidate)) return candidate.string();
+        start = end + 1;
+    }
+    return {};
 }
 
 std::string BinDir() { return STROVA_BIN_DIR; }

@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -54,6 +55,15 @@ pid_t StartProcess(const std::string& program, const std::vector<std::string>& a
 // `limitSeconds` is killed and gives -1, as does one ended by a signal.
 int WaitForExit(pid_t pid, int limitSeconds);
 
+// Permission cases run as an ordinary user, whom file modes bind as they
+// don't bind root: as nobody when the tests run as root (as in CI), else as
+// the user running them.
+uid_t OrdinaryUserId();
+// Hands `path` to that user (when the tests run as root).
+void GiveToOrdinaryUser(const std::filesystem::path& path);
+// Runs `body` in a child process as that user; its result is the child's
+// exit code (-1 when it ended otherwise).
+int AsOrdinaryUser(const std::function<int()>& body);
 // StartProcess as the ordinary user nobody (group nogroup, no other groups)
 // when this process runs as root, else as this process's own user; either way
 // the user's file permissions apply to what `program` does.
@@ -63,6 +73,9 @@ pid_t StartAsOrdinaryUser(const std::string& program, const std::vector<std::str
 std::string SelfPath();
 // Lets the ordinary user write to `folder` (and pass through its parents).
 void OpenToOrdinaryUser(const std::filesystem::path& folder);
+
+// The program `name` as the search path finds it; empty when it is nowhere.
+std::string FindOnPath(const std::string& name);
 
 // The built modules' folder (where strova, libvorbel.so and libbruvik.so lie).
 std::string BinDir();
