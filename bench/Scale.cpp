@@ -14,7 +14,7 @@
 #include "Ame.h"
 #include "LandMask.h"
 #include "Measure.h"
-#include "Shared.h"
+#include "LibraryBinding.h"
 #include "Steps.h"
 #include "core/Stations.h"
 #include "platform/forms/Application.h"

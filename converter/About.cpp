@@ -6,7 +6,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 
-#include "Shared.h"
+#include "WindowHelpers.h"
 
 TVerInfo::TVerInfo(QWidget* owner, bool jpMode) : QDialog(owner) {
     strova::InitResources();

@@ -16,7 +16,8 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-#include "Shared.h"
+#include "LibraryBinding.h"
+#include "WindowHelpers.h"
 #include "StepSupport.h"
 #include "core/AmeCore.h"
 #include "core/Paths.h"
@@ -142,7 +143,7 @@ void TAmeForm::FormCreate() {
     formerHint_ = strova::App().OnHint;
     strova::App().OnHint = [this] { DisplayHint(); };
     strova::BarProgress(ProgressBar).SetToMinimum();
-    setWindowTitle("Strova - Window for Selecting AMeDAS Station");
+    setWindowTitle(strova::CaptionPrefix + "Window for Selecting AMeDAS Station");
     if (IsJapanese) ApplyJapanese();
 
     if (!LoadStations()) return;
@@ -334,7 +335,7 @@ void TAmeForm::ShowInfoFileError() {
 void TAmeForm::ShowOutputOpenError(const std::string& path) { ShowError(strova::OutputOpenErrorText(path, IsJapanese)); }
 
 void TAmeForm::ShowError(const std::string& text) {
-    strova::App().MessageBox(strova::Text(text), "Strova - Error", platform::MB_ICONERROR);
+    strova::App().MessageBox(strova::Text(text), strova::ErrorCaption, platform::MB_ICONERROR);
 }
 
 // The window still works without its picture: the marks show where the

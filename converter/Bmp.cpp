@@ -1,6 +1,6 @@
 #include "Bmp.h"
 
-#include "Shared.h"
+#include "WindowHelpers.h"
 #include "StepSupport.h"
 
 using strova::BmpError;
@@ -56,5 +56,5 @@ void TBmpData::ShowRefusal(BmpError error) {
 
 void TBmpData::ShowError(const std::string& text) {
     Ok = 0;
-    strova::App().MessageBox(strova::Text(text), "Strova - Error", platform::MB_ICONERROR);
+    strova::App().MessageBox(strova::Text(text), strova::ErrorCaption, platform::MB_ICONERROR);
 }

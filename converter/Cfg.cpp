@@ -1,6 +1,6 @@
 #include "Cfg.h"
 
-#include "Shared.h"
+#include "WindowHelpers.h"
 #include "StepSupport.h"
 
 TCfgData::TCfgData(QObject* owner, const std::string& ameFileName, const std::string& cfgFileName,

@@ -13,16 +13,14 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-#include "Shared.h"
+#include "StepSupport.h"
+#include "WindowHelpers.h"
 #include "platform/Exception.h"
 #include "core/BoundsRules.h"
 
 namespace {
 
 const QString ZeroText = QStringLiteral("0.0");
-const QString CaptionPrefix = QStringLiteral("Strova - ");
-
-QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 QLabel* Label(const QString& text, QWidget* parent) { return new QLabel(text, parent); }
 
@@ -38,7 +36,7 @@ bool IsDialogKey(int key) {
 
 TInputDialog::TInputDialog(QWidget* owner, int width, int height, bool japanese)
     : QDialog(owner), JPMode(japanese), MapWidth(width), MapHeight(height) {
-    MessageText = Q(strova::InvalidBoundsMessage(JPMode));
+    MessageText = strova::Text(strova::InvalidBoundsMessage(JPMode));
     BuildLayout();
     FormCreate();
 }
@@ -89,7 +87,7 @@ void TInputDialog::BuildLayout() {
     platform::SetHint(LatitEd2, "Range: [-90, 90]");
     for (int index = 0; index < 4; ++index) {
         QLineEdit* edit = Edit(index);
-        edit->setProperty("Tag", index);
+        platform::SetTag(edit, index);
         edit->setAttribute(Qt::WA_InputMethodEnabled, false);
         edit->installEventFilter(this);
         connect(edit, &QLineEdit::textChanged, this, [this, edit] { EditChange(edit); });
@@ -142,15 +140,17 @@ void TInputDialog::BuildLayout() {
 }
 
 void TInputDialog::FormCreate() {
-    setWindowTitle(CaptionPrefix + "Input Dialog for Gray Map Configuration");
+    setWindowTitle(strova::CaptionPrefix + "Input Dialog for Gray Map Configuration");
     if (JPMode) {
         NoteLbl->setFont(platform::FontInPoints("ＭＳ　Ｐゴシック", 9));
         NoteLbl->setText("経度の負値は西経，緯度の負値は南緯と解釈します．");
     } else {
         for (QLabel* label : {LongitLbl1, LongitLbl2, LatitLbl1, LatitLbl2}) platform::SetHint(label, QString());
     }
-    WidthTxt->setText(Q(strova::PixelCountText(static_cast<unsigned long>(static_cast<unsigned>(MapWidth)))));
-    HeightTxt->setText(Q(strova::PixelCountText(static_cast<unsigned long>(static_cast<unsigned>(MapHeight)))));
+    WidthTxt->setText(
+        strova::Text(strova::PixelCountText(static_cast<unsigned long>(static_cast<unsigned>(MapWidth)))));
+    HeightTxt->setText(
+        strova::Text(strova::PixelCountText(static_cast<unsigned long>(static_cast<unsigned>(MapHeight)))));
     for (int index = 0; index < 4; ++index) {
         Edit(index)->setText(ZeroText);
         LastValidText[index] = ZeroText;  // also when the text was "0.0" already and no change ran
@@ -170,7 +170,7 @@ bool TInputDialog::EditKeyPress(QLineEdit*, QChar key) {
 }
 
 void TInputDialog::EditChange(QLineEdit* sender) {
-    int index = sender->property("Tag").toInt();
+    int index = platform::Tag(sender);
     if (Validating[index]) return;
     Validating[index] = true;
     ValidateEditText(index);
@@ -193,7 +193,7 @@ bool TInputDialog::ValidateEditText(int index) {
 }
 
 void TInputDialog::EditExit(QLineEdit* sender) {
-    int index = sender->property("Tag").toInt();
+    int index = platform::Tag(sender);
     auto value = strova::ParseBoundsValue(sender->text().toStdString());
     if (!value || !strova::IsInRange(index, *value)) {
         QApplication::beep();
@@ -213,11 +213,11 @@ void TInputDialog::OkBtnClick() {
         *bounds[index] = *value;
     }
     if (LeftLon >= RightLon || BottomLat >= TopLat) {
-        strova::App().MessageBox(MessageText, "Strova - Error", platform::MB_ICONWARNING);
+        strova::App().MessageBox(MessageText, strova::ErrorCaption, platform::MB_ICONWARNING);
         return;
     }
-    MessageText = Q(strova::BoundsConfirmation(LeftLon, BottomLat, RightLon, TopLat, JPMode));
-    strova::App().MessageBox(MessageText, CaptionPrefix + "Confirmation", platform::MB_ICONQUESTION);
+    MessageText = strova::Text(strova::BoundsConfirmation(LeftLon, BottomLat, RightLon, TopLat, JPMode));
+    strova::App().MessageBox(MessageText, strova::CaptionPrefix + "Confirmation", platform::MB_ICONQUESTION);
     accept();
 }
 

@@ -16,7 +16,7 @@
 
 #include <cerrno>
 
-#include "Shared.h"
+#include "WindowHelpers.h"
 #include "core/LogPrint.h"
 #include "platform/Exception.h"
 #include "platform/SafeFile.h"

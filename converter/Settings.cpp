@@ -11,7 +11,8 @@
 #include <QToolButton>
 
 #include "Main.h"
-#include "Shared.h"
+#include "LibraryBinding.h"
+#include "WindowHelpers.h"
 #include "core/Paths.h"
 #include "platform/Registry.h"
 

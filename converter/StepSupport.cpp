@@ -9,7 +9,7 @@
 #include <exception>
 #include <thread>
 
-#include "Shared.h"
+#include "WindowHelpers.h"
 
 namespace strova {
 

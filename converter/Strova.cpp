@@ -6,7 +6,8 @@
 #include <memory>
 
 #include "Main.h"
-#include "Shared.h"
+#include "LibraryBinding.h"
+#include "WindowHelpers.h"
 #include "core/Paths.h"
 #include "platform/Exception.h"
 #include "platform/InstanceLock.h"

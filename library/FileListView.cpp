@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFontMetrics>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QPalette>
@@ -61,6 +62,8 @@ FileItem::FileItem(const FileRow& row, Compare compare) : QTreeWidgetItem(Cells(
 
 const FileRow& RowOf(const QTreeWidgetItem* item) { return static_cast<const FileItem*>(item)->Row(); }
 
+QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
+
 void SetUpListDialog(QDialog* dialog, int width, int height) {
     dialog->setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                            Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
@@ -96,9 +99,9 @@ void SetFileColumns(QTreeWidget* list, bool japanese, const QString& firstSample
     int sum = 0;
     for (int column = 0; column < FileColumnCount; ++column) {
         const ColumnText& text = Columns[column];
-        header->setText(column, QString::fromUtf8(japanese ? text.japanese : text.english));
+        header->setText(column, Text(japanese ? text.japanese : text.english));
         header->setTextAlignment(column, AlignmentOf(column));
-        int width = metrics.horizontalAdvance(text.sample ? QString::fromUtf8(text.sample) : firstSample);
+        int width = metrics.horizontalAdvance(text.sample ? Text(text.sample) : firstSample);
         list->setColumnWidth(column, width);
         sum += width;
     }
@@ -118,10 +121,20 @@ void SetUpShowField(QLineEdit* edit, int left, int top, int width, int height, c
     edit->setPalette(palette);
 }
 
+std::tuple<QLineEdit*, QTreeWidget*, QLabel*> AddFolderListAndCount(QDialog* dialog) {
+    auto* path = new QLineEdit(Text("Current Folder"), dialog);
+    SetUpShowField(path, 192, 8, 305, 23, QColor(0, 128, 128));
+    auto* list = new QTreeWidget(dialog);
+    SetUpFileList(list, 8, 40, 553, 185);
+    auto* count = new QLabel(dialog);
+    count->setGeometry(208, 232, 353, 17);
+    count->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    return {path, list, count};
+}
+
 QString CountText(bool japanese, int count, const QString& word) {
     QString number = QString::number(count);
-    if (japanese) return QString::fromUtf8("ﾌｫﾙﾀﾞ内に全部で") + number + QString::fromUtf8("個の") + word +
-                         QString::fromUtf8("ﾌｧｲﾙがあります．");
+    if (japanese) return Text("ﾌｫﾙﾀﾞ内に全部で") + number + Text("個の") + word + Text("ﾌｧｲﾙがあります．");
     return QStringLiteral("Totally ") + number + QStringLiteral(" ") + word + QStringLiteral(" file(s) in this folder.");
 }
 
@@ -130,8 +143,8 @@ void ShowName(QLineEdit* edit, const std::string& name) {
     edit->setCursorPosition(0);
 }
 
-int FillFileList(QTreeWidget* list, const std::string& pattern, const RowFormat& format,
-                 const FileItem::Compare& compare, bool sorted, const std::function<void()>& noFiles) {
+int FillFileList(QTreeWidget* list, const std::string& pattern, bool japanese, const SortState& order,
+                 const FileItem::Compare& compare, const std::function<void()>& noFiles) {
     list->hide();
     list->setUpdatesEnabled(false);
     {
@@ -139,13 +152,23 @@ int FillFileList(QTreeWidget* list, const std::string& pattern, const RowFormat&
         QSignalBlocker quiet(list->selectionModel());
         list->clear();
     }
-    for (const FileRow& row : ScanRows(pattern, format)) list->addTopLevelItem(new FileItem(row, compare));
-    if (sorted) list->sortItems(0, Qt::AscendingOrder);  // the order is the items' own comparison
+    for (const FileRow& row : ScanRows(pattern, LocaleRowFormat(japanese)))
+        list->addTopLevelItem(new FileItem(row, compare));
+    // The order is the items' own comparison.
+    if (order.SortColumn < SizeColumn) list->sortItems(0, Qt::AscendingOrder);
     list->setUpdatesEnabled(true);
     int count = list->topLevelItemCount();
     if (count == 0) noFiles();
     list->show();
     return count;
+}
+
+void SortOnColumnClick(QTreeWidget* list, SortState& order, int column) {
+    if (order.ColumnClick(column)) list->sortItems(0, Qt::AscendingOrder);
+}
+
+int CompareItems(const QTreeWidgetItem* item1, const QTreeWidgetItem* item2, const SortState& order) {
+    return CompareRows(RowOf(item1), RowOf(item2), order.SortColumn, order.Ascending());
 }
 
 }  // namespace vorbel

@@ -10,6 +10,9 @@
 #include <QStyle>
 #include <QTreeWidget>
 
+#include <functional>
+#include <tuple>
+
 #include "FileListView.h"
 #include "Library.h"
 #include "platform/Cp932.h"
@@ -21,12 +24,6 @@ using namespace vorbel;
 extern "C" {
 TLstHASMA* _LstHASMA = nullptr;
 }
-
-namespace {
-
-QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
-
-}  // namespace
 
 TLstHASMA::TLstHASMA(QWidget* owner, const QString& pattern, bool japanese)
     : QDialog(owner), JPMode(japanese), Pattern(pattern), Extension(pattern.right(3).toUpper()) {
@@ -41,13 +38,7 @@ void TLstHASMA::BuildLayout() {
     Label = new QLabel(Text("ﾌｧｲﾙの場所 :"), this);
     Label->setGeometry(24, 7, 161, 25);
     Label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    EdtPath = new QLineEdit(Text("Current Folder"), this);
-    SetUpShowField(EdtPath, 192, 8, 305, 23, QColor(0, 128, 128));
-    LvwFiles = new QTreeWidget(this);
-    SetUpFileList(LvwFiles, 8, 40, 553, 185);
-    LblCount = new QLabel(this);
-    LblCount->setGeometry(208, 232, 353, 17);
-    LblCount->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    std::tie(EdtPath, LvwFiles, LblCount) = AddFolderListAndCount(this);
     BbtnOk = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), Text("&OK"), this);
     BbtnOk->setGeometry(456, 252, 99, 33);
     BbtnOk->setDefault(true);
@@ -77,9 +68,9 @@ void TLstHASMA::InitFolder() {
 }
 
 int TLstHASMA::ScanFolder() {
-    auto compare = [this](const QTreeWidgetItem* a, const QTreeWidgetItem* b) { return LvwFilesCompare(a, b); };
+    auto compare = std::bind_front(&TLstHASMA::LvwFilesCompare, this);
     std::string pattern = Folder + QFile::encodeName(Pattern).toStdString();
-    return FillFileList(LvwFiles, pattern, LocaleRowFormat(JPMode), compare, SortColumn < SizeColumn, [this] {
+    return FillFileList(LvwFiles, pattern, JPMode, *this, compare, [this] {
         QString message = JPMode ? Text("このﾌｫﾙﾀﾞには，") + Extension + Text("\rﾌｧｲﾙがありません．")
                                  : Text("There is no ") + Extension + Text(" file\rin this foler.");
         App().MessageBox(message, Text("Info. - HAS/SMA list dialog"), platform::MB_OK | platform::MB_ICONINFORMATION);
@@ -87,11 +78,11 @@ int TLstHASMA::ScanFolder() {
 }
 
 void TLstHASMA::LvwFilesColumnClick(int column) {
-    if (ColumnClick(column)) LvwFiles->sortItems(0, Qt::AscendingOrder);
+    SortOnColumnClick(LvwFiles, *this, column);
 }
 
 int TLstHASMA::LvwFilesCompare(const QTreeWidgetItem* item1, const QTreeWidgetItem* item2) const {
-    return CompareRows(RowOf(item1), RowOf(item2), SortColumn, Ascending());
+    return CompareItems(item1, item2, *this);
 }
 
 void TLstHASMA::keyPressEvent(QKeyEvent* event) {

@@ -11,6 +11,9 @@
 #include <QStyle>
 #include <QTreeWidget>
 
+#include <functional>
+#include <tuple>
+
 #include "FileListView.h"
 #include "Library.h"
 #include "platform/forms/Application.h"
@@ -25,10 +28,7 @@ TOpenUF1* _OpenUF1 = nullptr;
 namespace {
 
 constexpr int CancelResult = 9999999;
-const QColor Teal(0, 128, 128);
 const QColor Maroon(128, 0, 0);
-
-QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
 
 }  // namespace
 
@@ -49,13 +49,7 @@ void TOpenUF1::BuildLayout() {
     BtnIncludedPath = new QPushButton(Text("ﾌｧｲﾙの場所(&I) :"), this);
     BtnIncludedPath->setGeometry(16, 8, 169, 25);
     BtnIncludedPath->setFocusPolicy(Qt::ClickFocus);
-    EdtPath = new QLineEdit(Text("Current Folder"), this);
-    SetUpShowField(EdtPath, 192, 8, 305, 23, Teal);
-    LvwFiles = new QTreeWidget(this);
-    SetUpFileList(LvwFiles, 8, 40, 553, 185);
-    LblCount = new QLabel(this);
-    LblCount->setGeometry(208, 232, 353, 17);
-    LblCount->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    std::tie(EdtPath, LvwFiles, LblCount) = AddFolderListAndCount(this);
     LblDesc = new QLabel(Text("選択されたﾌｧｲﾙ:"), this);
     LblDesc->setGeometry(8, 256, 137, 25);
     LblDesc->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -128,8 +122,8 @@ void TOpenUF1::SaveFolder() {
 }
 
 int TOpenUF1::ScanFolder() {
-    auto compare = [this](const QTreeWidgetItem* a, const QTreeWidgetItem* b) { return LvwFilesCompare(a, b); };
-    return FillFileList(LvwFiles, Folder + "*.uf1", LocaleRowFormat(JPMode), compare, SortColumn < SizeColumn, [this] {
+    auto compare = std::bind_front(&TOpenUF1::LvwFilesCompare, this);
+    return FillFileList(LvwFiles, Folder + "*.uf1", JPMode, *this, compare, [this] {
         const char* message = JPMode ? "このﾌｫﾙﾀﾞには，uf1ﾌｧｲﾙが\r\n存在しません．" : "There is no uf1 file\r\nin this foler.";
         App().MessageBox(Text(message), Text("Error - uf1 file selection dialog"),
                          platform::MB_OK | platform::MB_ICONERROR);
@@ -154,11 +148,11 @@ void TOpenUF1::LvwFilesSelectItem(QTreeWidgetItem* item, bool) {
 }
 
 void TOpenUF1::LvwFilesColumnClick(int column) {
-    if (ColumnClick(column)) LvwFiles->sortItems(0, Qt::AscendingOrder);
+    SortOnColumnClick(LvwFiles, *this, column);
 }
 
 int TOpenUF1::LvwFilesCompare(const QTreeWidgetItem* item1, const QTreeWidgetItem* item2) const {
-    return CompareRows(RowOf(item1), RowOf(item2), SortColumn, Ascending());
+    return CompareItems(item1, item2, *this);
 }
 
 void TOpenUF1::BbtnOkClick() {

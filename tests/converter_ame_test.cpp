@@ -22,7 +22,8 @@
 #include <vector>
 
 #include "Ame.h"
-#include "Shared.h"
+#include "LibraryBinding.h"
+#include "WindowHelpers.h"
 #include "Bitmaps.h"
 #include "TestSupport.h"
 #include "core/BmpCore.h"

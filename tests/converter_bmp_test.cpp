@@ -7,7 +7,6 @@
 
 #include <vector>
 
-#include "Shared.h"
 #include "Bitmaps.h"
 #include "Bmp.h"
 #include "MessageBoxRecorder.h"

@@ -1,18 +1,17 @@
-// The third step's data module: its messages, its result against IndexSort
-// over all stations, the progress bar its worker threads move, and the window
+// The third step's data module: its messages, its result against the plain
+// procedure, the progress bar its worker threads move, and the window
 // events that keep coming while it works.
 #include <gtest/gtest.h>
 
 #include <QProgressBar>
 #include <QTimer>
 
-#include <cmath>
 #include <cstring>
 #include <vector>
 
-#include "Shared.h"
 #include "Cfg.h"
 #include "MessageBoxRecorder.h"
+#include "PlainReference.h"
 #include "TestSupport.h"
 #include "core/CfgCore.h"
 
@@ -39,18 +38,13 @@ AmeRecord Station(int x, int y) {
     return s;
 }
 
-// The records of the *.cfg file: IndexSort over all stations for every pixel.
+// The records of the *.cfg file as the plain procedure makes them: every
+// distance, a full IndexSort, the ten nearest of every pixel.
 std::string ExpectedCfg(const std::vector<AmeRecord>& stations, const std::vector<PixelRecord>& pixels) {
-    const int n = static_cast<int>(stations.size());
-    std::vector<double> distances(n + 1);
-    std::vector<std::uint32_t> order(n + 1);
+    std::vector<double> distances;
+    std::vector<std::uint32_t> order;
     std::vector<CfgRecord> records;
-    for (const PixelRecord& p : pixels) {
-        for (int s = 1; s <= n; ++s)
-            distances[s] = std::hypot(double(stations[s - 1].X - p.x), double(stations[s - 1].Y - p.y));
-        strova::IndexSort(n, distances.data(), order.data());
-        records.push_back(strova::MakeCfgRecord(p, n, distances.data(), order.data()));
-    }
+    for (const PixelRecord& p : pixels) records.push_back(plain::NearestRecord(stations, p, distances, order));
     return Bytes(records);
 }
 

@@ -10,7 +10,7 @@
 
 #include <vector>
 
-#include "Shared.h"
+#include "WindowHelpers.h"
 #include "Input.h"
 #include "Locales.h"
 #include "MessageBoxRecorder.h"

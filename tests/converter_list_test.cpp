@@ -17,7 +17,7 @@
 #include <regex>
 #include <set>
 
-#include "Shared.h"
+#include "MessageBoxRecorder.h"
 #include "TestSupport.h"
 #include "core/LogPrint.h"
 #include "platform/Exception.h"
@@ -234,17 +234,35 @@ TEST_F(ListFormTest, PrinterThatCannotStartIsReported) {
     EXPECT_EQ(form.ActivePrinter, nullptr);
 }
 
+// The dialog's printer is pointed at a PDF file, then the dialog is either
+// cancelled or confirmed as it stands: only the confirmed one may print.
 TEST_F(ListFormTest, CancelledPrintDialogPrintsNothing) {
-    Fill(1);
+    Fill(3);
     TListForm form(nullptr, log, false);
-    bool shown = false;
-    SetModalFormHook([&](QWidget* dialog) {
-        shown = qobject_cast<QPrintDialog*>(dialog) != nullptr;
-        static_cast<QDialog*>(dialog)->reject();
-    });
-    form.PrintBtn->click();
-    EXPECT_TRUE(shown);
-    EXPECT_EQ(form.ActivePrinter, nullptr);
+    testing_support::MessageBoxRecorder recorder;
+    auto answerWith = [&](const std::string& pdf, bool confirm) {
+        bool shown = false;
+        SetModalFormHook([&shown, pdf, confirm](QWidget* dialog) {
+            auto* print = qobject_cast<QPrintDialog*>(dialog);
+            shown = print != nullptr;
+            if (!print) return;
+            print->printer()->setOutputFormat(QPrinter::PdfFormat);
+            print->printer()->setOutputFileName(QString::fromStdString(pdf));
+            if (confirm)
+                print->QDialog::accept();  // keeps the file chosen above
+            else
+                print->reject();
+        });
+        form.PrintBtn->click();
+        SetModalFormHook(nullptr);
+        EXPECT_TRUE(shown);
+        EXPECT_EQ(form.ActivePrinter, nullptr);
+    };
+    answerWith(dir.file("cancelled.pdf"), false);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("cancelled.pdf")));
+    answerWith(dir.file("confirmed.pdf"), true);
+    EXPECT_EQ(PdfPages(ReadFile(dir.file("confirmed.pdf"))), 1);
+    EXPECT_TRUE(recorder.calls.empty());
 }
 
 }  // namespace

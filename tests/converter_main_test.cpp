@@ -24,7 +24,8 @@
 
 #include "About.h"
 #include "List.h"
-#include "Shared.h"
+#include "LibraryBinding.h"
+#include "WindowHelpers.h"
 #include "TestSupport.h"
 #include "platform/ModuleNames.h"
 #include "platform/Registry.h"

@@ -27,7 +27,6 @@
 #include "Input.h"
 #include "Main.h"
 #include "MainFormSuite.h"
-#include "Shared.h"
 #include "TestSupport.h"
 #include "core/Backup.h"
 #include "platform/ModuleNames.h"

@@ -28,7 +28,7 @@
 #include "Main.h"
 #include "MainFormSuite.h"
 #include "PlainReference.h"
-#include "Shared.h"
+#include "LibraryBinding.h"
 #include "TestSupport.h"
 #include "platform/Module.h"
 #include "platform/ModuleNames.h"

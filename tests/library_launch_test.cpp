@@ -100,9 +100,39 @@ TEST(Launch, LongFoldersWorkUntilTheSystemRefusesThePath) {
     EXPECT_EQ(boxes.calls[0].text, "quillsenを起動できませんでした．");
 }
 
+// Started by the next test from a copy of this program that has siblings
+// beside it.
+TEST(Launch, DISABLED_ExportsStartTheSiblingsBesideTheProgram) {
+    MessageBoxRecorder boxes;
+    EXPECT_EQ(RunQuillsen(), 1);
+    EXPECT_EQ(RunMorak(), 1);
+    EXPECT_TRUE(boxes.calls.empty());
+}
+
 TEST(Launch, ExportsUseTheLibraryFolder) {
-    // The test program links the library statically: its folder is the test
-    // program's folder, which holds no sibling programs.
+    // The test program links the library statically, so the library folder
+    // is the folder of the running program. A copy of it in a folder with
+    // its own siblings starts those, not the ones of the current folder.
+    TempDir install, work;
+    const std::filesystem::path copy = install.path() / "launch_test";
+    std::filesystem::copy_file(testing_support::SelfPath(), copy);
+    for (const char* sibling : {"quillsen", "morak"}) {
+        WriteScript(install.path() / sibling, std::string("echo \"") + sibling + " $1\" >> started.txt\n");
+        WriteScript(work.path() / sibling, "echo current folder >> started.txt\n");
+    }
+    {
+        InFolder cwd(work.path());
+        const pid_t child = testing_support::StartProcess(
+            copy.string(),
+            {"--gtest_also_run_disabled_tests", "--gtest_filter=Launch.DISABLED_ExportsStartTheSiblingsBesideTheProgram"},
+            {});
+        EXPECT_EQ(testing_support::WaitForExit(child, 60), 0);
+    }
+    EXPECT_EQ(ReadFile(work.path() / "started.txt"), "quillsen -c\nmorak -c\n");
+
+    // This program's own folder holds no siblings.
+    EXPECT_EQ(std::string(vorbel::LibraryFolder()),
+              std::filesystem::path(testing_support::SelfPath()).parent_path().string() + "/");
     MessageBoxRecorder boxes;
     EXPECT_EQ(RunMorak(), 0);
     ASSERT_EQ(boxes.calls.size(), 1u);

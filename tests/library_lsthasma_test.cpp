@@ -31,6 +31,7 @@ TEST_F(LstHASMATest, ListsTheFilesOfThePattern) {
     EXPECT_EQ(dialog.LblCount->text(), "Totally 2 SMA file(s) in this folder.");
     EXPECT_EQ(dialog.Label->text(), "Files In :");
     EXPECT_EQ(dialog.EdtPath->text().toStdString(), Folder());
+    ExpectFolderListAndCount(dialog.EdtPath, dialog.LvwFiles, dialog.LblCount);
     EXPECT_EQ(ColumnCells(dialog.LvwFiles, 0), (QStringList{"0019999.sma", "0471999.SMA"}));
     EXPECT_EQ(ColumnCells(dialog.LvwFiles, 3), (QStringList{"Standard Year", "1999"}));
     EXPECT_EQ(dialog.LvwFiles->currentItem(), dialog.LvwFiles->topLevelItem(0));

@@ -96,6 +96,8 @@ TEST_F(OpenUF1Test, TwoFilesInEnglish) {
     EXPECT_EQ(dialog.LvwFiles->headerItem()->text(5), "Size");
     EXPECT_EQ(dialog.BtnIncludedPath->text(), "Files &In");
     EXPECT_EQ(dialog.LblDesc->text(), "Selected File :");
+    ExpectFolderListAndCount(dialog.EdtPath, dialog.LvwFiles, dialog.LblCount);
+    ExpectShowField(dialog.EdtFile, QRect(152, 256, 105, 23), QColor(128, 0, 0));
     // The first row is chosen and focused, not highlighted.
     EXPECT_EQ(dialog.SelectedFile, "0010009.uf1");
     EXPECT_EQ(dialog.EdtFile->text(), "0010009.uf1");

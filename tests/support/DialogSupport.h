@@ -1,7 +1,10 @@
 // Helpers for the tests of the library's data-file list dialogs: a private
-// settings store with the root values, a data folder, and the list's cells.
+// settings store with the root values, a data folder, the list's cells and
+// the parts both dialogs place alike.
 #pragma once
 
+#include <QLabel>
+#include <QLineEdit>
 #include <QStringList>
 #include <QTreeWidget>
 
@@ -65,6 +68,23 @@ inline QStringList ColumnCells(const QTreeWidget* list, int column) {
     QStringList cells;
     for (int row = 0; row < list->topLevelItemCount(); ++row) cells << list->topLevelItem(row)->text(column);
     return cells;
+}
+
+// A read-only field on the button face in `color`, out of the tab order.
+inline void ExpectShowField(const QLineEdit* field, const QRect& geometry, const QColor& color) {
+    EXPECT_EQ(field->geometry(), geometry);
+    EXPECT_TRUE(field->isReadOnly());
+    EXPECT_EQ(field->focusPolicy(), Qt::ClickFocus);
+    EXPECT_EQ(field->palette().color(QPalette::Text), color);
+    EXPECT_EQ(field->palette().color(QPalette::Base), field->palette().color(QPalette::Button));
+}
+
+// The folder field in teal above the list, the count label below it.
+inline void ExpectFolderListAndCount(const QLineEdit* path, const QTreeWidget* list, const QLabel* count) {
+    ExpectShowField(path, QRect(192, 8, 305, 23), QColor(0, 128, 128));
+    EXPECT_EQ(list->geometry(), QRect(8, 40, 553, 185));
+    EXPECT_EQ(count->geometry(), QRect(208, 232, 353, 17));
+    EXPECT_EQ(count->alignment(), Qt::AlignRight | Qt::AlignVCenter);
 }
 
 }  // namespace testing_support

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "Main.h"
-#include "Shared.h"
+#include "LibraryBinding.h"
 #include "TestSupport.h"
 #include "platform/Module.h"
 #include "platform/ModuleNames.h"

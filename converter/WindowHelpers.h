@@ -1,0 +1,29 @@
+// What every window of the converter shares: its application object, the
+// captions of its boxes and windows, and its pictures (speed-button glyphs).
+#pragma once
+
+#include <QIcon>
+#include <QString>
+
+class QToolButton;
+class QWidget;
+
+#include "platform/forms/Application.h"
+
+namespace strova {
+
+inline const QString ErrorCaption = QStringLiteral("Strova - Error");
+inline const QString WarningCaption = QStringLiteral("Strova - Warning");
+inline const QString CaptionPrefix = QStringLiteral("Strova - ");
+
+// The converter's application object (the first of the process).
+platform::Application& App();
+
+// Registers the converter's compiled-in pictures (once is enough, more is harmless).
+void InitResources();
+// A speed-button glyph pair: the normal look and the disabled look.
+QIcon Glyph(const QString& name);
+// A flat 33 x 33 speed button with the glyph pair `glyph`.
+QToolButton* SpeedButton(QWidget* parent, const QString& glyph, int left, int top);
+
+}  // namespace strova
