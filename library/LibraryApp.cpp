@@ -1,3 +1,6 @@
+#include <clocale>
+#include <string>
+
 #include "Library.h"
 #include "platform/forms/Application.h"
 
@@ -17,7 +20,11 @@ __attribute__((destructor)) void DropApplication() {
 }  // namespace
 
 platform::Application& App() {
-    platform::EnsureQApplication();
+    // The QApplication made for a program without Qt sets the C library's
+    // locale from the environment; the program's own printf and scanf would
+    // then write and read "138,4". Its number texts stay as they were.
+    const std::string numbers = std::setlocale(LC_NUMERIC, nullptr);
+    if (platform::EnsureQApplication()) std::setlocale(LC_NUMERIC, numbers.c_str());
     if (!app) app = new platform::Application;  // outlives every window of the library
     return *app;
 }

@@ -216,6 +216,23 @@ TEST(MessageBoxOnAScreen, InsideTheDisplay) {
     corner.setGeometry(900, 650, 300, 200);  // reaches past the bottom right
     ExpectBoxOver(app, &corner, true);
     corner.exec();
+
+    // A box raised while none of the program's windows is active (a long
+    // run while the user works elsewhere) still belongs to the window the
+    // user had in front last, not to the middle of the screen.
+    main.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&main));
+    QWidget other;
+    other.setGeometry(40, 40, 200, 150);
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    other.hide();
+    ASSERT_TRUE(QTest::qWaitFor([] { return QApplication::activeWindow() == nullptr; }));
+    ExpectBoxOver(app, &main);
+    QEventLoop after;
+    QTimer::singleShot(500, &after, &QEventLoop::quit);
+    after.exec();
 }
 
 }  // namespace

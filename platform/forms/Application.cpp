@@ -115,11 +115,30 @@ bool LogMessageBox(const QString& text, const QString& caption, unsigned flags) 
     return true;
 }
 
-// The window in front, to which a message box belongs: the modal window, or
-// else the active one; none when no window of the process is active.
+// The process's windows in the order they were last activated, the latest at
+// the back. Never destroyed, like the application objects that fill it.
+std::vector<QPointer<QWidget>>& ActivatedWindows() {
+    static auto* windows = new std::vector<QPointer<QWidget>>;
+    return *windows;
+}
+
+void NoteActivation(QObject* watched) {
+    auto* window = qobject_cast<QWidget*>(watched);
+    if (!window || (window->windowType() != Qt::Window && window->windowType() != Qt::Dialog)) return;
+    auto& windows = ActivatedWindows();
+    std::erase_if(windows, [window](const QPointer<QWidget>& w) { return !w || w == window; });
+    windows.emplace_back(window);
+}
+
+// The window in front, to which a message box belongs: the modal window, else
+// the active one, else, while the user works in another program, the shown
+// window that was active last; none when there is no such window.
 QWidget* FrontWindow() {
     if (QWidget* modal = QApplication::activeModalWidget()) return modal;
-    return QApplication::activeWindow();
+    if (QWidget* active = QApplication::activeWindow()) return active;
+    const auto& windows = ActivatedWindows();
+    auto last = std::find_if(windows.rbegin(), windows.rend(), [](const QPointer<QWidget>& w) { return w && w->isVisible(); });
+    return last == windows.rend() ? nullptr : last->data();
 }
 
 // Puts the box's middle on the middle of `front`, kept on front's screen.
@@ -288,6 +307,7 @@ bool Application::OwnsWindowOf(QObject* receiver) const {
 }
 
 bool Application::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::WindowActivate) NoteActivation(watched);
     if (event->type() != QEvent::StatusTip || !OwnsWindowOf(watched)) return QObject::eventFilter(watched, event);
     Hint = static_cast<QStatusTipEvent*>(event)->tip();
     if (OnHint) OnHint();
