@@ -380,9 +380,10 @@ bool TMainForm::CheckReplaceable(const StepOutput& output) {
 bool TMainForm::BackUpExisting(StepOutput& output) {
     if (!std::filesystem::exists(output.path)) return true;
     output.earlier = strova::IdentityOf(output.path);
-    if (!strova::CopyToBackup(output.path, output.backup)) {
-        App().MessageBox(Text(strova::BackupFailedText(output.path, output.backup, JPMode)), strova::ErrorCaption,
-                         platform::MB_OK | platform::MB_ICONERROR);
+    int error = 0;
+    if (!strova::CopyToBackup(output.path, output.backup, &error)) {
+        App().MessageBox(Text(strova::BackupFailedText(output.path, output.backup, JPMode, error)),
+                         strova::ErrorCaption, platform::MB_OK | platform::MB_ICONERROR);
         return false;
     }
     output.backedUp = true;
@@ -395,9 +396,10 @@ bool TMainForm::BackUpExisting(StepOutput& output) {
 // and the user is told where they are.
 void TMainForm::UndoOutput(const StepOutput& output) {
     if (!output.backedUp) return strova::DeleteNewFile(output.path);
-    if (!strova::UndoFromBackup(output.path, output.backup, output.earlier))
-        App().MessageBox(Text(strova::RestoreFailedText(output.path, output.backup, JPMode)), strova::ErrorCaption,
-                         platform::MB_OK | platform::MB_ICONERROR);
+    int error = 0;
+    if (!strova::UndoFromBackup(output.path, output.backup, output.earlier, &error))
+        App().MessageBox(Text(strova::RestoreFailedText(output.path, output.backup, JPMode, error)),
+                         strova::ErrorCaption, platform::MB_OK | platform::MB_ICONERROR);
 }
 
 bool TMainForm::GiveUp() {
