@@ -61,10 +61,18 @@ std::string RandomTag() {
     return tag;
 }
 
-std::string TempPrefix(const std::string& target) { return FolderOf(target) + "/." + NameOf(target) + "."; }
+// The temporary's name up to its tag. A final name that leaves no room for
+// the rest within the longest name a folder takes is cut.
+std::string TempHead(const std::string& finalName) {
+    constexpr std::size_t kNameMax = 255;
+    constexpr std::size_t room = kNameMax - 2 - kTagLength - std::char_traits<char>::length(kTempSuffix);
+    return "." + finalName.substr(0, room) + ".";
+}
+
+std::string TempPrefix(const std::string& target) { return FolderOf(target) + "/" + TempHead(NameOf(target)); }
 
 bool IsTempOf(const std::string& entry, const std::string& finalName) {
-    const std::string head = "." + finalName + ".";
+    const std::string head = TempHead(finalName);
     return entry.size() == head.size() + kTagLength + std::strlen(kTempSuffix) && entry.starts_with(head) &&
            entry.ends_with(kTempSuffix);
 }
