@@ -365,10 +365,14 @@ bool TMainForm::PrepareOutputs(std::initializer_list<StepOutput*> outputs) {
     return true;
 }
 
-// An earlier file the user can't replace is named with the system's reason.
+// An earlier file the user can't replace, or can't even look at, is named
+// with the system's reason.
 bool TMainForm::CheckReplaceable(const StepOutput& output) {
-    if (!std::filesystem::is_regular_file(output.path)) return true;  // the step's own open reports the rest
-    const int error = platform::ReplaceError(output.path);
+    std::error_code unseen;
+    const std::filesystem::file_status status = std::filesystem::status(output.path, unseen);
+    if (status.type() == std::filesystem::file_type::not_found) return true;
+    if (!unseen && !std::filesystem::is_regular_file(status)) return true;  // the step's own open reports the rest
+    const int error = unseen ? unseen.value() : platform::ReplaceError(output.path);
     if (error == 0) return true;
     App().MessageBox(Text(strova::OutputWriteErrorText(output.path, JPMode, std::strerror(error))),
                      strova::ErrorCaption, platform::MB_OK | platform::MB_ICONERROR);
@@ -378,7 +382,8 @@ bool TMainForm::CheckReplaceable(const StepOutput& output) {
 // A copy that fails stops the step before the file is overwritten: a later
 // undo would otherwise have no backup to put back.
 bool TMainForm::BackUpExisting(StepOutput& output) {
-    if (!std::filesystem::exists(output.path)) return true;
+    std::error_code unseen;
+    if (!std::filesystem::exists(output.path, unseen)) return true;
     output.earlier = strova::IdentityOf(output.path);
     int error = 0;
     if (!strova::CopyToBackup(output.path, output.backup, &error)) {
@@ -477,9 +482,10 @@ void TMainForm::HelpUsageMenuClick() {
     std::string name = JPMode ? platform::HelpFileJapanese : platform::HelpFileEnglish;
     std::string page = strova::CurrentFolderPrefix + name;
     App().HelpFile = Text(page);
-    if (!std::filesystem::exists(page)) {
+    std::error_code unseen;
+    if (!std::filesystem::exists(page, unseen)) {
         std::string beside = strova::ProgramFolder() + name;
-        if (std::filesystem::exists(beside)) App().HelpFile = Text(beside);
+        if (std::filesystem::exists(beside, unseen)) App().HelpFile = Text(beside);
     }
     if (!App().ShowHelpContents())
         App().MessageBox("<" + App().HelpFile + ">\rThe help file can't be opened.", strova::ErrorCaption,

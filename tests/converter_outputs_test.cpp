@@ -254,6 +254,20 @@ TEST_F(OutputsTest, DISABLED_StepsThatCantWriteAsOrdinaryUser) {
     EXPECT_EQ(ReadFile("m.ame").size() % 44, 0u);
     for (const MessageBoxCall& box : boxes) EXPECT_EQ(box.text.find("ﾊﾞｯｸｱｯﾌﾟから元のﾌｧｲﾙに戻せません"), std::string::npos);
     EXPECT_TRUE(Hidden().empty());
+
+    // A folder the user may not look into: its files can't even be checked.
+    fs::create_directory("locked");
+    fs::permissions("locked", fs::perms::none);
+    fs::remove("m_a.bak");
+    boxes.clear();
+    main->AmePath = "./locked/";
+    EXPECT_FALSE(Run());
+    main->AmePath = "./";
+    fs::permissions("locked", fs::perms::owner_all);
+    ASSERT_FALSE(boxes.empty());
+    EXPECT_EQ(boxes.back().text, "Output File :\r<./locked/m.ame> can't be written.\rPermission denied");
+    EXPECT_FALSE(fs::exists("m_a.bak"));
+    EXPECT_TRUE(fs::is_empty("locked"));
 }
 
 TEST_F(OutputsTest, StepsThatCantWriteSayWhyBeforeAnyBackup) {
