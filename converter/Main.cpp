@@ -351,17 +351,31 @@ bool TMainForm::RunStep3() {
 }
 
 // Every earlier file of the step must be replaceable before any backup is
-// made: a step that can't write leaves no backup behind. A backup that fails
-// takes back the ones made before it.
+// made, and every backup is copied whole before any replaces an older one:
+// a step that can't write or can't make its backups leaves the backups as
+// they were. A backup that can't be put in place takes back the ones put
+// before it.
 bool TMainForm::PrepareOutputs(std::initializer_list<StepOutput*> outputs) {
     for (StepOutput* output : outputs)
         if (!CheckReplaceable(*output)) return false;
+    std::vector<std::unique_ptr<strova::PendingCopy>> copies;
     for (StepOutput* output : outputs) {
-        if (BackUpExisting(*output)) continue;
-        for (StepOutput* made : outputs)
-            if (made->backedUp) strova::DeleteNewFile(made->backup);
-        return false;
+        copies.push_back(CopyExisting(*output));
+        if (copies.back() && copies.back()->Error() != 0) return ShowBackupFailure(*output, copies.back()->Error());
     }
+    auto copy = copies.begin();
+    for (StepOutput* output : outputs) {
+        const std::unique_ptr<strova::PendingCopy>& pending = *copy++;
+        if (!pending) continue;
+        if (!pending->Commit()) {
+            for (StepOutput* made : outputs)
+                if (made->backedUp) strova::DeleteNewFile(made->backup);
+            return ShowBackupFailure(*output, pending->Error());
+        }
+        output->backedUp = true;
+    }
+    for (StepOutput* output : outputs)
+        if (output->backedUp) ShowBackupNotice(output->path, output->backup);
     return true;
 }
 
@@ -379,21 +393,20 @@ bool TMainForm::CheckReplaceable(const StepOutput& output) {
     return false;
 }
 
-// A copy that fails stops the step before the file is overwritten: a later
-// undo would otherwise have no backup to put back.
-bool TMainForm::BackUpExisting(StepOutput& output) {
+// The copy of an earlier file for its backup, not yet in place; none when
+// there is no earlier file. The step stops before it writes the file when a
+// copy fails: a later undo would otherwise have no backup to put back.
+std::unique_ptr<strova::PendingCopy> TMainForm::CopyExisting(StepOutput& output) {
     std::error_code unseen;
-    if (!std::filesystem::exists(output.path, unseen)) return true;
+    if (!std::filesystem::exists(output.path, unseen)) return nullptr;
     output.earlier = strova::IdentityOf(output.path);
-    int error = 0;
-    if (!strova::CopyToBackup(output.path, output.backup, &error)) {
-        App().MessageBox(Text(strova::BackupFailedText(output.path, output.backup, JPMode, error)),
-                         strova::ErrorCaption, platform::MB_OK | platform::MB_ICONERROR);
-        return false;
-    }
-    output.backedUp = true;
-    ShowBackupNotice(output.path, output.backup);
-    return true;
+    return std::make_unique<strova::PendingCopy>(output.path, output.backup);
+}
+
+bool TMainForm::ShowBackupFailure(const StepOutput& output, int error) {
+    App().MessageBox(Text(strova::BackupFailedText(output.path, output.backup, JPMode, error)), strova::ErrorCaption,
+                     platform::MB_OK | platform::MB_ICONERROR);
+    return false;
 }
 
 // A file the step never replaced stays as it is and only the step's backup

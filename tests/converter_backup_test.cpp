@@ -13,6 +13,16 @@ using testing_support::ReadFile;
 using testing_support::TempDir;
 using testing_support::WriteFile;
 
+namespace {
+// A backup made and put in place at once, as a step of one file makes it.
+bool CopyToBackup(const std::string& path, const std::string& backup, int* error = nullptr) {
+    PendingCopy copy(path, backup);
+    const bool made = copy.Commit();
+    if (error) *error = copy.Error();
+    return made;
+}
+}  // namespace
+
 TEST(Backup, CopyRestoreAndFailure) {
     TempDir dir;
     WriteFile(dir.file("m.ame"), "old");
@@ -48,6 +58,27 @@ TEST(Backup, CopyRestoreAndFailure) {
     EXPECT_EQ(RestoreFailedText("./a.ame", "./a.bak", true, EACCES),
               "ﾊﾞｯｸｱｯﾌﾟから元のﾌｧｲﾙに戻せません．\r元のﾌｧｲﾙ <./a.ame>\rﾊﾞｯｸｱｯﾌﾟﾌｧｲﾙ <./a.bak>\r"
               "Permission denied\r元の内容はﾊﾞｯｸｱｯﾌﾟに残っています．");
+}
+
+// Copies wait as temporaries until they are put in place, and a copy that
+// failed is never put in place.
+TEST(Backup, PendingCopiesReplaceNothingUntilCommitted) {
+    TempDir dir;
+    WriteFile(dir.file("m.ame"), "old");
+    WriteFile(dir.file("m.bak"), "older");
+    {
+        PendingCopy dropped(dir.file("m.ame"), dir.file("m.bak"));
+        EXPECT_EQ(dropped.Error(), 0);
+        EXPECT_EQ(ReadFile(dir.file("m.bak")), "older");
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);  // no temporary left
+    PendingCopy failed(dir.file("none.ame"), dir.file("m.bak"));
+    EXPECT_FALSE(failed.Commit());
+    EXPECT_EQ(failed.Error(), ENOENT);
+    EXPECT_EQ(ReadFile(dir.file("m.bak")), "older");
+    PendingCopy kept(dir.file("m.ame"), dir.file("m.bak"));
+    EXPECT_TRUE(kept.Commit());
+    EXPECT_EQ(ReadFile(dir.file("m.bak")), "old");
 }
 
 // A file made through a symbolic link goes, and the user's link stays.

@@ -221,6 +221,21 @@ TEST_F(OutputsTest, AFullDiskIsNamedWithTheSystemsReason) {
     EXPECT_TRUE(Hidden().empty());
 }
 
+// A backup that can't be made leaves every backup of the step as it was,
+// an older one included, and no notice claims a backup was made.
+TEST_F(OutputsTest, AFailedBackupLeavesTheOlderBackupsAlone) {
+    WriteEarlierFiles();
+    WriteFile("m.bak", "older backup");
+    fs::create_directory("m_a.bak");
+    EXPECT_FALSE(Run());
+    ASSERT_EQ(boxes.size(), 2u);  // the confirmation of the bounds, then this
+    EXPECT_EQ(boxes[1].text, "The old file can't be copied to its backup.\rOld File : <./m_a.dat>\r"
+                             "Backup File : <./m_a.bak>\rIs a directory\rNothing was changed.");
+    EXPECT_EQ(ReadFile("m.bak"), "older backup");
+    EXPECT_EQ(ReadFile("m.ame"), "earlier m.ame");
+    EXPECT_TRUE(Hidden().empty());
+}
+
 // Started as the ordinary user by the next test.
 TEST_F(OutputsTest, DISABLED_StepsThatCantWriteAsOrdinaryUser) {
     WriteEarlierFiles();

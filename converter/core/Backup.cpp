@@ -15,26 +15,40 @@ namespace strova {
 
 namespace fs = std::filesystem;
 
+PendingCopy::PendingCopy(const std::string& from, const std::string& to)
+    : copy_(std::make_unique<platform::SafeFile>(to)) {
+    const int source = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (source < 0) {
+        error_ = errno;
+        return;
+    }
+    if (!copy_->Open()) error_ = copy_->Error();
+    char buffer[1 << 16];
+    while (error_ == 0) {
+        const ssize_t got = ::read(source, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) error_ = errno;  // a folder or a read error fails
+        if (got <= 0) break;
+        if (!copy_->Write(buffer, static_cast<std::size_t>(got))) error_ = copy_->Error();
+    }
+    ::close(source);
+}
+
+PendingCopy::~PendingCopy() = default;
+
+bool PendingCopy::Commit() {
+    if (error_ == 0 && !copy_->Commit()) error_ = copy_->Error();
+    return error_ == 0;
+}
+
 namespace {
 
 // Copies the bytes of `from` over `to` through a temporary file. Returns 0,
 // or the system's error number of what failed.
 int CopyWhole(const std::string& from, const std::string& to) {
-    const int source = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-    if (source < 0) return errno;
-    platform::SafeFile copy(to);
-    int error = copy.Open() ? 0 : copy.Error();
-    char buffer[1 << 16];
-    while (error == 0) {
-        const ssize_t got = ::read(source, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) error = errno;  // a folder or a read error fails
-        if (got <= 0) break;
-        if (!copy.Write(buffer, static_cast<std::size_t>(got))) error = copy.Error();
-    }
-    ::close(source);
-    if (error == 0 && !copy.Commit()) error = copy.Error();
-    return error;
+    PendingCopy copy(from, to);
+    copy.Commit();
+    return copy.Error();
 }
 
 // True for no error; hands the error number to a caller that asked for it.
@@ -54,10 +68,6 @@ FileIdentity IdentityOf(const std::string& path) {
     return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
             static_cast<std::uint64_t>(info.st_size),
             static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
-}
-
-bool CopyToBackup(const std::string& path, const std::string& backup, int* error) {
-    return Report(CopyWhole(path, backup), error);
 }
 
 bool RestoreFromBackup(const std::string& path, const std::string& backup, int* error) {

@@ -4,7 +4,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+
+namespace platform {
+class SafeFile;
+}
 
 namespace strova {
 
@@ -18,12 +23,30 @@ struct FileIdentity {
 // The identity of the file at `path` (all 0 when there is none).
 FileIdentity IdentityOf(const std::string& path);
 
+// A copy of a file made whole in a temporary beside its target, which only
+// Commit puts in place: a step makes all its backups before any of them
+// replaces an older one, so a copy that fails changes nothing.
+class PendingCopy {
+public:
+    PendingCopy(const std::string& from, const std::string& to);
+    ~PendingCopy();
+    PendingCopy(const PendingCopy&) = delete;
+    PendingCopy& operator=(const PendingCopy&) = delete;
+
+    // 0, or the system's error number of the copy that failed.
+    int Error() const { return error_; }
+    // Replaces the target with the copy. False, with Error() set, when that
+    // failed or the copy had failed before.
+    bool Commit();
+
+private:
+    std::unique_ptr<platform::SafeFile> copy_;
+    int error_ = 0;
+};
+
 // Each of the copies below that fails stores the system's error number in
 // `error` where one is given.
 
-// Copies `path` over `backup` (replacing an older backup). False when the copy
-// failed; the step must then stop before it writes `path`.
-bool CopyToBackup(const std::string& path, const std::string& backup, int* error = nullptr);
 // Puts a backup back over `path` and deletes the backup. False when the
 // backup could not be copied back (it is then kept).
 bool RestoreFromBackup(const std::string& path, const std::string& backup, int* error = nullptr);
