@@ -356,6 +356,12 @@ bool TMainForm::RunStep3() {
 // they were. A backup that can't be put in place takes back the ones put
 // before it.
 bool TMainForm::PrepareOutputs(std::initializer_list<StepOutput*> outputs) {
+    for (StepOutput* output : outputs) {
+        // What a killed run left of the step's files goes, whether or not
+        // this run writes them.
+        platform::RemoveStaleTemporaries(output->path);
+        platform::RemoveStaleTemporaries(output->backup);
+    }
     for (StepOutput* output : outputs)
         if (!CheckReplaceable(*output)) return false;
     std::vector<std::unique_ptr<strova::PendingCopy>> copies;

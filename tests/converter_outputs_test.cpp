@@ -14,6 +14,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -233,6 +234,22 @@ TEST_F(OutputsTest, AFailedBackupLeavesTheOlderBackupsAlone) {
                              "Backup File : <./m_a.bak>\rIs a directory\rNothing was changed.");
     EXPECT_EQ(ReadFile("m.bak"), "older backup");
     EXPECT_EQ(ReadFile("m.ame"), "earlier m.ame");
+    EXPECT_TRUE(Hidden().empty());
+}
+
+// Temporaries a killed run left of a step's files and backups go with the
+// next run of the step, also where the step writes no such file this time.
+TEST_F(OutputsTest, TheNextRunRemovesWhatAKilledRunLeft) {
+    for (const char* stale : {".m.ame.Ab3xY9.tmp", ".m.bak.Ab3xY9.tmp", ".m_a.dat.Ab3xY9.tmp", ".m_a.bak.Ab3xY9.tmp",
+                              ".m.cfg.Ab3xY9.tmp", ".m.cfg.bak.Ab3xY9.tmp"})
+        WriteFile(stale, "cut");
+    onStations = [](TAmeForm* form) { form->BBtnCancel->click(); };
+    EXPECT_FALSE(Run());
+    std::vector<std::string> left = Hidden();
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{".m.cfg.Ab3xY9.tmp", ".m.cfg.bak.Ab3xY9.tmp"}));
+    onStations = [](TAmeForm* form) { form->BBtnOk->click(); };
+    EXPECT_TRUE(Run());
     EXPECT_TRUE(Hidden().empty());
 }
 
