@@ -295,14 +295,15 @@ void TAmeForm::WriteStationFiles() {
     Ok = 0;
     const std::vector<std::string> lines = strova::StationListLines(strova::BaseNameOf(BmpFileName), Selection.selected);
     // Both files are whole before either replaces its earlier file.
-    const std::string* failed = !strova::WriteAmeFile(AmeStream->Stream(), Selection.selected) ? &AmeFileName
-                                : !strova::WriteTextLines(DatStream->Stream(), lines)          ? &DatFileName
-                                : !AmeStream->Commit()                                         ? &AmeFileName
-                                : !DatStream->Commit()                                         ? &DatFileName
-                                                                                               : nullptr;
+    const platform::SafeFile* failed = !strova::WriteAmeFile(AmeStream->Stream(), Selection.selected) ? AmeStream.get()
+                                       : !strova::WriteTextLines(DatStream->Stream(), lines)          ? DatStream.get()
+                                       : !AmeStream->Commit()                                         ? AmeStream.get()
+                                       : !DatStream->Commit()                                         ? DatStream.get()
+                                                                                                      : nullptr;
+    const std::string text = failed ? strova::OutputWriteErrorText(failed->Path(), IsJapanese, failed->Reason()) : "";
     AmeStream.reset();
     DatStream.reset();
-    if (failed) return ShowError(strova::OutputWriteErrorText(*failed, IsJapanese));
+    if (failed) return ShowError(text);
     if (lines.size() > 2) platform::SetHint(this, strova::Text("|" + lines.back()));
     StepProgress(5);
     Ok = 1;

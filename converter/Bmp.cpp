@@ -37,7 +37,8 @@ void TBmpData::ScanGrayPixels(const std::string& tmpPath, QProgressBar* progress
     GrayCount = BmpFile->GrayCount();
     if (error == BmpError::Read) ShowReadError();
     if (error == BmpError::TempOpen) ShowTempOpenError(tmpPath);
-    if (error == BmpError::TempWrite) ShowError(strova::BmpErrorText(error, bitmapPath_, tmpPath));
+    if (error == BmpError::TempWrite)
+        ShowError(strova::BmpErrorText(error, bitmapPath_, tmpPath, BmpFile->SystemError()));
     if (error == BmpError::None && GrayCount == 0) ShowRefusal(BmpError::NoGray);
 }
 

@@ -161,12 +161,15 @@ void TListForm::SaveTo(const QString& path) const {
     platform::SafeFile file(QFile::encodeName(path).toStdString());
     const bool opened = file.Open();
     bool saved = opened && file.Write(bytes.constData(), static_cast<std::size_t>(bytes.size())) && file.Commit();
+    std::string reason = file.Reason();
     if (!opened && (file.Error() == EACCES || file.Error() == EPERM)) {
         QFile inPlace(path);
         saved = inPlace.exists() && inPlace.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
                 inPlace.write(bytes) == bytes.size() && inPlace.flush();
+        if (inPlace.isOpen() && !saved) reason = inPlace.errorString().toStdString();
     }
-    if (!saved) throw platform::Exception("ファイル " + path.toStdString() + " を作成できません");
+    // The message names the file and the system's reason.
+    if (!saved) throw platform::Exception("ファイル " + path.toStdString() + " を作成できません\r" + reason);
 }
 
 void TListForm::PrintBtnClick() {

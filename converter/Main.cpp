@@ -352,43 +352,68 @@ bool TMainForm::RunStep3() {
 }
 
 // Every earlier file of the step must be replaceable before any backup is
-// made: a step that can't write leaves no backup behind. A backup that fails
-// takes back the ones made before it.
+// made, and every backup is copied whole before any replaces an older one:
+// a step that can't write or can't make its backups leaves the backups as
+// they were. A backup that can't be put in place takes back the ones put
+// before it.
 bool TMainForm::PrepareOutputs(std::initializer_list<StepOutput*> outputs) {
+    for (StepOutput* output : outputs) {
+        // What a killed run left of the step's files goes, whether or not
+        // this run writes them.
+        platform::RemoveStaleTemporaries(output->path);
+        platform::RemoveStaleTemporaries(output->backup);
+    }
     for (StepOutput* output : outputs)
         if (!CheckReplaceable(*output)) return false;
+    std::vector<std::unique_ptr<strova::PendingCopy>> copies;
     for (StepOutput* output : outputs) {
-        if (BackUpExisting(*output)) continue;
-        for (StepOutput* made : outputs)
-            if (made->backedUp) strova::DeleteNewFile(made->backup);
-        return false;
+        copies.push_back(CopyExisting(*output));
+        if (copies.back() && copies.back()->Error() != 0) return ShowBackupFailure(*output, copies.back()->Error());
     }
+    auto copy = copies.begin();
+    for (StepOutput* output : outputs) {
+        const std::unique_ptr<strova::PendingCopy>& pending = *copy++;
+        if (!pending) continue;
+        if (!pending->Commit()) {
+            for (StepOutput* made : outputs)
+                if (made->backedUp) strova::DeleteNewFile(made->backup);
+            return ShowBackupFailure(*output, pending->Error());
+        }
+        output->backedUp = true;
+    }
+    for (StepOutput* output : outputs)
+        if (output->backedUp) ShowBackupNotice(output->path, output->backup);
     return true;
 }
 
-// An earlier file the user can't replace is named with the system's reason.
+// An earlier file the user can't replace, or can't even look at, is named
+// with the system's reason.
 bool TMainForm::CheckReplaceable(const StepOutput& output) {
-    if (!std::filesystem::is_regular_file(output.path)) return true;  // the step's own open reports the rest
-    const int error = platform::ReplaceError(output.path);
+    std::error_code unseen;
+    const std::filesystem::file_status status = std::filesystem::status(output.path, unseen);
+    if (status.type() == std::filesystem::file_type::not_found) return true;
+    if (!unseen && !std::filesystem::is_regular_file(status)) return true;  // the step's own open reports the rest
+    const int error = unseen ? unseen.value() : platform::ReplaceError(output.path);
     if (error == 0) return true;
     App().MessageBox(Text(strova::OutputWriteErrorText(output.path, JPMode, std::strerror(error))),
                      strova::ErrorCaption, platform::MB_OK | platform::MB_ICONERROR);
     return false;
 }
 
-// A copy that fails stops the step before the file is overwritten: a later
-// undo would otherwise have no backup to put back.
-bool TMainForm::BackUpExisting(StepOutput& output) {
-    if (!std::filesystem::exists(output.path)) return true;
+// The copy of an earlier file for its backup, not yet in place; none when
+// there is no earlier file. The step stops before it writes the file when a
+// copy fails: a later undo would otherwise have no backup to put back.
+std::unique_ptr<strova::PendingCopy> TMainForm::CopyExisting(StepOutput& output) {
+    std::error_code unseen;
+    if (!std::filesystem::exists(output.path, unseen)) return nullptr;
     output.earlier = strova::IdentityOf(output.path);
-    if (!strova::CopyToBackup(output.path, output.backup)) {
-        App().MessageBox(Text(strova::BackupFailedText(output.path, output.backup, JPMode)), strova::ErrorCaption,
-                         platform::MB_OK | platform::MB_ICONERROR);
-        return false;
-    }
-    output.backedUp = true;
-    ShowBackupNotice(output.path, output.backup);
-    return true;
+    return std::make_unique<strova::PendingCopy>(output.path, output.backup);
+}
+
+bool TMainForm::ShowBackupFailure(const StepOutput& output, int error) {
+    App().MessageBox(Text(strova::BackupFailedText(output.path, output.backup, JPMode, error)), strova::ErrorCaption,
+                     platform::MB_OK | platform::MB_ICONERROR);
+    return false;
 }
 
 // A file the step never replaced stays as it is and only the step's backup
@@ -396,9 +421,10 @@ bool TMainForm::BackUpExisting(StepOutput& output) {
 // and the user is told where they are.
 void TMainForm::UndoOutput(const StepOutput& output) {
     if (!output.backedUp) return strova::DeleteNewFile(output.path);
-    if (!strova::UndoFromBackup(output.path, output.backup, output.earlier))
-        App().MessageBox(Text(strova::RestoreFailedText(output.path, output.backup, JPMode)), strova::ErrorCaption,
-                         platform::MB_OK | platform::MB_ICONERROR);
+    int error = 0;
+    if (!strova::UndoFromBackup(output.path, output.backup, output.earlier, &error))
+        App().MessageBox(Text(strova::RestoreFailedText(output.path, output.backup, JPMode, error)),
+                         strova::ErrorCaption, platform::MB_OK | platform::MB_ICONERROR);
 }
 
 bool TMainForm::GiveUp() {
@@ -476,9 +502,10 @@ void TMainForm::HelpUsageMenuClick() {
     std::string name = JPMode ? platform::HelpFileJapanese : platform::HelpFileEnglish;
     std::string page = strova::CurrentFolderPrefix + name;
     App().HelpFile = Text(page);
-    if (!std::filesystem::exists(page)) {
+    std::error_code unseen;
+    if (!std::filesystem::exists(page, unseen)) {
         std::string beside = strova::ProgramFolder() + name;
-        if (std::filesystem::exists(beside)) App().HelpFile = Text(beside);
+        if (std::filesystem::exists(beside, unseen)) App().HelpFile = Text(beside);
     }
     if (!App().ShowHelpContents())
         App().MessageBox("<" + App().HelpFile + ">\rThe help file can't be opened.", strova::ErrorCaption,

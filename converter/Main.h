@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -116,7 +117,8 @@ private:
     };
     bool PrepareOutputs(std::initializer_list<StepOutput*> outputs);
     bool CheckReplaceable(const StepOutput& output);
-    bool BackUpExisting(StepOutput& output);
+    std::unique_ptr<strova::PendingCopy> CopyExisting(StepOutput& output);
+    bool ShowBackupFailure(const StepOutput& output, int error);
     void UndoOutput(const StepOutput& output);
     bool GiveUp();
     bool StepDone(int step, const std::vector<std::string>& lines);

@@ -48,10 +48,18 @@ std::string RandomTag() {
     return tag;
 }
 
-std::string TempPrefix(const std::string& target) { return FolderOf(target) + "/." + NameOf(target) + "."; }
+// The temporary's name up to its tag. A final name that leaves no room for
+// the rest within the longest name a folder takes is cut.
+std::string TempHead(const std::string& finalName) {
+    constexpr std::size_t kNameMax = 255;
+    constexpr std::size_t room = kNameMax - 2 - kTagLength - std::char_traits<char>::length(kTempSuffix);
+    return "." + finalName.substr(0, room) + ".";
+}
+
+std::string TempPrefix(const std::string& target) { return FolderOf(target) + "/" + TempHead(NameOf(target)); }
 
 bool IsTempOf(const std::string& entry, const std::string& finalName) {
-    const std::string head = "." + finalName + ".";
+    const std::string head = TempHead(finalName);
     return entry.size() == head.size() + kTagLength + std::strlen(kTempSuffix) && entry.starts_with(head) &&
            entry.ends_with(kTempSuffix);
 }
@@ -104,14 +112,26 @@ void SyncFolder(const std::string& target) {
     close(folder);
 }
 
+}  // namespace
+
+// The file under a stream, and the error number of the first write to it
+// that failed: the stream itself keeps only that one failed.
+struct SafeFile::Sink {
+    int fd = -1;
+    int error = 0;
+};
+
+namespace {
+
 // The stream's writes reach the file through here, so that each is a point
 // at which tests may stop the process.
 ssize_t WriteToFd(void* cookie, const char* bytes, std::size_t size) {
-    const int fd = *static_cast<int*>(cookie);
+    auto* sink = static_cast<SafeFile::Sink*>(cookie);
     std::size_t done = 0;
     while (done < size) {
-        const ssize_t put = write(fd, bytes + done, size - done);
+        const ssize_t put = write(sink->fd, bytes + done, size - done);
         if (put < 0 && errno == EINTR) continue;
+        if (put < 0 && sink->error == 0) sink->error = errno;
         if (put < 0) return done > 0 ? static_cast<ssize_t>(done) : -1;
         done += static_cast<std::size_t>(put);
         Checkpoint();
@@ -120,21 +140,27 @@ ssize_t WriteToFd(void* cookie, const char* bytes, std::size_t size) {
 }
 
 int CloseFd(void* cookie) {
-    int* fd = static_cast<int*>(cookie);
-    const int result = close(*fd);
-    delete fd;
+    auto* sink = static_cast<SafeFile::Sink*>(cookie);
+    const int result = close(sink->fd);
+    delete sink;
     return result;
 }
 
-std::FILE* StreamOn(int fd) {
+}  // namespace
+
+// The stream owns its sink and frees it when it is closed.
+std::FILE* SafeFile::StreamOn(int fd) {
     cookie_io_functions_t functions{};
     functions.write = WriteToFd;
     functions.close = CloseFd;
-    auto* cookie = new int(fd);
-    std::FILE* stream = fopencookie(cookie, "w", functions);
-    if (!stream) delete cookie;
+    auto* sink = new Sink{fd};
+    std::FILE* stream = fopencookie(sink, "w", functions);
+    if (!stream) delete sink;
+    sink_ = stream ? sink : nullptr;
     return stream;
 }
+
+namespace {
 
 }  // namespace
 
@@ -154,7 +180,10 @@ SafeFile::SafeFile(std::string path) : path_(std::move(path)), target_(FollowLin
 
 SafeFile::~SafeFile() { Discard(); }
 
+int SafeFile::Error() const { return error_ == 0 && sink_ ? sink_->error : error_; }
+
 bool SafeFile::Fail() {
+    if (error_ == 0) error_ = Error();
     if (error_ == 0) error_ = errno != 0 ? errno : EIO;
     Discard();
     return false;
@@ -214,6 +243,7 @@ bool SafeFile::Commit() {
     SyncFolder(target_);
     std::fclose(stream_);
     stream_ = nullptr;
+    sink_ = nullptr;
     fd_ = -1;
     return true;
 }
@@ -221,12 +251,16 @@ bool SafeFile::Commit() {
 void SafeFile::Discard() {
     if (!temp_.empty()) unlink(temp_.c_str());  // while the lock still keeps cleaners off
     temp_.clear();
+    error_ = Error();  // the stream's own failure outlives the stream
     if (stream_) std::fclose(stream_);
     stream_ = nullptr;
+    sink_ = nullptr;
     fd_ = -1;
 }
 
-std::string SafeFile::Reason() const { return std::strerror(error_); }
+std::string SafeFile::Reason() const { return Error() != 0 ? std::strerror(Error()) : std::string(); }
+
+std::string FinalName(const std::string& path) { return FollowLinks(path); }
 
 int ReplaceError(const std::string& path) {
     const std::string target = FollowLinks(path);

@@ -36,20 +36,25 @@ public:
     // Removes the temporary file; the final name stays as it was.
     void Discard();
 
-    // The system's error number of the first failure (0 while all went well)
-    // and its text, such as "Permission denied".
-    int Error() const { return error_; }
+    // The system's error number of the first failure (0 while all went well),
+    // a failed write to Stream() included, and its text, such as
+    // "Permission denied" (empty while all went well).
+    int Error() const;
     std::string Reason() const;
     const std::string& Path() const { return path_; }
+
+    struct Sink;
 
 private:
     bool Fail();
     int OpenTemp();
+    std::FILE* StreamOn(int fd);
 
     std::string path_;
     std::string target_;  // path_ with symbolic links followed
     std::string temp_;
     std::FILE* stream_ = nullptr;  // owns fd_ (the stream's writes go straight to it)
+    Sink* sink_ = nullptr;         // the stream's, freed with it
     int fd_ = -1;
     bool direct_ = false;  // a device or pipe, written as it is
     int error_ = 0;
@@ -63,6 +68,10 @@ std::string FollowLinks(std::string path);
 // would succeed), checked without changing anything: an existing file must be
 // writable by the user and a new file must be possible in its folder.
 int ReplaceError(const std::string& path);
+
+// The file that SafeFile writes for `path`: the end of its symbolic links
+// (`path` itself when it is no link).
+std::string FinalName(const std::string& path);
 
 // Removes the temporaries of `path` that no live writer holds, such as those
 // of a killed run.

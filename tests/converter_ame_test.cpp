@@ -339,7 +339,7 @@ TEST_F(AmeFormTest, AFailedWriteClosesWithAbort) {
     form->PopupOk->trigger();
     EXPECT_EQ(form->result(), platform::mrAbort);
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, "Output File :\r</dev/full> can't be written.");
+    EXPECT_EQ(boxes[0].text, "Output File :\r</dev/full> can't be written.\rNo space left on device");
     EXPECT_EQ(boxes[0].caption, "Strova - Error");
 }
 

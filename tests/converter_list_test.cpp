@@ -12,6 +12,9 @@
 #include <QStatusBar>
 #include <QToolButton>
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <regex>
@@ -81,8 +84,27 @@ TEST_F(ListFormTest, CancelledSaveWritesNothingAndAnUnwritableFileIsReported) {
         form.SaveTo(QString::fromStdString(bad));
         ADD_FAILURE() << "no error";
     } catch (const Exception& error) {
-        EXPECT_EQ(std::string(error.what()), "ファイル " + bad + " を作成できません");
+        EXPECT_EQ(std::string(error.what()), "ファイル " + bad + " を作成できません\rNo such file or directory");
     }
+    // A full disk: the earlier file stays, and the reason is named.
+    const std::string earlier = dir.file("earlier.txt");
+    testing_support::WriteFile(earlier, "earlier");
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit none = old;
+    none.rlim_cur = 0;
+    setrlimit(RLIMIT_FSIZE, &none);
+    std::string what;
+    try {
+        form.SaveTo(QString::fromStdString(earlier));
+    } catch (const Exception& error) {
+        what = error.what();
+    }
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(what, "ファイル " + earlier + " を作成できません\rFile too large");
+    EXPECT_EQ(ReadFile(earlier), "earlier");
 }
 
 // The saved log replaces an earlier file whole (through a link, to its

@@ -14,6 +14,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -87,6 +88,10 @@ protected:
         });
     }
     void TearDown() override {
+        if (sizeLimited) {
+            setrlimit(RLIMIT_FSIZE, &sizeLimit);
+            std::signal(SIGXFSZ, SIG_DFL);
+        }
         platform::SetMessageBoxHook(nullptr);
         platform::SetModalFormHook(nullptr);
         platform::SafeFileCheckpoint = nullptr;
@@ -103,6 +108,22 @@ protected:
     void WriteEarlierFiles() {
         for (const std::string& name : kOutputs) WriteFile(name, "earlier " + name);
     }
+    // The disk fills up: no file may grow beyond 4096 bytes from the first
+    // box whose text holds `marker` on (from the start for an empty one).
+    void FillDiskFrom(const std::string& marker) {
+        ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &sizeLimit), 0);
+        sizeLimited = true;
+        std::signal(SIGXFSZ, SIG_IGN);
+        const auto fill = [this] {
+            rlimit small = sizeLimit;
+            small.rlim_cur = 4096;
+            setrlimit(RLIMIT_FSIZE, &small);
+        };
+        if (marker.empty()) return fill();
+        onBox = [=](const MessageBoxCall& call) {
+            if (call.text.find(marker) != std::string::npos) fill();
+        };
+    }
     std::vector<std::string> BoxTexts() const {
         std::vector<std::string> texts;
         for (const MessageBoxCall& box : boxes) texts.push_back(box.text);
@@ -114,6 +135,8 @@ protected:
     std::vector<MessageBoxCall> boxes;
     std::function<void(const MessageBoxCall&)> onBox;
     std::function<void(TAmeForm*)> onStations = [](TAmeForm* form) { form->BBtnOk->click(); };
+    rlimit sizeLimit{};
+    bool sizeLimited = false;
 };
 
 TEST_F(OutputsTest, TheStationWindowLeavesTheEarlierFilesAloneUntilOk) {
@@ -139,22 +162,10 @@ TEST_F(OutputsTest, TheStationWindowLeavesTheEarlierFilesAloneUntilOk) {
 TEST_F(OutputsTest, AFailedCfgWriteKeepsTheEarlierFileAndDropsItsBackup) {
     WriteEarlierFiles();
     const strova::FileIdentity cfg = strova::IdentityOf("m.cfg");
-    // The disk fills up once step 3 has made its backup.
-    rlimit old{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    onBox = [&](const MessageBoxCall& call) {
-        if (call.text.find("<./m.cfg>") == std::string::npos) return;
-        rlimit small = old;
-        small.rlim_cur = 4096;
-        setrlimit(RLIMIT_FSIZE, &small);
-    };
-    const bool done = Run();
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldHandler);
-    EXPECT_FALSE(done);
+    FillDiskFrom("<./m.cfg>");  // once step 3 has made its backup
+    EXPECT_FALSE(Run());
     ASSERT_FALSE(boxes.empty());
-    EXPECT_EQ(boxes.back().text, "File :./m.cfg\r\ncan't be written.");
+    EXPECT_EQ(boxes.back().text, "File :./m.cfg\r\ncan't be written.\r\nFile too large");
     EXPECT_EQ(boxes.back().caption, "CfgData Error");
     EXPECT_TRUE(strova::IdentityOf("m.cfg") == cfg);
     EXPECT_FALSE(fs::exists("m.cfg.bak"));
@@ -162,6 +173,82 @@ TEST_F(OutputsTest, AFailedCfgWriteKeepsTheEarlierFileAndDropsItsBackup) {
     EXPECT_EQ(ReadFile("m.ame").size() % 44, 0u);
     EXPECT_EQ(ReadFile("m.bak"), "earlier m.ame");
     EXPECT_EQ(ReadFile("m_a.bak"), "earlier m_a.dat");
+    EXPECT_TRUE(Hidden().empty());
+}
+
+// A full disk at each step: the user is told which file and why, and the
+// earlier files stay as they were, without a backup or a temporary.
+TEST_F(OutputsTest, AFullDiskIsNamedWithTheSystemsReason) {
+    WriteEarlierFiles();
+    const std::vector<std::string> earlier{ReadFile("m.ame"), ReadFile("m_a.dat"), ReadFile("m.cfg")};
+    const auto expectEarlierFilesAlone = [&](const std::string& when) {
+        EXPECT_EQ((std::vector<std::string>{ReadFile("m.ame"), ReadFile("m_a.dat"), ReadFile("m.cfg")}), earlier) << when;
+        EXPECT_FALSE(fs::exists("m.bak") || fs::exists("m_a.bak") || fs::exists("m.cfg.bak")) << when;
+        EXPECT_TRUE(Hidden().empty()) << when;
+    };
+    const auto lastBox = [&] {
+        EXPECT_EQ(boxes.back().caption, "Strova - Error");
+        return boxes.back().text;
+    };
+    // Step 1: the pixel file of the 200 x 200 map is larger than the disk.
+    FillDiskFrom("");
+    EXPECT_FALSE(Run());
+    EXPECT_EQ(lastBox(), "Temporary file <./tmp_$$$.loc>\rcan't be written.\rFile too large");
+    expectEarlierFilesAlone("step 1");
+    TearDown();
+    SetUp();
+
+    // Step 2, writing the *.ame once both backups are made.
+    WriteEarlierFiles();
+    FillDiskFrom("<./m_a.bak>");
+    EXPECT_FALSE(Run());
+    EXPECT_EQ(lastBox(), "Output File :\r<./m.ame> can't be written.\rFile too large");
+    expectEarlierFilesAlone("step 2");
+    TearDown();
+    SetUp();
+
+    // Step 2, copying an earlier *.ame larger than what is left to its backup.
+    WriteEarlierFiles();
+    WriteFile("m.ame", std::string(8192, 'a'));
+    FillDiskFrom("138.400000");  // the bounds confirmed
+    main->JPMode = true;
+    EXPECT_FALSE(Run());
+    main->JPMode = false;
+    EXPECT_EQ(lastBox(), "既存ﾌｧｲﾙのｺﾋﾟｰを作成できません．\r既存ﾌｧｲﾙ <./m.ame>\rﾊﾞｯｸｱｯﾌﾟﾌｧｲﾙ <./m.bak>\r"
+                         "File too large\r既存ﾌｧｲﾙはそのままです．");
+    EXPECT_EQ(ReadFile("m.ame"), std::string(8192, 'a'));
+    EXPECT_FALSE(fs::exists("m.bak"));
+    EXPECT_TRUE(Hidden().empty());
+}
+
+// A backup that can't be made leaves every backup of the step as it was,
+// an older one included, and no notice claims a backup was made.
+TEST_F(OutputsTest, AFailedBackupLeavesTheOlderBackupsAlone) {
+    WriteEarlierFiles();
+    WriteFile("m.bak", "older backup");
+    fs::create_directory("m_a.bak");
+    EXPECT_FALSE(Run());
+    ASSERT_EQ(boxes.size(), 2u);  // the confirmation of the bounds, then this
+    EXPECT_EQ(boxes[1].text, "The old file can't be copied to its backup.\rOld File : <./m_a.dat>\r"
+                             "Backup File : <./m_a.bak>\rIs a directory\rNothing was changed.");
+    EXPECT_EQ(ReadFile("m.bak"), "older backup");
+    EXPECT_EQ(ReadFile("m.ame"), "earlier m.ame");
+    EXPECT_TRUE(Hidden().empty());
+}
+
+// Temporaries a killed run left of a step's files and backups go with the
+// next run of the step, also where the step writes no such file this time.
+TEST_F(OutputsTest, TheNextRunRemovesWhatAKilledRunLeft) {
+    for (const char* stale : {".m.ame.Ab3xY9.tmp", ".m.bak.Ab3xY9.tmp", ".m_a.dat.Ab3xY9.tmp", ".m_a.bak.Ab3xY9.tmp",
+                              ".m.cfg.Ab3xY9.tmp", ".m.cfg.bak.Ab3xY9.tmp"})
+        WriteFile(stale, "cut");
+    onStations = [](TAmeForm* form) { form->BBtnCancel->click(); };
+    EXPECT_FALSE(Run());
+    std::vector<std::string> left = Hidden();
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{".m.cfg.Ab3xY9.tmp", ".m.cfg.bak.Ab3xY9.tmp"}));
+    onStations = [](TAmeForm* form) { form->BBtnOk->click(); };
+    EXPECT_TRUE(Run());
     EXPECT_TRUE(Hidden().empty());
 }
 
@@ -198,6 +285,20 @@ TEST_F(OutputsTest, DISABLED_StepsThatCantWriteAsOrdinaryUser) {
     EXPECT_EQ(ReadFile("m.ame").size() % 44, 0u);
     for (const MessageBoxCall& box : boxes) EXPECT_EQ(box.text.find("ﾊﾞｯｸｱｯﾌﾟから元のﾌｧｲﾙに戻せません"), std::string::npos);
     EXPECT_TRUE(Hidden().empty());
+
+    // A folder the user may not look into: its files can't even be checked.
+    fs::create_directory("locked");
+    fs::permissions("locked", fs::perms::none);
+    fs::remove("m_a.bak");
+    boxes.clear();
+    main->AmePath = "./locked/";
+    EXPECT_FALSE(Run());
+    main->AmePath = "./";
+    fs::permissions("locked", fs::perms::owner_all);
+    ASSERT_FALSE(boxes.empty());
+    EXPECT_EQ(boxes.back().text, "Output File :\r<./locked/m.ame> can't be written.\rPermission denied");
+    EXPECT_FALSE(fs::exists("m_a.bak"));
+    EXPECT_TRUE(fs::is_empty("locked"));
 }
 
 TEST_F(OutputsTest, StepsThatCantWriteSayWhyBeforeAnyBackup) {

@@ -358,7 +358,7 @@ TEST_F(RunTest, ABackupThatCantBePutBackIsKeptAndNamed) {
     ExpectGivenUp();
     ASSERT_EQ(boxes.size(), 3u);  // the confirmation, the backup notice, then this
     EXPECT_EQ(boxes[2].text, "The backup can't be copied back.\rOld File : <./" + kMap + ".ame>\rBackup File : <./" +
-                                 kMap + ".bak>\rThe old contents are kept in the backup.");
+                                 kMap + ".bak>\rIs a directory\rThe old contents are kept in the backup.");
     EXPECT_EQ(ReadFile(kMap + ".bak"), "earlier ame");
     EXPECT_FALSE(fs::exists(kMap + "_a.dat"));
 }
@@ -391,7 +391,7 @@ TEST_F(RunTest, AFailedBackupStopsTheStepBeforeAnythingIsOverwritten) {
     ExpectGivenUp();
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[1].text, "The old file can't be copied to its backup.\rOld File : <./" + kMap +
-                                 ".cfg>\rBackup File : <./" + kMap + ".cfg.bak>\rNothing was changed.");
+                                 ".cfg>\rBackup File : <./" + kMap + ".cfg.bak>\rIs a directory\rNothing was changed.");
     EXPECT_EQ(boxes[1].caption, "Strova - Error");
     EXPECT_TRUE(fs::is_directory(kMap + ".cfg"));
     EXPECT_TRUE(fs::exists(kMap + ".ame"));

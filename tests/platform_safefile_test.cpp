@@ -169,6 +169,27 @@ TEST(SafeFile, StaleTemporariesGoButLiveOnesAndOtherFilesStay) {
     for (const std::string& name : others) EXPECT_EQ(ReadFile(dir.file(name)), "user's");
 }
 
+// A name as long as a folder takes still leaves room for its temporary,
+// and a stale one of it is found.
+TEST(SafeFile, TheLongestNamesAreReplacedToo) {
+    TempDir dir;
+    const std::string path = dir.file(std::string(251, 'm') + ".ame");
+    WriteFile(path, "earlier");
+    std::string stale;
+    {
+        SafeFile killed(path);
+        ASSERT_TRUE(killed.Open()) << killed.Reason();
+        const std::set<std::string> entries = Entries(dir.path());
+        for (const std::string& name : entries)
+            if (name.starts_with('.')) stale = name;
+        ASSERT_FALSE(stale.empty());
+    }
+    WriteFile(dir.file(stale), "cut");  // as a killed writer leaves it
+    ASSERT_TRUE(WriteWhole(path, "new"));
+    EXPECT_EQ(ReadFile(path), "new");
+    EXPECT_EQ(Entries(dir.path()), std::set<std::string>{fs::path(path).filename().string()});
+}
+
 TEST(SafeFile, WhatCantBeReplaced) {
     TempDir dir;
     fs::create_directory(dir.file("m.ame"));

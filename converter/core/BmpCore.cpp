@@ -149,7 +149,7 @@ bool WriteAll(int fd, const void* data, std::size_t size) {
 
 }  // namespace
 
-std::string BmpErrorText(BmpError error, const std::string& bitmapPath, const std::string& tmpPath) {
+std::string BmpErrorText(BmpError error, const std::string& bitmapPath, const std::string& tmpPath, int systemError) {
     switch (error) {
     case BmpError::None:
         return {};
@@ -162,7 +162,8 @@ std::string BmpErrorText(BmpError error, const std::string& bitmapPath, const st
     case BmpError::TempOpen:
         return "Temporary file <" + tmpPath + ">\rcan't open.";
     case BmpError::TempWrite:
-        return "Temporary file <" + tmpPath + ">\rcan't be written.";
+        return "Temporary file <" + tmpPath + ">\rcan't be written." +
+               (systemError != 0 ? "\r" + std::string(std::strerror(systemError)) : "");
     case BmpError::Compressed:
     case BmpError::BadSize:
     case BmpError::TooLarge:
@@ -301,10 +302,12 @@ BmpError BmpReader::ScanGrayPixels(const std::string& tmpPath, ProgressSink& pro
             ScanChunk* done = workers.WaitOldest();
             if (!done) break;
             const std::size_t bytes = done->grayCount * sizeof(PixelRecord);
-            if (WriteAll(tmp, done->gray.get(), bytes))
+            if (WriteAll(tmp, done->gray.get(), bytes)) {
                 written += bytes;
-            else
+            } else {
                 result = BmpError::TempWrite;
+                systemError_ = errno;
+            }
             grayCount_ += static_cast<std::uint32_t>(done->grayCount);
             progress.StepBy(static_cast<int>(ProgressMoves(step, static_cast<std::uint64_t>(done->first / width),
                                                            static_cast<std::uint64_t>((done->first + done->scanned) / width))));
@@ -314,7 +317,10 @@ BmpError BmpReader::ScanGrayPixels(const std::string& tmpPath, ProgressSink& pro
         stopping = result != BmpError::None;
     }
     const bool cut = ::ftruncate(tmp, static_cast<off_t>(written)) == 0;
-    if ((::close(tmp) != 0 || !cut) && result == BmpError::None) result = BmpError::TempWrite;
+    if ((!cut || ::close(tmp) != 0) && result == BmpError::None) {
+        result = BmpError::TempWrite;
+        systemError_ = errno;
+    }
     if (result != BmpError::None) {
         Fail(result);
         return result;

@@ -55,8 +55,11 @@ enum class BmpError {
     TempWrite,  // a record could not be written to the temporary pixel file
 };
 
-// The message of each error kind (caption "Strova - Error", MB_ICONERROR).
-std::string BmpErrorText(BmpError error, const std::string& bitmapPath, const std::string& tmpPath);
+// The message of each error kind (caption "Strova - Error", MB_ICONERROR);
+// a temporary pixel file that can't be written is named with the system's
+// reason for a non-zero `systemError`.
+std::string BmpErrorText(BmpError error, const std::string& bitmapPath, const std::string& tmpPath,
+                         int systemError = 0);
 // The message of a picture the step refuses (Compressed, BadSize, TooLarge,
 // NoGray), in English or Japanese, with the header's values it names.
 std::string BmpRefusalText(BmpError error, const std::string& bitmapPath, const BitmapInfoHeader& header,
@@ -96,6 +99,9 @@ public:
     const BitmapFileHeader& FileHeader() const { return fileHeader_; }
     const BitmapInfoHeader& InfoHeader() const { return infoHeader_; }
     std::uint32_t GrayCount() const { return grayCount_; }
+    // The system's error number of a temporary pixel file that can't be
+    // written (0 otherwise).
+    int SystemError() const { return systemError_; }
     // The rows at bfOffBits when that lies at or after the headers and
     // inside the file, else right after the headers.
     PixelRows Rows() const;
@@ -117,6 +123,7 @@ private:
     BitmapFileHeader fileHeader_{};
     BitmapInfoHeader infoHeader_{};
     std::uint32_t grayCount_ = 0;
+    int systemError_ = 0;
     BmpError error_ = BmpError::None;
 };
 

@@ -195,7 +195,7 @@ CfgError CfgRun::FindAdjacentStations(ProgressSink& progress, int threads) {
             if (!done) break;
             if (std::fwrite(done->records.data(), sizeof(CfgRecord), done->computed, cfg_->Stream()) != done->computed) {
                 stopping = true;
-                return Fail(CfgError::Write);
+                return Fail(CfgError::Write, cfg_->Reason());
             }
             progress.StepBy(static_cast<int>(ProgressMoves(step, done->first, done->first + done->computed)));
             progress.ProcessMessages();
@@ -209,7 +209,7 @@ CfgError CfgRun::FindAdjacentStations(ProgressSink& progress, int threads) {
     }
     ::close(tmpFd_);
     tmpFd_ = -1;
-    if (!cfg_->Commit()) return Fail(CfgError::Write);
+    if (!cfg_->Commit()) return Fail(CfgError::Write, cfg_->Reason());
     cfg_.reset();
     return CfgError::None;
 }
@@ -229,7 +229,7 @@ std::string CfgRun::ErrorText() const {
     case CfgError::PixelRange:
         return "Gray pixel " + errorDetail_ + " lies beyond pixel 32767,\r\nwhich a *.cfg file can't hold.";
     case CfgError::Write:
-        return "File :" + cfgPath_ + "\r\ncan't be written.";
+        return "File :" + cfgPath_ + "\r\ncan't be written." + (errorDetail_.empty() ? "" : "\r\n" + errorDetail_);
     }
     return {};
 }
