@@ -9,8 +9,10 @@
 #include <QPixmap>
 #include <QScreen>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <thread>
 
 #include "TestSupport.h"
 #include "platform/forms/Application.h"
@@ -58,7 +60,10 @@ TEST(XvfbTest, InsideTheDisplay) {
     // The main window is silver; the splash before it holds far less of it.
     QImage shot;
     bool appeared = false;
+    // processEvents returns as soon as nothing is pending, so the wait is
+    // paced by the clock: the splash alone stays up for 1.5 s.
     for (int i = 0; i < 300 && !appeared; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
         QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
         shot = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
         appeared = SilverPixels(shot) > 60000;
