@@ -17,6 +17,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTest>
 #include <QToolButton>
 
 #include <filesystem>
@@ -93,8 +94,8 @@ protected:
             // name without extension would get the default one.
             dialog->selectNameFilter("non specified file (*.*)");
             auto* model = dialog->findChild<QFileSystemModel*>();
-            for (int i = 0; i < 1000 && !model->index(QString::fromStdString(path)).isValid(); ++i)
-                QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+            // The model lists the folder on a thread of its own.
+            QTest::qWaitFor([&] { return model->index(QString::fromStdString(path)).isValid(); }, 10000);
             // The name field keeps its focus between showings, and a focused
             // field is not overwritten by selectFile.
             if (QWidget* focused = dialog->focusWidget()) focused->clearFocus();
