@@ -151,7 +151,7 @@ void TAmeForm::FormCreate() {
     TotalCount = static_cast<int>(Stations.size());
     if (TotalCount == 0) {
         // Nothing to show or write: stop before any output file is touched.
-        ShowError(strova::NoStationInBoundsText(IsJapanese));
+        strova::ShowErrorBox(strova::Text(strova::NoStationInBoundsText(IsJapanese)));
         return;
     }
     if (!OpenStreams()) return;
@@ -207,7 +207,7 @@ bool TAmeForm::PlaceStations() {
     strova::BarProgress progress(ProgressBar);
     auto placement = strova::PlaceStations(TmpStream.get(), GrayCount, Stations);
     if (!placement) {
-        ShowError(strova::PixelReadErrorText(TmpFileName, IsJapanese));
+        strova::ShowErrorBox(strova::Text(strova::PixelReadErrorText(TmpFileName, IsJapanese)));
         progress.SetToMinimum();
         return false;
     }
@@ -302,7 +302,7 @@ void TAmeForm::WriteStationFiles() {
                                                                                                : nullptr;
     AmeStream.reset();
     DatStream.reset();
-    if (failed) return ShowError(strova::OutputWriteErrorText(*failed, IsJapanese));
+    if (failed) return strova::ShowErrorBox(strova::Text(strova::OutputWriteErrorText(*failed, IsJapanese)));
     if (lines.size() > 2) platform::SetHint(this, strova::Text("|" + lines.back()));
     StepProgress(5);
     Ok = 1;
@@ -329,20 +329,19 @@ void TAmeForm::FormDestroy() {
 
 void TAmeForm::ShowInfoFileError() {
     Ok = 0;
-    ShowError(strova::InfoFileErrorText(IsJapanese));
+    strova::ShowErrorBox(strova::Text(strova::InfoFileErrorText(IsJapanese)));
 }
 
-void TAmeForm::ShowOutputOpenError(const std::string& path) { ShowError(strova::OutputOpenErrorText(path, IsJapanese)); }
-
-void TAmeForm::ShowError(const std::string& text) {
-    strova::App().MessageBox(strova::Text(text), strova::ErrorCaption, platform::MB_ICONERROR);
+void TAmeForm::ShowOutputOpenError(const std::string& path) {
+    strova::ShowErrorBox(strova::Text(strova::OutputOpenErrorText(path, IsJapanese)));
 }
 
 // The window still works without its picture: the marks show where the
 // stations lie and OK writes the files.
 void TAmeForm::ShowPictureError() {
     const strova::MapPicture& picture = Image->Picture();
-    ShowError(strova::PictureErrorText(BmpFileName, picture.Error(), picture.Errno(), IsJapanese));
+    strova::ShowErrorBox(
+        strova::Text(strova::PictureErrorText(BmpFileName, picture.Error(), picture.Errno(), IsJapanese)));
 }
 
 void TAmeForm::StepProgress(int delta) { strova::BarProgress(ProgressBar).StepBy(delta); }

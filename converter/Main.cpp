@@ -371,8 +371,7 @@ bool TMainForm::CheckReplaceable(const StepOutput& output) {
     if (!std::filesystem::is_regular_file(output.path)) return true;  // the step's own open reports the rest
     const int error = platform::ReplaceError(output.path);
     if (error == 0) return true;
-    App().MessageBox(Text(strova::OutputWriteErrorText(output.path, JPMode, std::strerror(error))),
-                     strova::ErrorCaption, platform::MB_OK | platform::MB_ICONERROR);
+    strova::ShowErrorBox(Text(strova::OutputWriteErrorText(output.path, JPMode, std::strerror(error))));
     return false;
 }
 
@@ -382,8 +381,7 @@ bool TMainForm::BackUpExisting(StepOutput& output) {
     if (!std::filesystem::exists(output.path)) return true;
     output.earlier = strova::IdentityOf(output.path);
     if (!strova::CopyToBackup(output.path, output.backup)) {
-        App().MessageBox(Text(strova::BackupFailedText(output.path, output.backup, JPMode)), strova::ErrorCaption,
-                         platform::MB_OK | platform::MB_ICONERROR);
+        strova::ShowErrorBox(Text(strova::BackupFailedText(output.path, output.backup, JPMode)));
         return false;
     }
     output.backedUp = true;
@@ -397,8 +395,7 @@ bool TMainForm::BackUpExisting(StepOutput& output) {
 void TMainForm::UndoOutput(const StepOutput& output) {
     if (!output.backedUp) return strova::DeleteNewFile(output.path);
     if (!strova::UndoFromBackup(output.path, output.backup, output.earlier))
-        App().MessageBox(Text(strova::RestoreFailedText(output.path, output.backup, JPMode)), strova::ErrorCaption,
-                         platform::MB_OK | platform::MB_ICONERROR);
+        strova::ShowErrorBox(Text(strova::RestoreFailedText(output.path, output.backup, JPMode)));
 }
 
 bool TMainForm::GiveUp() {
@@ -481,8 +478,7 @@ void TMainForm::HelpUsageMenuClick() {
         if (std::filesystem::exists(beside)) App().HelpFile = Text(beside);
     }
     if (!App().ShowHelpContents())
-        App().MessageBox("<" + App().HelpFile + ">\rThe help file can't be opened.", strova::ErrorCaption,
-                         platform::MB_OK | platform::MB_ICONERROR);
+        strova::ShowErrorBox("<" + App().HelpFile + ">\rThe help file can't be opened.");
 }
 
 void TMainForm::HelpAboutMenuClick() {

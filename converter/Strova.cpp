@@ -58,8 +58,7 @@ bool InstanceTest(bool (*test)(const std::string&)) {
 }
 
 int InvokedAlready() {
-    strova::App().MessageBox("\"Strova\" has been invoked already.", strova::ErrorCaption,
-                             platform::MB_OK | platform::MB_ICONERROR);
+    strova::ShowErrorBox("\"Strova\" has been invoked already.");
     return 0;
 }
 

@@ -11,6 +11,8 @@ platform::Application& App() {
     return *app;
 }
 
+void ShowErrorBox(const QString& text) { App().MessageBox(text, ErrorCaption, platform::MB_ICONERROR); }
+
 void InitResources() { InitConverterResources(); }
 
 QIcon Glyph(const QString& name) {

@@ -18,6 +18,8 @@ inline const QString CaptionPrefix = QStringLiteral("Strova - ");
 
 // The converter's application object (the first of the process).
 platform::Application& App();
+// An error box of the converter: `text` under ErrorCaption, with the error icon.
+void ShowErrorBox(const QString& text);
 
 // Registers the converter's compiled-in pictures (once is enough, more is harmless).
 void InitResources();
