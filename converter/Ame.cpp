@@ -25,8 +25,6 @@
 
 namespace {
 
-const QString Teal = QStringLiteral("#008080");
-
 QString StationName(const strova::AmeRecord& station) {
     return strova::Text(platform::Cp932ToUtf8(std::string(station.Name, strnlen(station.Name, sizeof station.Name))));
 }
@@ -40,7 +38,7 @@ bool UseInfoFile() {
 QLabel* Counter(QWidget* parent) {
     auto* counter = new QLabel(parent);
     counter->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    counter->setStyleSheet("color: " + Teal + ";");
+    counter->setStyleSheet("color: " + strova::Teal.name() + ";");
     counter->setMinimumWidth(40);
     return counter;
 }
@@ -53,7 +51,7 @@ void TShape::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::black);
-    painter.setBrush(QColor(0, 128, 128));
+    painter.setBrush(strova::Teal);
     painter.drawEllipse(rect().adjusted(0, 0, -1, -1));
 }
 

@@ -62,7 +62,7 @@ void TInputDialog::BuildLayout() {
     for (QLabel* text : {WidthTxt, HeightTxt}) {
         text->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         text->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        text->setStyleSheet("color: #008080;");
+        text->setStyleSheet("color: " + strova::Teal.name() + ";");
         text->setFont(QFont("Liberation Mono"));
     }
 

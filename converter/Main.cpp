@@ -442,7 +442,7 @@ void SetTextColour(QLabel* label, const QColor& colour) {
 }  // namespace
 
 void TMainForm::MarkStepRunning(int step) {
-    SetTextColour(StepLabel(step), QColor(0, 128, 128));
+    SetTextColour(StepLabel(step), strova::Teal);
     App().ProcessMessages();
 }
 

@@ -2,6 +2,7 @@
 // captions of its boxes and windows, and its pictures (speed-button glyphs).
 #pragma once
 
+#include <QColor>
 #include <QIcon>
 #include <QString>
 
@@ -15,6 +16,8 @@ namespace strova {
 inline const QString ErrorCaption = QStringLiteral("Strova - Error");
 inline const QString WarningCaption = QStringLiteral("Strova - Warning");
 inline const QString CaptionPrefix = QStringLiteral("Strova - ");
+// The colour of running steps, counters and station marks.
+inline const QColor Teal(0, 128, 128);
 
 // The converter's application object (the first of the process).
 platform::Application& App();
