@@ -86,7 +86,7 @@ TMainForm::TMainForm(QWidget* owner) : QMainWindow(owner) {
 
     // The constructor's own work, before the creation handler.
     TmpFile = strova::TempPixelFile;
-    SplashFn = strova::Bind<void (*)()>("Splash");
+    SplashFn = strova::Bind<decltype(&::Splash)>("Splash");
     JPMode = false;
     strova::Stations = strova::BindStationAccessors(strova::BindExport);
     ReadSettings();
