@@ -1,21 +1,22 @@
 // What every window of the converter shares: its application object, the
-// captions of its boxes and windows, and its pictures (speed-button glyphs).
+// captions of its boxes and windows, its error box, its teal, and its
+// pictures (speed-button glyphs).
 #pragma once
 
 #include <QColor>
 #include <QIcon>
 #include <QString>
 
+#include "platform/forms/Application.h"
+
 class QToolButton;
 class QWidget;
 
-#include "platform/forms/Application.h"
-
 namespace strova {
 
-inline const QString ErrorCaption = QStringLiteral("Strova - Error");
-inline const QString WarningCaption = QStringLiteral("Strova - Warning");
 inline const QString CaptionPrefix = QStringLiteral("Strova - ");
+inline const QString ErrorCaption = CaptionPrefix + QStringLiteral("Error");
+inline const QString WarningCaption = CaptionPrefix + QStringLiteral("Warning");
 // The colour of running steps, counters and station marks.
 inline const QColor Teal(0, 128, 128);
 
