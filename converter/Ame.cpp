@@ -3,7 +3,6 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QFrame>
-#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
@@ -95,11 +94,7 @@ void TAmeForm::BuildLayout() {
     connect(BBtnCancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(BBtnOk, &QPushButton::clicked, this, &TAmeForm::OkBtnClick);
 
-    auto* counters = new QGridLayout(Bevel);
-    counters->addWidget(ObsLbl, 0, 0);
-    counters->addWidget(ObsTxt, 0, 1);
-    counters->addWidget(AddLbl, 1, 0);
-    counters->addWidget(AddTxt, 1, 1);
+    strova::LabelledRows(Bevel, {{ObsLbl, ObsTxt}, {AddLbl, AddTxt}});
     auto* row = new QHBoxLayout;
     row->addWidget(Bevel);
     row->addStretch();

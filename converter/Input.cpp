@@ -114,13 +114,8 @@ void TInputDialog::BuildLayout() {
     top->addWidget(Unitlbl2, 1, 6);
     for (auto [box, lonLabel, lon, latLabel, lat] :
          {std::tuple{GroupBox1, LongitLbl1, LongitEd1, LatitLbl1, LatitEd1},
-          std::tuple{GroupBox2, LongitLbl2, LongitEd2, LatitLbl2, LatitEd2}}) {
-        auto* grid = new QGridLayout(box);
-        grid->addWidget(lonLabel, 0, 0);
-        grid->addWidget(lon, 0, 1);
-        grid->addWidget(latLabel, 1, 0);
-        grid->addWidget(lat, 1, 1);
-    }
+          std::tuple{GroupBox2, LongitLbl2, LongitEd2, LatitLbl2, LatitEd2}})
+        strova::LabelledRows(box, {{lonLabel, lon}, {latLabel, lat}});
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(BBtnOk);

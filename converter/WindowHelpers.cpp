@@ -1,5 +1,6 @@
 #include "WindowHelpers.h"
 
+#include <QGridLayout>
 #include <QToolButton>
 
 static void InitConverterResources() { Q_INIT_RESOURCE(strova); }
@@ -20,6 +21,16 @@ QIcon Glyph(const QString& name) {
     QIcon icon(":/strova/" + name + ".png");
     icon.addFile(":/strova/" + name + "_off.png", QSize(), QIcon::Disabled);
     return icon;
+}
+
+QGridLayout* LabelledRows(QWidget* parent, std::initializer_list<std::pair<QWidget*, QWidget*>> rows) {
+    auto* grid = new QGridLayout(parent);
+    int row = 0;
+    for (const auto& [label, value] : rows) {
+        grid->addWidget(label, row, 0);
+        grid->addWidget(value, row++, 1);
+    }
+    return grid;
 }
 
 QToolButton* SpeedButton(QWidget* parent, const QString& glyph, int left, int top) {

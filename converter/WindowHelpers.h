@@ -9,6 +9,10 @@
 
 #include "platform/forms/Application.h"
 
+#include <initializer_list>
+#include <utility>
+
+class QGridLayout;
 class QToolButton;
 class QWidget;
 
@@ -29,6 +33,8 @@ void ShowErrorBox(const QString& text);
 void InitResources();
 // A speed-button glyph pair: the normal look and the disabled look.
 QIcon Glyph(const QString& name);
+// Lays out rows of a label and its value on `parent`, labels left.
+QGridLayout* LabelledRows(QWidget* parent, std::initializer_list<std::pair<QWidget*, QWidget*>> rows);
 // A flat 33 x 33 speed button with the glyph pair `glyph`.
 QToolButton* SpeedButton(QWidget* parent, const QString& glyph, int left, int top);
 
