@@ -152,7 +152,7 @@ void TAmeForm::FormCreate() {
 }
 
 void TAmeForm::ApplyJapanese() {
-    const QFont font = platform::FontInPoints("ＭＳ　Ｐゴシック", 9);
+    const QFont font = strova::JapaneseFont();
     LabelTop->setFont(font);
     StatusBar->setFont(font);
     LabelTop->setText("周辺のｱﾒﾀﾞｽ地点のうち，内挿に使わない地点はﾁｪｯｸを外してください．");

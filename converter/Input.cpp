@@ -137,7 +137,7 @@ void TInputDialog::BuildLayout() {
 void TInputDialog::FormCreate() {
     setWindowTitle(strova::CaptionPrefix + "Input Dialog for Gray Map Configuration");
     if (JPMode) {
-        NoteLbl->setFont(platform::FontInPoints("ＭＳ　Ｐゴシック", 9));
+        NoteLbl->setFont(strova::JapaneseFont());
         NoteLbl->setText("経度の負値は西経，緯度の負値は南緯と解釈します．");
     } else {
         for (QLabel* label : {LongitLbl1, LongitLbl2, LatitLbl1, LatitLbl2}) platform::SetHint(label, QString());

@@ -23,6 +23,8 @@ QIcon Glyph(const QString& name) {
     return icon;
 }
 
+QFont JapaneseFont() { return platform::FontInPoints("ＭＳ　Ｐゴシック", 9); }
+
 QGridLayout* LabelledRows(QWidget* parent, std::initializer_list<std::pair<QWidget*, QWidget*>> rows) {
     auto* grid = new QGridLayout(parent);
     int row = 0;

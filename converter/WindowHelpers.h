@@ -1,9 +1,10 @@
 // What every window of the converter shares: its application object, the
-// captions of its boxes and windows, its error box, its teal, and its
-// pictures (speed-button glyphs).
+// captions of its boxes and windows, its error box, its teal and Japanese
+// font, rows of labelled values, and its pictures (speed-button glyphs).
 #pragma once
 
 #include <QColor>
+#include <QFont>
 #include <QIcon>
 #include <QString>
 
@@ -33,6 +34,8 @@ void ShowErrorBox(const QString& text);
 void InitResources();
 // A speed-button glyph pair: the normal look and the disabled look.
 QIcon Glyph(const QString& name);
+// The font of the Japanese texts of the converter's windows.
+QFont JapaneseFont();
 // Lays out rows of a label and its value on `parent`, labels left.
 QGridLayout* LabelledRows(QWidget* parent, std::initializer_list<std::pair<QWidget*, QWidget*>> rows);
 // A flat 33 x 33 speed button with the glyph pair `glyph`.
