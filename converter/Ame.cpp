@@ -3,7 +3,6 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QFrame>
-#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
@@ -25,8 +24,6 @@
 
 namespace {
 
-const QString Teal = QStringLiteral("#008080");
-
 QString StationName(const strova::AmeRecord& station) {
     return strova::Text(platform::Cp932ToUtf8(std::string(station.Name, strnlen(station.Name, sizeof station.Name))));
 }
@@ -40,7 +37,7 @@ bool UseInfoFile() {
 QLabel* Counter(QWidget* parent) {
     auto* counter = new QLabel(parent);
     counter->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    counter->setStyleSheet("color: " + Teal + ";");
+    counter->setStyleSheet("color: " + strova::Teal.name() + ";");
     counter->setMinimumWidth(40);
     return counter;
 }
@@ -53,7 +50,7 @@ void TShape::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::black);
-    painter.setBrush(QColor(0, 128, 128));
+    painter.setBrush(strova::Teal);
     painter.drawEllipse(rect().adjusted(0, 0, -1, -1));
 }
 
@@ -97,11 +94,7 @@ void TAmeForm::BuildLayout() {
     connect(BBtnCancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(BBtnOk, &QPushButton::clicked, this, &TAmeForm::OkBtnClick);
 
-    auto* counters = new QGridLayout(Bevel);
-    counters->addWidget(ObsLbl, 0, 0);
-    counters->addWidget(ObsTxt, 0, 1);
-    counters->addWidget(AddLbl, 1, 0);
-    counters->addWidget(AddTxt, 1, 1);
+    strova::LabelledRows(Bevel, {{ObsLbl, ObsTxt}, {AddLbl, AddTxt}});
     auto* row = new QHBoxLayout;
     row->addWidget(Bevel);
     row->addStretch();
@@ -151,7 +144,7 @@ void TAmeForm::FormCreate() {
     TotalCount = static_cast<int>(Stations.size());
     if (TotalCount == 0) {
         // Nothing to show or write: stop before any output file is touched.
-        ShowError(strova::NoStationInBoundsText(IsJapanese));
+        strova::ShowErrorBox(strova::Text(strova::NoStationInBoundsText(IsJapanese)));
         return;
     }
     if (!OpenStreams()) return;
@@ -159,7 +152,7 @@ void TAmeForm::FormCreate() {
 }
 
 void TAmeForm::ApplyJapanese() {
-    const QFont font = platform::FontInPoints("ＭＳ　Ｐゴシック", 9);
+    const QFont font = strova::JapaneseFont();
     LabelTop->setFont(font);
     StatusBar->setFont(font);
     LabelTop->setText("周辺のｱﾒﾀﾞｽ地点のうち，内挿に使わない地点はﾁｪｯｸを外してください．");
@@ -207,7 +200,7 @@ bool TAmeForm::PlaceStations() {
     strova::BarProgress progress(ProgressBar);
     auto placement = strova::PlaceStations(TmpStream.get(), GrayCount, Stations);
     if (!placement) {
-        ShowError(strova::PixelReadErrorText(TmpFileName, IsJapanese));
+        strova::ShowErrorBox(strova::Text(strova::PixelReadErrorText(TmpFileName, IsJapanese)));
         progress.SetToMinimum();
         return false;
     }
@@ -303,7 +296,7 @@ void TAmeForm::WriteStationFiles() {
     const std::string text = failed ? strova::OutputWriteErrorText(failed->Path(), IsJapanese, failed->Reason()) : "";
     AmeStream.reset();
     DatStream.reset();
-    if (failed) return ShowError(text);
+    if (failed) return strova::ShowErrorBox(strova::Text(text));
     if (lines.size() > 2) platform::SetHint(this, strova::Text("|" + lines.back()));
     StepProgress(5);
     Ok = 1;
@@ -330,20 +323,19 @@ void TAmeForm::FormDestroy() {
 
 void TAmeForm::ShowInfoFileError() {
     Ok = 0;
-    ShowError(strova::InfoFileErrorText(IsJapanese));
+    strova::ShowErrorBox(strova::Text(strova::InfoFileErrorText(IsJapanese)));
 }
 
-void TAmeForm::ShowOutputOpenError(const std::string& path) { ShowError(strova::OutputOpenErrorText(path, IsJapanese)); }
-
-void TAmeForm::ShowError(const std::string& text) {
-    strova::App().MessageBox(strova::Text(text), strova::ErrorCaption, platform::MB_ICONERROR);
+void TAmeForm::ShowOutputOpenError(const std::string& path) {
+    strova::ShowErrorBox(strova::Text(strova::OutputOpenErrorText(path, IsJapanese)));
 }
 
 // The window still works without its picture: the marks show where the
 // stations lie and OK writes the files.
 void TAmeForm::ShowPictureError() {
     const strova::MapPicture& picture = Image->Picture();
-    ShowError(strova::PictureErrorText(BmpFileName, picture.Error(), picture.Errno(), IsJapanese));
+    strova::ShowErrorBox(
+        strova::Text(strova::PictureErrorText(BmpFileName, picture.Error(), picture.Errno(), IsJapanese)));
 }
 
 void TAmeForm::StepProgress(int delta) { strova::BarProgress(ProgressBar).StepBy(delta); }

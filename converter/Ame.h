@@ -103,7 +103,6 @@ private:
     bool OpenStreams();
     void ShowInfoFileError();
     void ShowOutputOpenError(const std::string& path);
-    void ShowError(const std::string& text);
     void ShowPictureError();
     void ShowCounters();
     void AddCircles();

@@ -57,5 +57,5 @@ void TBmpData::ShowRefusal(BmpError error) {
 
 void TBmpData::ShowError(const std::string& text) {
     Ok = 0;
-    strova::App().MessageBox(strova::Text(text), strova::ErrorCaption, platform::MB_ICONERROR);
+    strova::ShowErrorBox(strova::Text(text));
 }

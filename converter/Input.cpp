@@ -62,7 +62,7 @@ void TInputDialog::BuildLayout() {
     for (QLabel* text : {WidthTxt, HeightTxt}) {
         text->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         text->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        text->setStyleSheet("color: #008080;");
+        text->setStyleSheet("color: " + strova::Teal.name() + ";");
         text->setFont(QFont("Liberation Mono"));
     }
 
@@ -114,13 +114,8 @@ void TInputDialog::BuildLayout() {
     top->addWidget(Unitlbl2, 1, 6);
     for (auto [box, lonLabel, lon, latLabel, lat] :
          {std::tuple{GroupBox1, LongitLbl1, LongitEd1, LatitLbl1, LatitEd1},
-          std::tuple{GroupBox2, LongitLbl2, LongitEd2, LatitLbl2, LatitEd2}}) {
-        auto* grid = new QGridLayout(box);
-        grid->addWidget(lonLabel, 0, 0);
-        grid->addWidget(lon, 0, 1);
-        grid->addWidget(latLabel, 1, 0);
-        grid->addWidget(lat, 1, 1);
-    }
+          std::tuple{GroupBox2, LongitLbl2, LongitEd2, LatitLbl2, LatitEd2}})
+        strova::LabelledRows(box, {{lonLabel, lon}, {latLabel, lat}});
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(BBtnOk);
@@ -142,7 +137,7 @@ void TInputDialog::BuildLayout() {
 void TInputDialog::FormCreate() {
     setWindowTitle(strova::CaptionPrefix + "Input Dialog for Gray Map Configuration");
     if (JPMode) {
-        NoteLbl->setFont(platform::FontInPoints("ＭＳ　Ｐゴシック", 9));
+        NoteLbl->setFont(strova::JapaneseFont());
         NoteLbl->setText("経度の負値は西経，緯度の負値は南緯と解釈します．");
     } else {
         for (QLabel* label : {LongitLbl1, LongitLbl2, LatitLbl1, LatitLbl2}) platform::SetHint(label, QString());

@@ -126,7 +126,7 @@ void TListForm::FormCreate() {
     strova::App().OnHint = [this] { ShowHintInStatusBar(); };
     SaveDialog->setWindowTitle("Assign a Filename to Save the Log...");
     setWindowTitle(strova::CaptionPrefix + "Process Log Viewer");
-    if (JPMode) StatusBar->setFont(platform::FontInPoints("ＭＳ　Ｐゴシック", 9));
+    if (JPMode) StatusBar->setFont(strova::JapaneseFont());
     platform::SetHint(CopyBtn, JPMode ? "Clipboard Copy|ﾛｸﾞの内容をｸﾘｯﾌﾟﾎﾞｰﾄﾞにｺﾋﾟｰします．"
                                       : "Clipboard Copy|Copying the displayed data to the clipboard.");
     platform::SetHint(SaveBtn, JPMode ? "File Save|ﾛｸﾞの内容をﾌｧｲﾙとして保存します．"

@@ -86,7 +86,7 @@ TMainForm::TMainForm(QWidget* owner) : QMainWindow(owner) {
 
     // The constructor's own work, before the creation handler.
     TmpFile = strova::TempPixelFile;
-    SplashFn = strova::Bind<void (*)()>("Splash");
+    SplashFn = strova::Bind<decltype(&::Splash)>("Splash");
     JPMode = false;
     strova::Stations = strova::BindStationAccessors(strova::BindExport);
     ReadSettings();
@@ -395,8 +395,7 @@ bool TMainForm::CheckReplaceable(const StepOutput& output) {
     if (!unseen && !std::filesystem::is_regular_file(status)) return true;  // the step's own open reports the rest
     const int error = unseen ? unseen.value() : platform::ReplaceError(output.path);
     if (error == 0) return true;
-    App().MessageBox(Text(strova::OutputWriteErrorText(output.path, JPMode, std::strerror(error))),
-                     strova::ErrorCaption, platform::MB_OK | platform::MB_ICONERROR);
+    strova::ShowErrorBox(Text(strova::OutputWriteErrorText(output.path, JPMode, std::strerror(error))));
     return false;
 }
 
@@ -411,8 +410,7 @@ std::unique_ptr<strova::PendingCopy> TMainForm::CopyExisting(StepOutput& output)
 }
 
 bool TMainForm::ShowBackupFailure(const StepOutput& output, int error) {
-    App().MessageBox(Text(strova::BackupFailedText(output.path, output.backup, JPMode, error)), strova::ErrorCaption,
-                     platform::MB_OK | platform::MB_ICONERROR);
+    strova::ShowErrorBox(Text(strova::BackupFailedText(output.path, output.backup, JPMode, error)));
     return false;
 }
 
@@ -423,8 +421,7 @@ void TMainForm::UndoOutput(const StepOutput& output) {
     if (!output.backedUp) return strova::DeleteNewFile(output.path);
     int error = 0;
     if (!strova::UndoFromBackup(output.path, output.backup, output.earlier, &error))
-        App().MessageBox(Text(strova::RestoreFailedText(output.path, output.backup, JPMode, error)),
-                         strova::ErrorCaption, platform::MB_OK | platform::MB_ICONERROR);
+        strova::ShowErrorBox(Text(strova::RestoreFailedText(output.path, output.backup, JPMode, error)));
 }
 
 bool TMainForm::GiveUp() {
@@ -471,7 +468,7 @@ void SetTextColour(QLabel* label, const QColor& colour) {
 }  // namespace
 
 void TMainForm::MarkStepRunning(int step) {
-    SetTextColour(StepLabel(step), QColor(0, 128, 128));
+    SetTextColour(StepLabel(step), strova::Teal);
     App().ProcessMessages();
 }
 
@@ -508,8 +505,7 @@ void TMainForm::HelpUsageMenuClick() {
         if (std::filesystem::exists(beside, unseen)) App().HelpFile = Text(beside);
     }
     if (!App().ShowHelpContents())
-        App().MessageBox("<" + App().HelpFile + ">\rThe help file can't be opened.", strova::ErrorCaption,
-                         platform::MB_OK | platform::MB_ICONERROR);
+        strova::ShowErrorBox("<" + App().HelpFile + ">\rThe help file can't be opened.");
 }
 
 void TMainForm::HelpAboutMenuClick() {

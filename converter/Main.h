@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/Backup.h"
+#include "vorbel/Splash.h"
 
 class QAction;
 class QFileDialog;
@@ -101,7 +102,7 @@ public:
     int BmpWidth = 0, BmpHeight = 0;
     std::uint32_t GrayCount = 0;
     double LeftLon = 0, BottomLat = 0, RightLon = 0, TopLat = 0;
-    void (*SplashFn)() = nullptr;
+    decltype(&::Splash) SplashFn = nullptr;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

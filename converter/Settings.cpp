@@ -98,7 +98,7 @@ void TMainForm::ApplyLanguage() {
     };
     for (const auto& [control, hint] : controlHints) platform::SetHint(control, pick(hint));
 
-    StatBar->setFont(JPMode ? platform::FontInPoints("ＭＳ　Ｐゴシック", 9) : platform::FontInPoints("MS Sans Serif", 8));
+    StatBar->setFont(JPMode ? strova::JapaneseFont() : platform::FontInPoints("MS Sans Serif", 8));
 
     const std::pair<QToolButton*, QAction*> buttonItems[] = {
         {FileOpenBtn, FileOpenMenu}, {RunBtn, RunMenu}, {HelpBtn, HelpUsageMenu}, {AboutBtn, HelpAboutMenu}};

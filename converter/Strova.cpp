@@ -13,6 +13,7 @@
 #include "platform/InstanceLock.h"
 #include "platform/ModuleNames.h"
 #include "platform/Registry.h"
+#include "vorbel/Settings.h"
 
 namespace {
 
@@ -43,7 +44,7 @@ void LoadVorbel() {
     strova::VorbelModule = platform::LoadModule(strova::LibraryPath);
     if (!strova::VorbelModule)
         throw platform::Exception(strova::LibraryPath + " can't be loaded.\rTerminate with the error.");
-    strova::JapaneseAvailable = strova::Bind<bool (*)()>("Is_JP")();
+    strova::JapaneseAvailable = strova::Bind<decltype(&::Is_JP)>("Is_JP")();
 }
 
 // The answer of an instance test of the converter's marker; a lock file that
@@ -58,8 +59,7 @@ bool InstanceTest(bool (*test)(const std::string&)) {
 }
 
 int InvokedAlready() {
-    strova::App().MessageBox("\"Strova\" has been invoked already.", strova::ErrorCaption,
-                             platform::MB_OK | platform::MB_ICONERROR);
+    strova::ShowErrorBox("\"Strova\" has been invoked already.");
     return 0;
 }
 

@@ -1,5 +1,6 @@
 #include "WindowHelpers.h"
 
+#include <QGridLayout>
 #include <QToolButton>
 
 static void InitConverterResources() { Q_INIT_RESOURCE(strova); }
@@ -11,6 +12,8 @@ platform::Application& App() {
     return *app;
 }
 
+void ShowErrorBox(const QString& text) { App().MessageBox(text, ErrorCaption, platform::MB_ICONERROR); }
+
 void InitResources() { InitConverterResources(); }
 
 QIcon Glyph(const QString& name) {
@@ -18,6 +21,18 @@ QIcon Glyph(const QString& name) {
     QIcon icon(":/strova/" + name + ".png");
     icon.addFile(":/strova/" + name + "_off.png", QSize(), QIcon::Disabled);
     return icon;
+}
+
+QFont JapaneseFont() { return platform::FontInPoints("ＭＳ　Ｐゴシック", 9); }
+
+QGridLayout* LabelledRows(QWidget* parent, std::initializer_list<std::pair<QWidget*, QWidget*>> rows) {
+    auto* grid = new QGridLayout(parent);
+    int row = 0;
+    for (const auto& [label, value] : rows) {
+        grid->addWidget(label, row, 0);
+        grid->addWidget(value, row++, 1);
+    }
+    return grid;
 }
 
 QToolButton* SpeedButton(QWidget* parent, const QString& glyph, int left, int top) {

@@ -44,7 +44,6 @@ public:
     // The station handed to the caller: 0 until OK is clicked.
     int Result() const { return result_; }
     std::int16_t District() const { return district_; }
-    int SelectedStation() const { return selected_; }
     TPin* PinOfSlot(int slot) const;
     QPushButton* ButtonOfSlot(int slot) const;
     int SlotCount() const { return static_cast<int>(pins_.size()); }

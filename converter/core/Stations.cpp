@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <bit>
 #include <climits>
-#include <cmath>
 #include <cstring>
 #include <thread>
 

@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "core/Progress.h"
 #include "vorbel/Stations.h"
 
 namespace strova {
