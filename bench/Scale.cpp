@@ -124,7 +124,7 @@ bool RunSize(int size, const std::string& dir, const strova::StationAccessors& l
     const Measure nearest = InChild([&] { return NearestStep(file(".ame"), file(".cfg"), file(".loc"), count); }, {});
     Print("step 3 nearest stations", nearest);
 
-    StationWindow window{file("w.ame"), file(".bmp"), file("w_a.dat"), file(".loc"), gray, map, library};
+    StationWindow window{file("w.ame"), file(".bmp"), file("w_a.dat"), file(".loc"), gray, map, library, {}, {}, {}, {}};
     const Measure open = InChild([&] { return window.Open(); }, [&] { window.StartApplication(); });
     Print("station window open and painted", open);
     const Measure scroll = InChild([&] { return window.Scroll(); }, [&] {

@@ -312,8 +312,8 @@ bool TMainForm::RunStep1() {
 bool TMainForm::RunStep2() {
     MarkStepRunning(2);
     const strova::MapConfig map{LeftLon, BottomLat, RightLon, TopLat, BmpWidth, BmpHeight};
-    StepOutput ame{AmeFile, AmeBak};
-    StepOutput dat{DatFile, DatBak};
+    StepOutput ame{AmeFile, AmeBak, false, {}};
+    StepOutput dat{DatFile, DatBak, false, {}};
     if (!PrepareOutputs({&ame, &dat})) return GiveUp();  // nothing written yet
     int result = platform::mrCancel;
     {
@@ -335,7 +335,7 @@ bool TMainForm::RunStep2() {
 
 bool TMainForm::RunStep3() {
     MarkStepRunning(3);
-    StepOutput cfg{CfgFile, CfgBak};
+    StepOutput cfg{CfgFile, CfgBak, false, {}};
     if (!PrepareOutputs({&cfg})) return GiveUp();
     bool ok = false;
     {

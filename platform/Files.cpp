@@ -20,10 +20,10 @@ std::tm LocalTime(std::time_t seconds) {
 }
 
 std::uint32_t AttributesOf(const struct stat& info, const std::filesystem::path& path) {
-    std::uint32_t hidden = path.filename().string().starts_with('.') ? faHidden : 0;
+    std::uint32_t hidden = path.filename().string().starts_with('.') ? std::uint32_t{faHidden} : 0;
     if (S_ISDIR(info.st_mode)) return faDirectory | hidden;
     if (!S_ISREG(info.st_mode)) return faNormal;
-    std::uint32_t readOnly = access(path.c_str(), W_OK) == 0 ? 0 : faReadOnly;
+    std::uint32_t readOnly = access(path.c_str(), W_OK) == 0 ? 0 : std::uint32_t{faReadOnly};
     return faArchive | hidden | readOnly;
 }
 

@@ -16,6 +16,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -113,8 +114,8 @@ AmeRecord Record(int index, const char* name, const char* belong) {
     r.Y = kTable[index].y;
     r.CD = static_cast<std::int16_t>(kTable[index].volume);
     r.Id = static_cast<std::int16_t>(index + 1);
-    std::strncpy(r.Name, name, 19);
-    std::strncpy(r.Belong, belong, 11);
+    std::memcpy(r.Name, name, std::min(std::strlen(name), sizeof r.Name - 1));
+    std::memcpy(r.Belong, belong, std::min(std::strlen(belong), sizeof r.Belong - 1));
     return r;
 }
 
@@ -185,7 +186,7 @@ TEST_F(AmeFormTest, MarksSitOnTheirStationsAndBoxesStayOnTheMap) {
 // row orders: scrolled to each sample, the window shows its colour there, and
 // black around it.
 TEST_F(AmeFormTest, TheWindowShowsEveryMapPixelForPixelWhereverItIsScrolled) {
-    for (const auto [width, height, topDown] : {std::tuple{6007, 6000, false}, std::tuple{3001, 2000, true}}) {
+    for (const auto& [width, height, topDown] : {std::tuple{6007, 6000, false}, std::tuple{3001, 2000, true}}) {
         const std::vector<Spot> spots = SampleSpots(width, height);
         WriteSparseMap(bmp, width, height, topDown, spots);
         auto form = Open(4, {130, 30, 132.9, 32.9, width, height});

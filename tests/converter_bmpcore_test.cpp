@@ -114,7 +114,7 @@ TEST(BmpCore, OnlyExactGrayCounts) {
 TEST(BmpCore, MatchesThePlainScanByteForByte) {
     TempDir dir;
     std::mt19937 random(7);
-    for (const auto [w, h] : {std::pair{1, 1}, {5, 9}, {33, 17}, {640, 480}, {40, 30000}, {32767, 30}}) {
+    for (const auto& [w, h] : {std::pair{1, 1}, {5, 9}, {33, 17}, {640, 480}, {40, 30000}, {32767, 30}}) {
         std::bernoulli_distribution coin(0.4);
         std::vector<bool> land(static_cast<std::size_t>(w) * h);
         for (std::size_t i = 0; i < land.size(); ++i) land[i] = coin(random);
@@ -253,7 +253,7 @@ TEST(BmpCore, RowsLieAtTheirOffsetInEitherOrder) {
 TEST(BmpCore, TopDownAndOffsetRowsScanAsThePlainFile) {
     TempDir dir;
     std::mt19937 random(11);
-    for (const auto [w, h] : {std::pair{1, 1}, {5, 9}, {33, 17}, {40, 30000}, {32767, 5}}) {
+    for (const auto& [w, h] : {std::pair{1, 1}, {5, 9}, {33, 17}, {40, 30000}, {32767, 5}}) {
         std::bernoulli_distribution coin(0.3);
         std::vector<bool> land(static_cast<std::size_t>(w) * h);
         for (std::size_t i = 0; i < land.size(); ++i) land[i] = coin(random);

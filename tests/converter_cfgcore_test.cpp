@@ -86,9 +86,10 @@ TEST(IndexSort, EqualDistancesComeOutAsThePlainProcedureOrdersThem) {
             ASSERT_TRUE(plain::IndexSort(n, dist.data(), expected.data()));
             ASSERT_EQ(order, expected) << "n = " << n;
             for (int k = 2; k <= n; ++k) ASSERT_LE(dist[order[k - 1]], dist[order[k]]);
-            if (n <= 7)  // straight insertion: ties in ascending station order
+            if (n <= 7) {  // straight insertion: ties in ascending station order
                 for (int k = 2; k <= n; ++k)
-                    if (dist[order[k - 1]] == dist[order[k]]) ASSERT_LT(order[k - 1], order[k]);
+                    if (dist[order[k - 1]] == dist[order[k]]) { ASSERT_LT(order[k - 1], order[k]); }
+            }
             // Stopping after the tenth place leaves the first ten as they are.
             std::vector<std::int64_t> squares(n + 1);
             for (int s = 1; s <= n; ++s) squares[s] = static_cast<std::int64_t>(std::llround(dist[s] * dist[s]));

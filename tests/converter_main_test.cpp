@@ -95,7 +95,7 @@ protected:
             dialog->selectNameFilter("non specified file (*.*)");
             auto* model = dialog->findChild<QFileSystemModel*>();
             // The model lists the folder on a thread of its own.
-            QTest::qWaitFor([&] { return model->index(QString::fromStdString(path)).isValid(); }, 10000);
+            ASSERT_TRUE(QTest::qWaitFor([&] { return model->index(QString::fromStdString(path)).isValid(); }, 10000));
             // The name field keeps its focus between showings, and a focused
             // field is not overwritten by selectFile.
             if (QWidget* focused = dialog->focusWidget()) focused->clearFocus();

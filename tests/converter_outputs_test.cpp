@@ -365,7 +365,7 @@ TEST_F(OutputsTest, AKilledRunLeavesEachFileWholeAndTheNextRunCleansUp) {
             const std::string now = ReadFile(name);
             EXPECT_TRUE(now == "earlier " + name || now == complete[name]) << name << " cut at point " << n;
             const std::string backup = kBackupOf.at(name);
-            if (fs::exists(backup)) EXPECT_EQ(ReadFile(backup), "earlier " + name) << backup << " at point " << n;
+            if (fs::exists(backup)) { EXPECT_EQ(ReadFile(backup), "earlier " + name) << backup << " at point " << n; }
         }
         staleSeen = staleSeen || !Hidden().empty();
     }

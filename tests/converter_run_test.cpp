@@ -462,7 +462,7 @@ TEST_F(RunTest, UnconvertiblePicturesAreRefusedInStepOne) {
             EXPECT_EQ(boxes[0].caption, "Strova - Error");
             EXPECT_EQ(boxes[0].flags, 0x10u);
             EXPECT_EQ(FilesLeft(), c.left) << c.name;
-            if (!c.left.empty()) EXPECT_EQ(ReadFile(tmp), "") << c.name;
+            if (!c.left.empty()) { EXPECT_EQ(ReadFile(tmp), "") << c.name; }
         }
     }
     main->JPMode = false;

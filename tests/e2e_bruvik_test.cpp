@@ -97,8 +97,8 @@ TEST_F(Bruvik, EveryDistrictPictureHoldsItsStations) {
         // The string's range is exactly the district's stations.
         EXPECT_EQ(whichPref(m.first), code);
         EXPECT_EQ(whichPref(m.last), code);
-        if (m.first > 1) EXPECT_NE(whichPref(m.first - 1), code);
-        if (m.last < 842) EXPECT_NE(whichPref(m.last + 1), code);
+        if (m.first > 1) { EXPECT_NE(whichPref(m.first - 1), code); }
+        if (m.last < 842) { EXPECT_NE(whichPref(m.last + 1), code); }
         stations += m.last - m.first + 1;
         int lastOnOwnBounds = code == 3005 ? 364 : code == 7007 ? 816 : code == 7008 ? 832 : m.last;
         ExpectInside(m, m.first, lastOnOwnBounds, code);

@@ -272,7 +272,7 @@ TEST_F(TwoStarts, RuntimeFolderMissingOrClosedUsesTheTempFolder) {
     fs::permissions(closed.path(), fs::perms::owner_read | fs::perms::owner_exec);
     std::string tempLock = temp.file(lockName + "-" + std::to_string(OrdinaryUserId()));
     WriteFile(dir.file("plain"), "");  // below a file, nobody can make the folder
-    for (const std::string runtime : {dir.file("plain/missing"), closed.path().string()}) {
+    for (const std::string& runtime : {dir.file("plain/missing"), closed.path().string()}) {
         fs::remove(boxes);
         ExpectOneInstance({{"XDG_RUNTIME_DIR", runtime}, {"TMPDIR", temp.path().string()}}, tempLock);
     }

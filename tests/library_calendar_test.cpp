@@ -127,7 +127,7 @@ TEST(Calendar, DayNumbersAndWeekdaysAgreeWithTheGregorianCalendar) {
         int jday = IntDateToJday(&date);
         ASSERT_EQ(jday, ChronoJday(ymd)) << date.year << "-" << date.month << "-" << date.day;
         ASSERT_EQ(GetWeek(jday), ChronoWeek(ymd));
-        if (previous) ASSERT_EQ(GetWeek(jday), GetWeek(previous) % 7 + 1);
+        if (previous) { ASSERT_EQ(GetWeek(jday), GetWeek(previous) % 7 + 1); }
         previous = jday;
     }
 }

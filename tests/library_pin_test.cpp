@@ -204,16 +204,16 @@ TEST_F(PinTest, PaintsStickShadowAndHeadForEveryDirection) {
         EXPECT_EQ(image.pixel(t.head - QPoint(0, R)), black);
         // Stick: white outside the head up to, not including, its end.
         for (int k = R + 1; t.head + k * step != t.stickEnd; ++k) EXPECT_EQ(image.pixel(t.head + k * step), white) << k;
-        if (image.rect().contains(t.stickEnd)) EXPECT_NE(image.pixel(t.stickEnd), white);
+        if (image.rect().contains(t.stickEnd)) { EXPECT_NE(image.pixel(t.stickEnd), white); }
         // Shadow: gray beside the stick, its end left out.
         QPoint mid = t.shadowFrom + (R + 2) * step;
         EXPECT_EQ(image.pixel(mid), gray);
         QPoint last = t.shadowTo - step;
         EXPECT_EQ(image.pixel(last), gray);
-        if (image.rect().contains(t.shadowTo)) EXPECT_NE(image.pixel(t.shadowTo), gray);
+        if (image.rect().contains(t.shadowTo)) { EXPECT_NE(image.pixel(t.shadowTo), gray); }
         // The map shows through away from the drawing.
         QPoint corner(t.head.x() < L / 2 ? image.width() - 1 : 0, t.head.y() < L / 2 ? 0 : image.height() - 1);
-        if (d % 2 == 1) EXPECT_EQ(image.pixel(corner), map);
+        if (d % 2 == 1) { EXPECT_EQ(image.pixel(corner), map); }
     }
 }
 

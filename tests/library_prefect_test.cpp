@@ -323,8 +323,8 @@ void ExpectScrollsJustEnough(TFmPrefect& d) {
     const int across = d.ScrollBox->horizontalScrollBar()->maximum(), down = d.ScrollBox->verticalScrollBar()->maximum();
     EXPECT_LE(panel.right() + 1, across + view.width());
     EXPECT_LE(panel.bottom() + 1, down + view.height());
-    if (panel.right() < view.width()) EXPECT_EQ(across, 0);
-    if (panel.bottom() < view.height()) EXPECT_EQ(down, 0);
+    if (panel.right() < view.width()) { EXPECT_EQ(across, 0); }
+    if (panel.bottom() < view.height()) { EXPECT_EQ(down, 0); }
 }
 
 TEST_F(MapDialog, NarrowMapsAreCentredAndWideOnesScroll) {

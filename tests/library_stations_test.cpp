@@ -113,9 +113,10 @@ TEST(StationTable, KeepsTheRulesCallersRelyOn) {
         belongs.insert(r.Belong);
         belongProns.insert(r.BelongPron);
         if (r.Height < 0) ++belowSea;
-        if (i > 0 && std::strcmp(r.Belong, _AMeDASItems[i - 1].Belong) != 0)
+        if (i > 0 && std::strcmp(r.Belong, _AMeDASItems[i - 1].Belong) != 0) {
             for (int j = 0; j < i - 1; ++j)
                 EXPECT_STRNE(_AMeDASItems[j].Belong, r.Belong) << "district runs must be contiguous";
+        }
     }
     EXPECT_EQ(belongs.size(), 60u);
     EXPECT_EQ(belongProns.size(), 60u);

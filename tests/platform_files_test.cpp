@@ -34,7 +34,7 @@ TEST(Files, AttributesOfEachKindOfEntry) {
 
     EXPECT_EQ(FileAttributes(dir.file("plain.uf1")), faArchive);
     EXPECT_EQ(FileAttributes(dir.file(".hidden.uf1")), faArchive | faHidden);
-    if (geteuid() != 0) EXPECT_EQ(FileAttributes(dir.file("locked.uf1")), faArchive | faReadOnly);
+    if (geteuid() != 0) { EXPECT_EQ(FileAttributes(dir.file("locked.uf1")), faArchive | faReadOnly); }
     EXPECT_EQ(FileAttributes(dir.file("sub.uf1")), faDirectory);
     EXPECT_EQ(FileAttributes(dir.file("pipe.uf1")), faNormal);
     EXPECT_EQ(FileAttributes(dir.file("link.uf1")), faArchive);
@@ -96,7 +96,7 @@ TEST(Files, MissingOrUnreadableFoldersGiveNothing) {
     std::filesystem::create_directory(dir.path() / "closed");
     WriteFile(dir.path() / "closed" / "0471999.uf1", "x");
     chmod(dir.file("closed").c_str(), 0);
-    if (geteuid() != 0) EXPECT_TRUE(FindFiles(dir.file("closed") + "/*.uf1").empty());
+    if (geteuid() != 0) { EXPECT_TRUE(FindFiles(dir.file("closed") + "/*.uf1").empty()); }
     chmod(dir.file("closed").c_str(), 0700);
 }
 

@@ -68,7 +68,7 @@ TEST_F(InstanceLockAsUser, UnusableRuntimeFolderFallsBackToTheTempFolder) {
     GiveToOrdinaryUser(closed.path());
     fs::permissions(closed.path(), fs::perms::owner_read | fs::perms::owner_exec);
     testing_support::WriteFile(foreign.file("file"), "");
-    for (const std::string runtime : {std::string("/nonexistent/folder"), foreign.file("file"),
+    for (const std::string& runtime : {std::string("/nonexistent/folder"), foreign.file("file"),
                                       foreign.path().string(), closed.path().string()}) {
         ScopedEnv env("XDG_RUNTIME_DIR", runtime);
         EXPECT_EQ(AsOrdinaryUser([&] { return TakeAndHold("Marker", tempLock); }), 0) << runtime;

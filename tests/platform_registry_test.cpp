@@ -114,7 +114,7 @@ TEST_F(RegistryStore, GivesEveryValueBackByteForByte) {
     std::string file = ReadFile(store);
     EXPECT_NE(file.find(",\\\n  "), std::string::npos);
     for (size_t start = 0, end; (end = file.find('\n', start)) != std::string::npos; start = end + 1)
-        if (file.compare(start, 8, "\"binary\"") == 0) EXPECT_LE(end - start, 80u);
+        if (file.compare(start, 8, "\"binary\"") == 0) { EXPECT_LE(end - start, 80u); }
     EXPECT_EQ(platform::FormatRegistryText(platform::ParseRegistryText(file)), file);
 }
 

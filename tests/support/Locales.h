@@ -18,8 +18,11 @@ inline const char* const UserLocales[] = {"de_DE.UTF-8", "ja_JP.UTF-8"};
 class ScopedLocale {
 public:
     explicit ScopedLocale(const char* name) : previous_(std::setlocale(LC_ALL, nullptr)) {
-        if (!std::setlocale(LC_ALL, name)) ADD_FAILURE() << "the locale " << name << " is not installed";
-        else if (std::string(name).starts_with("de_")) EXPECT_STREQ(std::localeconv()->decimal_point, ",");
+        if (!std::setlocale(LC_ALL, name)) {
+            ADD_FAILURE() << "the locale " << name << " is not installed";
+        } else if (std::string(name).starts_with("de_")) {
+            EXPECT_STREQ(std::localeconv()->decimal_point, ",");
+        }
     }
     ~ScopedLocale() { std::setlocale(LC_ALL, previous_.c_str()); }
     ScopedLocale(const ScopedLocale&) = delete;
