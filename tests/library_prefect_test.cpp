@@ -313,6 +313,49 @@ TEST_F(MapDialog, LabelButtonsAndPinsTogether) {
     EXPECT_EQ(SelectDlg(true), 999);
 }
 
+// Every district picture shows its district: its land in the land tone, the
+// land of every other prefecture lighter, and a border or the coast wherever
+// the two meet. Hokkaido's pictures show all of Hokkaido in the land tone, as
+// there are no subprefecture borders to draw.
+TEST_F(MapDialog, PicturesSetTheirDistrictApart) {
+    const QRgb own = qRgb(238, 232, 200), other = qRgb(249, 247, 237), frame = qRgb(0, 0, 0);
+    auto prefecture = [](int id) { return Which_Pref(id) < 2000 ? 1000 : Which_Pref(id); };
+    platform::ModuleHandle bruvik = platform::LoadModule(std::string(vorbel::LibraryFolder()) + platform::ResourceLibraryFileName);
+    ASSERT_NE(bruvik, nullptr);
+    int stations = 0;
+    for (int first = 1; first <= 842; first = Info(Which_Pref(first)).Last + 1) {
+        SCOPED_TRACE(Which_Pref(first));
+        const vorbel::MapInfo info = Info(Which_Pref(first));
+        auto png = platform::LoadResourcePicture(bruvik, "IDB_" + std::to_string(Which_Pref(first)));
+        const QImage picture = QImage::fromData(png.data(), static_cast<int>(png.size())).convertToFormat(QImage::Format_RGB32);
+        ASSERT_EQ(picture.size(), QSize(info.Width, info.Height));
+        auto is = [&](int x, int y, QRgb colour) { return picture.valid(x, y) && picture.pixel(x, y) == colour; };
+        int touching = 0;
+        for (int y = 0; y < picture.height(); ++y)
+            for (int x = 0; x < picture.width(); ++x)
+                touching += is(x, y, own) && (is(x + 1, y, other) || is(x, y + 1, other) || is(x - 1, y, other) || is(x, y - 1, other));
+        EXPECT_EQ(touching, 0);
+        // A station on land by the district's bounds (outside the inset
+        // frames) has its prefecture's tone within a few pixels: some stand
+        // right at a border.
+        for (int id = 1; id <= 842; ++id) {
+            vorbel::Pixel p = vorbel::PixelOf(info, GetAMeDASLongitude(id - 1), GetAMeDASLatitude(id - 1));
+            if (!is(p.X, p.Y, own) && !is(p.X, p.Y, other)) continue;
+            bool framed[2] = {false, false};
+            for (int x = 0; x < picture.width(); ++x) framed[x > p.X] |= is(x, p.Y, frame);
+            if (framed[0] && framed[1]) continue;
+            const QRgb tone = prefecture(id) == prefecture(first) ? own : other;
+            bool near = false;
+            for (int dy = -5; dy <= 5; ++dy)
+                for (int dx = -5; dx <= 5; ++dx) near |= is(p.X + dx, p.Y + dy, tone);
+            EXPECT_TRUE(near) << "station " << id;
+            ++stations;
+        }
+    }
+    EXPECT_GT(stations, 1000);
+    platform::UnloadModule(bruvik);
+}
+
 // Every part of the picture can be scrolled into view, and a box scrolls
 // only in a direction the picture doesn't fit.
 void ExpectScrollsJustEnough(TFmPrefect& d) {

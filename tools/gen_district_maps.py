@@ -1,16 +1,24 @@
 #!/usr/bin/env python3
 """Draws the 60 district pictures of the map resource library from the GSHHG
-coastlines (Debian's gmt with gmt-gshhg-full) and writes their MapInfo
-strings: bruvik/maps/IDB_<code>.png and bruvik/MapInfo.inc.
+coastlines (Debian's gmt with gmt-gshhg-full) and the prefecture outlines of
+tools/data/prefectures, and writes their MapInfo strings:
+bruvik/maps/IDB_<code>.png and bruvik/MapInfo.inc.
 
 Each picture shows the district's stations with room for their label buttons
 around them; island groups far from the rest (INSETS) are drawn as framed
 insets, each at a scale of its own, in a column at the right of the picture.
 Land, sea and the coast line come from the coastline data; lakes count as
-water. The build only needs the committed output, never this script.
+water. The borders between prefectures are drawn on the land, and the land
+of every other prefecture is lighter than the district's own. A Hokkaido
+subprefecture's district is all of Hokkaido here: the outlines have no
+subprefecture borders. The build only needs the committed output, never
+this script.
 
     python3 tools/gen_district_maps.py
 """
+import collections
+import csv
+import json
 import math
 import pathlib
 import struct
@@ -19,12 +27,22 @@ import sys
 import tempfile
 import zlib
 
-from district_layout import INSETS, MAPINFO, REPLACING_INSETS, ROOT, MapInfo, district_ranges, read_stations
+from district_layout import (DISTRICT_OF_BELONG, INSETS, MAPINFO, REPLACING_INSETS, ROOT, MapInfo, district_ranges,
+                             read_stations)
 
 MAPS = ROOT / "bruvik" / "maps"
+PREFECTURES = ROOT / "tools" / "data" / "prefectures"
 
-SEA, LAND, COAST, FRAME = 0, 1, 2, 3
-PALETTE = [(170, 205, 240), (238, 232, 200), (90, 110, 90), (0, 0, 0)]
+# Sea, the district's land, the coast line, inset frames, the land of the
+# other prefectures, and the borders between prefectures.
+SEA, LAND, COAST, FRAME, OUTSIDE, BORDER = range(6)
+PALETTE = [(170, 205, 240), (238, 232, 200), (90, 110, 90), (0, 0, 0), (249, 247, 237), (160, 144, 118)]
+
+# Land that the prefecture outlines miss (their coast is coarser than the
+# coastlines', and they leave out new land and islets) belongs to the nearest
+# prefecture within this distance; land farther away to none.
+NEAR_KM = 3.0
+KM_PER_DEGREE = 111.2
 
 MAIN_INNER, MAIN_PAD = (560, 460), (90, 50)
 INSET_INNER, INSET_PAD = (180, 120), (70, 35)
@@ -65,44 +83,143 @@ def tokyo_to_wgs84_shift(lon, lat):
             -0.00010695 * lat + 0.000017464 * lon + 0.0046017)
 
 
-def land_mask(west, east, south, north, w, h):
-    """Rows of w cells, top row first: 1 land, 0 sea or lake. The box is on
-    the Tokyo Datum of the station table; it is moved by the datum shift at
-    its centre before the coastlines are read."""
-    dlon, dlat = tokyo_to_wgs84_shift((west + east) / 2, (south + north) / 2)
-    west, east, south, north = west + dlon, east + dlon, south + dlat, north + dlat
+class Prefectures:
+    """The 47 prefecture outlines: `polygons`, GMT's text of one polygon per
+    part of a prefecture headed by its JIS code (-Z), and `borders`, the lines
+    between two prefectures, each a list of (longitude, latitude)."""
+
+    def __init__(self):
+        topo = json.loads((PREFECTURES / "japan.topojson").read_text(encoding="utf-8"))
+        (sx, sy), (tx, ty) = topo["transform"]["scale"], topo["transform"]["translate"]
+        arcs = []
+        for deltas in topo["arcs"]:
+            x = y = 0
+            arcs.append([])
+            for dx, dy in deltas:
+                x, y = x + dx, y + dy
+                arcs[-1].append((x * sx + tx, y * sy + ty))
+        text, users = [], collections.defaultdict(set)
+        for shape in topo["objects"]["japan"]["geometries"]:
+            jis = shape["properties"]["id"]
+            for polygon in shape["arcs"] if shape["type"] == "MultiPolygon" else [shape["arcs"]]:
+                if len(polygon) != 1:
+                    raise SystemExit("prefecture %d has a hole, which the pictures can't show" % jis)
+                text.append("> -Z%d" % jis)
+                for i in polygon[0]:
+                    users[i if i >= 0 else ~i].add(jis)
+                    text += ["%.6f %.6f" % p for p in (arcs[i] if i >= 0 else arcs[~i][::-1])]
+        self.polygons = ("\n".join(text) + "\n").encode("ascii")
+        self.borders = [arcs[i] for i in sorted(users) if len(users[i]) == 2]
+
+
+def prefecture_of_district():
+    """{district code: JIS code of its prefecture}; the Hokkaido
+    subprefectures give Hokkaido's."""
+    with open(PREFECTURES / "prefectures.csv", encoding="utf-8", newline="") as f:
+        jis = {row["name-en"]: int(row["id"]) for row in csv.DictReader(f)}
+    jis["Gumma"] = jis["Gunma"]  # the station table's spelling
+    return {code: jis[belong.split()[0]] for belong, code in DISTRICT_OF_BELONG.items()}
+
+
+def grid(box, w, h, args, given=None):
+    """Rows of w cells, top row first, of the byte grid that `gmt args`
+    makes for the box (west, east, south, north), reading `given` as input."""
     with tempfile.TemporaryDirectory() as tmp:
-        grid = pathlib.Path(tmp) / "mask.nc"
-        subprocess.run(["gmt", "grdlandmask", "-R%.8f/%.8f/%.8f/%.8f" % (west, east, south, north),
-                        "-I%d+n/%d+n" % (w, h), "-r", "-Df", "-N0/1/0/1/0", "-G%s" % grid], check=True, cwd=tmp)
-        cells = subprocess.run(["gmt", "grd2xyz", str(grid), "-ZTLc"], check=True, capture_output=True, cwd=tmp).stdout
+        path = pathlib.Path(tmp) / "grid.nc"
+        subprocess.run(["gmt", *args, "-R%.8f/%.8f/%.8f/%.8f" % box, "-I%d+n/%d+n" % (w, h), "-r", "-G%s" % path],
+                       input=given, check=True, cwd=tmp)
+        cells = subprocess.run(["gmt", "grd2xyz", str(path), "-ZTLc"], check=True, capture_output=True, cwd=tmp).stdout
     if len(cells) != w * h:
-        raise SystemExit("unexpected mask size")
+        raise SystemExit("unexpected grid size")
     return [list(cells[y * w:(y + 1) * w]) for y in range(h)]
 
 
-def with_coast(mask):
-    """Land cells next to the sea become coast."""
+def land_mask(box, w, h):
+    """1 land, 0 sea or lake."""
+    return grid(box, w, h, ["grdlandmask", "-Df", "-N0/1/0/1/0"])
+
+
+def owners(mask, labels, reach):
+    """The JIS code of every land cell's prefecture, 0 for none: its own
+    label, or else that of the nearest labelled cell at most `reach` steps
+    away."""
     h, w = len(mask), len(mask[0])
-    out = [row[:] for row in mask]
+    out = [row[:] for row in labels]
+    frontier = [(x, y) for y in range(h) for x in range(w) if labels[y][x]]
+    for _ in range(reach):
+        grown = []
+        for x, y in frontier:
+            for nx, ny in ((x - 1, y), (x + 1, y), (x, y - 1), (x, y + 1)):
+                if 0 <= nx < w and 0 <= ny < h and not out[ny][nx]:
+                    out[ny][nx] = out[y][x]
+                    grown.append((nx, ny))
+        frontier = grown
+    return [[out[y][x] if mask[y][x] else 0 for x in range(w)] for y in range(h)]
+
+
+def line_cells(points, box, w, h):
+    """The cells of a w x h grid over the box that a line through `points` crosses."""
+    west, east, south, north = box
+    cells = [(math.floor((lon - west) * w / (east - west)), math.floor((north - lat) * h / (north - south)))
+             for lon, lat in points]
+    for (x, y), (x1, y1) in zip(cells, cells[1:]):
+        dx, dy = abs(x1 - x), -abs(y1 - y)
+        step_x, step_y = (1 if x1 > x else -1), (1 if y1 > y else -1)
+        error = dx + dy
+        while True:
+            if 0 <= x < w and 0 <= y < h:
+                yield x, y
+            if (x, y) == (x1, y1):
+                break
+            twice = 2 * error
+            if twice >= dy:
+                error, x = error + dy, x + step_x
+            if twice <= dx:
+                error, y = error + dx, y + step_y
+
+
+def edged(cells, inner, outer, edge):
+    """A copy of the grid in which every `inner` cell next to an `outer`
+    cell becomes `edge`."""
+    h, w = len(cells), len(cells[0])
+    out = [row[:] for row in cells]
     for y in range(h):
         for x in range(w):
-            if mask[y][x] != LAND:
+            if cells[y][x] != inner:
                 continue
             for nx, ny in ((x - 1, y), (x + 1, y), (x, y - 1), (x, y + 1)):
-                if 0 <= nx < w and 0 <= ny < h and mask[ny][nx] == SEA:
-                    out[y][x] = COAST
+                if 0 <= nx < w and 0 <= ny < h and cells[ny][nx] == outer:
+                    out[y][x] = edge
                     break
     return out
 
 
-def drawn(info, x0, y0, w, h):
-    """The coastline picture of the part (x0, y0, w, h) of `info`'s picture."""
+def drawn(info, x0, y0, w, h, prefectures, home):
+    """The picture of the part (x0, y0, w, h) of `info`'s picture, whose
+    district lies in prefecture `home`. The part's box is on the Tokyo Datum
+    of the station table; it is moved by the datum shift at its centre onto
+    the datum of the coastlines and outlines."""
     west = info.west + x0 * (info.east - info.west) / info.width
     north = info.north - y0 * (info.north - info.south) / info.height
     east = west + w * (info.east - info.west) / info.width
     south = north - h * (info.north - info.south) / info.height
-    return with_coast(land_mask(west, east, south, north, w, h))
+    dlon, dlat = tokyo_to_wgs84_shift((west + east) / 2, (south + north) / 2)
+    box = (west + dlon, east + dlon, south + dlat, north + dlat)
+    mask = land_mask(box, w, h)
+    reach = math.ceil(NEAR_KM / KM_PER_DEGREE * h / (north - south))
+    owner = owners(mask, grid(box, w, h, ["grdmask", "-NZ"], prefectures.polygons), reach)
+    picture = edged(mask, LAND, SEA, COAST)
+    for y in range(h):
+        for x in range(w):
+            if picture[y][x] == LAND and owner[y][x] != home:
+                picture[y][x] = OUTSIDE
+    for border in prefectures.borders:
+        for x, y in line_cells(border, box, w, h):
+            if picture[y][x] in (LAND, OUTSIDE):
+                picture[y][x] = BORDER
+    # The border closes the gaps of a pixel that its line leaves between the
+    # two tones of the outlines, so that it runs wherever the tone changes.
+    return edged(picture, LAND, OUTSIDE, BORDER)
 
 
 def paste(picture, part, x0, y0):
@@ -148,12 +265,12 @@ def layout(code, first, last, stations):
     return infos, frames
 
 
-def district(code, first, last, stations):
+def district(code, first, last, stations, prefectures, home):
     """Draws one district's picture; returns its MapInfo strings by id."""
     infos, frames = layout(code, first, last, stations)
-    picture = drawn(infos[code], 0, 0, infos[code].width, infos[code].height)
+    picture = drawn(infos[code], 0, 0, infos[code].width, infos[code].height, prefectures, home)
     for s, (left, top, right, bottom) in frames.items():
-        paste(picture, drawn(infos[s], left, top, right - left, bottom - top), left, top)
+        paste(picture, drawn(infos[s], left, top, right - left, bottom - top, prefectures, home), left, top)
     write_png(MAPS / ("IDB_%d.png" % code), picture)
     return infos
 
@@ -171,10 +288,11 @@ def check_inside(infos, stations):
 
 def main():
     stations = read_stations()
+    prefectures, home = Prefectures(), prefecture_of_district()
     MAPS.mkdir(parents=True, exist_ok=True)
     infos = {}
     for code, (first, last) in sorted(district_ranges(stations).items()):
-        infos.update(district(code, first, last, stations))
+        infos.update(district(code, first, last, stations, prefectures, home[code]))
         print(code, infos[code].text(), file=sys.stderr)
     check_inside(infos, stations)
     # The checksum ties this file to the pictures, so that the library is
