@@ -356,6 +356,30 @@ TEST_F(MapDialog, PicturesSetTheirDistrictApart) {
     platform::UnloadModule(bruvik);
 }
 
+// The pin directions fit the label widths the dialog measures: in no district
+// does a label button cover another, in either language.
+TEST_F(MapDialog, NoLabelButtonCoversAnotherInAnyDistrict) {
+    for (bool english : {true, false}) {
+        OnShow([](TFmPrefect& d) {
+            int districts = 0;
+            for (int region = 0; region < d.CmbDistrict->count(); ++region) {
+                Choose(d.CmbDistrict, region);
+                for (int item = 0; item < d.CmbPrefecture->count(); ++item, ++districts) {
+                    Choose(d.CmbPrefecture, item);
+                    for (int a = 0; a < d.SlotCount(); ++a)
+                        for (int b = a + 1; b < d.SlotCount(); ++b)
+                            EXPECT_FALSE(d.ButtonOfSlot(a)->geometry().intersects(d.ButtonOfSlot(b)->geometry()))
+                                << d.District() << ": " << d.ButtonOfSlot(a)->property("Tag").toInt() << " and "
+                                << d.ButtonOfSlot(b)->property("Tag").toInt();
+                }
+            }
+            EXPECT_EQ(districts, 60);
+            d.BtnCan->click();
+        });
+        EXPECT_EQ(SelectDlg(english), 999);
+    }
+}
+
 // Every part of the picture can be scrolled into view, and a box scrolls
 // only in a direction the picture doesn't fit.
 void ExpectScrollsJustEnough(TFmPrefect& d) {

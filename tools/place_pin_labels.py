@@ -3,11 +3,14 @@
 so that each label button of a district picture stays clear of the other
 label buttons and pins of that picture, of the inset frames, and of the
 picture's edges as far as possible. Reads the MapInfo strings that
-tools/gen_district_maps.py wrote, and prints how many label buttons of each
-district still overlap something.
+tools/gen_district_maps.py wrote, and prints for each district how many
+pairs of label buttons overlap and how many label buttons still lie over
+another station's pin, an inset frame or the picture's edge.
 
-    python3 tools/place_pin_labels.py
+    python3 tools/place_pin_labels.py          # place and write
+    python3 tools/place_pin_labels.py --count  # count with the directions as they are
 """
+import itertools
 import sys
 
 from district_layout import LONG_STICKS, ROOT, district_ranges, placed_ranges, read_mapinfo, read_stations
@@ -19,15 +22,16 @@ RADIUS, STICK, BUTTON_HEIGHT, BUTTON_MIN = 6, 24, 25, 50
 DIRECTIONS = [2, 6, 0, 4, 1, 3, 5, 7]  # tried in this order; earlier wins a tie
 
 # Advance widths of Liberation Sans (Arial metrics), 1/1000 em; English label
-# buttons use it at 8 points, the Japanese ones a 15-pixel proportional
-# gothic whose kanji are one em wide.
+# buttons use it at 8 points, which the font engine draws 11 pixels high on a
+# 96-dpi screen, the Japanese ones a 15-pixel proportional gothic whose kanji
+# are one em wide. Both estimates are at least the widths the dialog measures.
 ADVANCE = dict(zip("abcdefghijklmnopqrstuvwxyz",
                    [556, 556, 500, 556, 556, 278, 556, 556, 222, 222, 500, 222, 833,
                     556, 556, 556, 556, 333, 500, 278, 556, 500, 722, 500, 500, 500]))
 ADVANCE.update(zip("ABCDEFGHIJKLMNOPQRSTUVWXYZ",
                    [667, 667, 722, 722, 667, 611, 778, 722, 278, 500, 667, 556, 833,
                     722, 778, 667, 778, 722, 667, 611, 722, 667, 944, 667, 667, 611]))
-ENGLISH_PX = 8 * 96 / 72
+ENGLISH_PX = 11
 JAPANESE_PX = 15
 
 
@@ -90,9 +94,10 @@ class Label:
         clash = sum(overlap(b, o.button()) + overlap(b, o.pin()) + overlap(p, o.button()) for o in others)
         return clash + 2 * self.stray(direction)
 
-    def overlaps(self, others):
+    def covers(self, others):
+        """Whether the button lies over another station's pin, a frame or the edge."""
         b = self.button()
-        return self.stray() > 0 or any(overlap(b, o.button()) or overlap(b, o.pin()) for o in others)
+        return self.stray() > 0 or any(overlap(b, o.pin()) for o in others)
 
 
 def district_labels(code, first, last, infos, stations):
@@ -111,32 +116,86 @@ def district_labels(code, first, last, infos, stations):
     return labels
 
 
+def total_cost(labels):
+    return sum(label.cost(label.direction, [o for o in labels if o is not label]) for label in labels)
+
+
+def turn_singly(labels):
+    """Each label in turn takes its best direction; whether any turned."""
+    changed = False
+    for label in labels:
+        others = [o for o in labels if o is not label]
+        best = min(DIRECTIONS, key=lambda d: label.cost(d, others))
+        if label.cost(best, others) < label.cost(label.direction, others):
+            label.direction, changed = best, True
+    return changed
+
+
+def turn_in_pairs(labels):
+    """A label that still clashes turns together with a neighbour where that
+    lowers the clashes of the whole picture; whether any turned."""
+    changed, cost = False, total_cost(labels)
+    for a in labels:
+        others = [o for o in labels if o is not a]
+        if not a.covers(others) and not any(overlap(a.button(), o.button()) for o in others):
+            continue
+        for b in others:
+            reach = a.length + b.length + a.width + b.width
+            if abs(a.x - b.x) >= reach or abs(a.y - b.y) >= reach:
+                continue
+            best = a.direction, b.direction
+            for turned in itertools.product(DIRECTIONS, DIRECTIONS):
+                a.direction, b.direction = turned
+                if total_cost(labels) < cost:
+                    best, cost, changed = turned, total_cost(labels), True
+            a.direction, b.direction = best
+    return changed
+
+
 def place(labels):
     for _ in range(30):
-        changed = False
-        for label in labels:
-            others = [o for o in labels if o is not label]
-            best = min(DIRECTIONS, key=lambda d: label.cost(d, others))
-            if label.cost(best, others) < label.cost(label.direction, others):
-                label.direction, changed = best, True
-        if not changed:
+        if not turn_singly(labels) and not turn_in_pairs(labels):
             break
 
 
-def main():
+def read_directions():
+    """The directions that library/StationPinDirections.inc holds, by station index."""
+    lines = OUT.read_text(encoding="ascii").splitlines()
+    return [int(v) for line in lines if not line.startswith("//") for v in line.split(",") if v.strip()]
+
+
+def clashes(labels):
+    """How many pairs of label buttons overlap, and how many label buttons
+    lie over a pin, a frame or the picture's edge."""
+    pairs = sum(bool(overlap(a.button(), b.button())) for i, a in enumerate(labels) for b in labels[i + 1:])
+    covering = sum(label.covers([o for o in labels if o is not label]) for label in labels)
+    return pairs, covering
+
+
+def main(args):
+    if args not in ([], ["--count"]):
+        raise SystemExit(__doc__)
+    counting = args == ["--count"]
     stations = read_stations()
     infos = read_mapinfo()
-    directions = [2] * len(stations)
-    total = 0
+    directions = read_directions() if counting else [2] * len(stations)
+    total_pairs = total_covering = 0
     for code, (first, last) in sorted(district_ranges(stations).items()):
         labels = district_labels(code, first, last, infos, stations)
-        place(labels)
+        for label in labels:
+            label.direction = directions[label.station.id - 1]
+        if not counting:
+            place(labels)
         for label in labels:
             directions[label.station.id - 1] = label.direction
-        left = sum(label.overlaps([o for o in labels if o is not label]) for label in labels)
-        total += left
-        print("%d: %d of %d label buttons overlap" % (code, left, len(labels)))
-    print("all districts: %d label buttons overlap" % total)
+        pairs, covering = clashes(labels)
+        total_pairs, total_covering = total_pairs + pairs, total_covering + covering
+        print("%d: %d pairs of label buttons overlap; %d of %d label buttons lie over a pin, a frame or the edge"
+              % (code, pairs, covering, len(labels)))
+    print("all districts: %d pairs of label buttons overlap; %d label buttons lie over a pin, a frame or the edge"
+          % (total_pairs, total_covering))
+    if counting:
+        return 0
     lines = ["// Generated by tools/place_pin_labels.py: the pin direction (TDir) of every",
              "// station, by station index."]
     for i in range(0, len(directions), 21):
@@ -146,4 +205,4 @@ def main():
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(main(sys.argv[1:]))
