@@ -14,7 +14,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -29,7 +28,7 @@
 #include "Main.h"
 #include "MainFormSuite.h"
 #include "TestSupport.h"
-#include "core/Backup.h"
+#include "core/FileIo.h"
 #include "platform/ModuleNames.h"
 #include "platform/SafeFile.h"
 
@@ -302,22 +301,6 @@ TEST_F(OutputsTest, PipesNeverHangTheRun) {
     EXPECT_FALSE(Run());
     EXPECT_EQ(boxes.back().text, "Input File :\r<" + dir.file("m.bmp") +
                                      "> has changed since it was read.\rRun the conversion again.");
-}
-
-// Temporaries a killed run left of a step's files and backups go with the
-// next run of the step, also where the step writes no such file this time.
-TEST_F(OutputsTest, TheNextRunRemovesWhatAKilledRunLeft) {
-    for (const char* stale : {".m.ame.Ab3xY9.tmp", ".m.bak.Ab3xY9.tmp", ".m_a.dat.Ab3xY9.tmp", ".m_a.bak.Ab3xY9.tmp",
-                              ".m.cfg.Ab3xY9.tmp", ".m.cfg.bak.Ab3xY9.tmp"})
-        WriteFile(stale, "cut");
-    onStations = [](TAmeForm* form) { form->BBtnCancel->click(); };
-    EXPECT_FALSE(Run());
-    std::vector<std::string> left = Hidden();
-    std::sort(left.begin(), left.end());
-    EXPECT_EQ(left, (std::vector<std::string>{".m.cfg.Ab3xY9.tmp", ".m.cfg.bak.Ab3xY9.tmp"}));
-    onStations = [](TAmeForm* form) { form->BBtnOk->click(); };
-    EXPECT_TRUE(Run());
-    EXPECT_TRUE(Hidden().empty());
 }
 
 // Started as the ordinary user by the next test.

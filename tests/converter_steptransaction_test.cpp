@@ -92,6 +92,22 @@ TEST_F(StepTransactionTest, ACommittedStepReplacesEveryFileAndKeepsTheBackups) {
     EXPECT_EQ(ReadFile(ame), "new ame");
 }
 
+// Temporaries a killed run left of the step's outputs and backups go when
+// the step begins again, whether or not it writes them this time; those of
+// other files stay.
+TEST_F(StepTransactionTest, BeginningRemovesWhatAKilledRunLeft) {
+    for (const char* stale : {".m.ame.Ab3xY9.tmp", ".m.bak.Ab3xY9.tmp", ".m_a.dat.Ab3xY9.tmp", ".m_a.bak.Ab3xY9.tmp",
+                              ".m.cfg.Ab3xY9.tmp"})
+        WriteFile(dir.file(stale), "cut");
+    StepTransaction files(outputs);
+    ASSERT_FALSE(files.Begin().Failed());
+    files.Abandon();
+    std::vector<std::string> hidden;
+    for (const auto& [name, bytes] : Files(dir.path()))
+        if (name.starts_with('.')) hidden.push_back(name);
+    EXPECT_EQ(hidden, std::vector<std::string>{".m.cfg.Ab3xY9.tmp"});
+}
+
 // Cancelled, or failed in its last rename: every file is as it was before the
 // step, the earlier outputs the very same files, the older backup back.
 TEST_F(StepTransactionTest, AStepThatFailsLeavesEveryFileAsItWas) {
