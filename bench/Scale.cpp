@@ -50,6 +50,7 @@ struct StationWindow {
 
     std::unique_ptr<QProgressBar> bar;
     std::unique_ptr<QPlainTextEdit> log;
+    std::unique_ptr<strova::StepTransaction> files;
     std::unique_ptr<TAmeForm> form;
     PaintCounter counter;
 
@@ -71,7 +72,10 @@ struct StationWindow {
 
     // Creates the window, shows it and returns once its picture is painted.
     bool Open() {
-        form = std::make_unique<TAmeForm>(nullptr, ame, bmp, dat, tmp, grayCount, map, bar.get(), log.get(), false);
+        form.reset();
+        files = std::make_unique<strova::StepTransaction>(std::vector<strova::StepOutput>{{ame, ""}, {dat, ""}});
+        form = std::make_unique<TAmeForm>(nullptr, ame, bmp, dat, tmp, grayCount, map, bar.get(), log.get(), false,
+                                          *files);
         if (!form->Placed || form->Image->Picture().Error() != strova::PictureError::None) return false;
         form->Image->installEventFilter(&counter);
         form->show();
@@ -124,7 +128,7 @@ bool RunSize(int size, const std::string& dir, const strova::StationAccessors& l
     const Measure nearest = InChild([&] { return NearestStep(file(".ame"), file(".cfg"), file(".loc"), count); }, {});
     Print("step 3 nearest stations", nearest);
 
-    StationWindow window{file("w.ame"), file(".bmp"), file("w_a.dat"), file(".loc"), gray, map, library, {}, {}, {}, {}};
+    StationWindow window{file("w.ame"), file(".bmp"), file("w_a.dat"), file(".loc"), gray, map, library, {}, {}, {}, {}, {}};
     const Measure open = InChild([&] { return window.Open(); }, [&] { window.StartApplication(); });
     Print("station window open and painted", open);
     const Measure scroll = InChild([&] { return window.Scroll(); }, [&] {

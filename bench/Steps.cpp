@@ -1,5 +1,7 @@
 #include "Steps.h"
 
+#include <filesystem>
+
 #include "core/AmeCore.h"
 #include "core/BmpCore.h"
 #include "core/CfgCore.h"
@@ -21,7 +23,9 @@ bool PlaceStep(const std::string& tmpPath, std::uint32_t grayCount, const std::v
 }
 
 bool NearestStep(const std::string& amePath, const std::string& cfgPath, const std::string& tmpPath, int stationCount) {
-    strova::CfgRun run(amePath, cfgPath, tmpPath, stationCount);
+    strova::StepTransaction files({{cfgPath, ""}});
+    const std::uint64_t grayCount = std::filesystem::file_size(tmpPath) / sizeof(strova::PixelRecord);
+    strova::CfgRun run(amePath, cfgPath, tmpPath, stationCount, grayCount, files);
     return run.FindAdjacentStations(strova::NoProgress()) == strova::CfgError::None;
 }
 

@@ -57,10 +57,10 @@ void TShape::paintEvent(QPaintEvent*) {
 TAmeForm::TAmeForm(QWidget* owner, const std::string& ameFileName, const std::string& bmpFileName,
                    const std::string& datFileName, const std::string& tmpFileName, std::uint32_t grayCount,
                    const strova::MapConfig& mapConfig, QProgressBar* progressBar, QPlainTextEdit* logMemo,
-                   bool isJapanese)
+                   bool isJapanese, strova::StepTransaction& files)
     : QDialog(owner), IsJapanese(isJapanese), ProgressBar(progressBar), LogMemo(logMemo), AmeFileName(ameFileName),
-      BmpFileName(bmpFileName), DatFileName(datFileName), TmpFileName(tmpFileName), GrayCount(grayCount),
-      Map(mapConfig) {
+      BmpFileName(bmpFileName), DatFileName(datFileName), TmpFileName(tmpFileName), Files(files),
+      GrayCount(grayCount), Map(mapConfig) {
     BuildLayout();
     FormCreate();
 }
@@ -179,18 +179,15 @@ bool TAmeForm::LoadStations() {
 
 // *.ame and *_a.dat are written as bytes: the station list carries its own CR LF.
 bool TAmeForm::OpenStreams() {
-    AmeStream = std::make_unique<platform::SafeFile>(AmeFileName);
-    DatStream = std::make_unique<platform::SafeFile>(DatFileName);
-    const std::string* failed = !AmeStream->Open() ? &AmeFileName : !DatStream->Open() ? &DatFileName : nullptr;
-    if (!failed) {
-        TmpStream.reset(std::fopen(TmpFileName.c_str(), "rb"));
+    strova::StepFailure failure = Files.Open(0);
+    if (!failure.Failed()) failure = Files.Open(1);
+    if (!failure.Failed()) {
+        TmpStream = strova::OpenRegularStream(TmpFileName, failure.error);
         if (TmpStream) return true;
-        failed = &TmpFileName;
+        failure.path = TmpFileName;
     }
-    AmeStream.reset();
-    DatStream.reset();
     Ok = 0;
-    ShowOutputOpenError(*failed);
+    ShowOutputOpenError(failure.path, failure.error);
     strova::BarProgress(ProgressBar).SetToMinimum();
     return false;
 }
@@ -273,7 +270,7 @@ void TAmeForm::CheckBoxClick(QCheckBox* sender) {
 }
 
 void TAmeForm::OkBtnClick() {
-    if (!AmeStream) return;  // written already (a second click before the window closed)
+    if (!Files.Stream(0)) return;  // written already (a second click before the window closed)
     std::vector<bool> ticked;
     for (QCheckBox* box : Boxes) ticked.push_back(box->isChecked());
     strova::KeepTicked(Selection, ticked);
@@ -287,16 +284,12 @@ void TAmeForm::OkBtnClick() {
 void TAmeForm::WriteStationFiles() {
     Ok = 0;
     const std::vector<std::string> lines = strova::StationListLines(strova::BaseNameOf(BmpFileName), Selection.selected);
-    // Both files are whole before either replaces its earlier file.
-    const platform::SafeFile* failed = !strova::WriteAmeFile(AmeStream->Stream(), Selection.selected) ? AmeStream.get()
-                                       : !strova::WriteTextLines(DatStream->Stream(), lines)          ? DatStream.get()
-                                       : !AmeStream->Commit()                                         ? AmeStream.get()
-                                       : !DatStream->Commit()                                         ? DatStream.get()
-                                                                                                      : nullptr;
-    const std::string text = failed ? strova::OutputWriteErrorText(failed->Path(), IsJapanese, failed->Reason()) : "";
-    AmeStream.reset();
-    DatStream.reset();
-    if (failed) return strova::ShowErrorBox(strova::Text(text));
+    // A write that fails fails the commit, which names the file: both files
+    // are whole before either replaces its earlier file.
+    strova::WriteAmeFile(Files.Stream(0), Selection.selected);
+    strova::WriteTextLines(Files.Stream(1), lines);
+    if (const strova::StepFailure failure = Files.Commit(); failure.Failed())
+        return strova::ShowErrorBox(strova::Text(strova::StepFailureText(failure, IsJapanese)));
     if (lines.size() > 2) platform::SetHint(this, strova::Text("|" + lines.back()));
     StepProgress(5);
     Ok = 1;
@@ -315,8 +308,6 @@ void TAmeForm::FormDestroy() {
     qDeleteAll(Boxes);
     Circles.clear();
     Boxes.clear();
-    AmeStream.reset();
-    DatStream.reset();
     TmpStream.reset();
     strova::App().OnHint = formerHint_;
 }
@@ -326,8 +317,8 @@ void TAmeForm::ShowInfoFileError() {
     strova::ShowErrorBox(strova::Text(strova::InfoFileErrorText(IsJapanese)));
 }
 
-void TAmeForm::ShowOutputOpenError(const std::string& path) {
-    strova::ShowErrorBox(strova::Text(strova::OutputOpenErrorText(path, IsJapanese)));
+void TAmeForm::ShowOutputOpenError(const std::string& path, int error) {
+    strova::ShowErrorBox(strova::Text(strova::OutputOpenErrorText(path, IsJapanese, error)));
 }
 
 // The window still works without its picture: the marks show where the

@@ -1,7 +1,8 @@
 // The second step's window: the gray map with a circle on every station that
 // lies on a gray pixel (always used) and a ticked box on every other station
 // inside the bounds (the user may untick it). OK writes the station-location
-// file (*.ame) and the station list (*_a.dat) and logs the stations.
+// file (*.ame) and the station list (*_a.dat) through the step's transaction
+// and logs the stations.
 #pragma once
 
 #include <QDialog>
@@ -15,7 +16,7 @@
 #include "MapImage.h"
 #include "core/FileIo.h"
 #include "core/Stations.h"
-#include "platform/SafeFile.h"
+#include "core/StepTransaction.h"
 
 class QAction;
 class QCheckBox;
@@ -41,9 +42,12 @@ protected:
 class TAmeForm : public QDialog {
     Q_OBJECT
 public:
+    // `files`: the step's transaction, whose outputs 0 and 1 are the *.ame
+    // and the *_a.dat file.
     TAmeForm(QWidget* owner, const std::string& ameFileName, const std::string& bmpFileName,
              const std::string& datFileName, const std::string& tmpFileName, std::uint32_t grayCount,
-             const strova::MapConfig& mapConfig, QProgressBar* progressBar, QPlainTextEdit* logMemo, bool isJapanese);
+             const strova::MapConfig& mapConfig, QProgressBar* progressBar, QPlainTextEdit* logMemo, bool isJapanese,
+             strova::StepTransaction& files);
     ~TAmeForm() override;
 
     QMenu* PopupMenu;
@@ -70,9 +74,9 @@ public:
     const std::string& BmpFileName;
     const std::string& DatFileName;
     const std::string& TmpFileName;
-    // *.ame and *_a.dat go to temporaries that replace the earlier files only
-    // once both are written whole.
-    std::unique_ptr<platform::SafeFile> AmeStream, DatStream;
+    // *.ame and *_a.dat go to temporaries of the transaction that replace the
+    // earlier files only once both are written whole.
+    strova::StepTransaction& Files;
     strova::FilePtr TmpStream;
     // Internal stations first, then the additional ones.
     strova::Placement Selection;
@@ -102,7 +106,7 @@ private:
     bool LoadStations();
     bool OpenStreams();
     void ShowInfoFileError();
-    void ShowOutputOpenError(const std::string& path);
+    void ShowOutputOpenError(const std::string& path, int error);
     void ShowPictureError();
     void ShowCounters();
     void AddCircles();

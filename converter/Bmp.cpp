@@ -7,10 +7,10 @@ using strova::BmpError;
 
 TBmpData::TBmpData(QObject* owner, const std::string& bitmapPath, bool japanese)
     : QObject(owner), japanese_(japanese), bitmapPath_(bitmapPath) {
-    OpenErrorMsg = strova::BmpErrorText(BmpError::Open, bitmapPath_, {});
+    BmpFile = std::make_unique<strova::BmpReader>(bitmapPath_);
+    OpenErrorMsg = strova::BmpErrorText(BmpError::Open, bitmapPath_, {}, BmpFile->SystemError());
     ReadErrorMsg = strova::BmpErrorText(BmpError::Read, bitmapPath_, {});
     FileLine = strova::BitmapFileLine(bitmapPath_);
-    BmpFile = std::make_unique<strova::BmpReader>(bitmapPath_);
     if (BmpFile->Error() == BmpError::Open) ShowOpenError();
     BmpDataCreate();
 }
@@ -22,6 +22,7 @@ void TBmpData::BmpDataCreate() {
     FileHeader = BmpFile->FileHeader();
     InfoHeader = BmpFile->InfoHeader();
     Rows = BmpFile->Rows();
+    Identity = BmpFile->Identity();
     const BmpError error = BmpFile->Error();
     if (error == BmpError::Read) ShowReadError();
     if (error == BmpError::Not24Bit) ShowNot24BitError();

@@ -26,6 +26,8 @@ public:
     strova::BitmapInfoHeader InfoHeader{};
     // The picture's width and height (rows, positive also when stored top-down).
     strova::PixelRows Rows{};
+    // The bitmap file as it was read, for the next step to check it is still so.
+    strova::FileIdentity Identity{};
     std::string OpenErrorMsg;
     std::string ReadErrorMsg;
     std::uint32_t GrayCount = 0;

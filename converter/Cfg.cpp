@@ -4,11 +4,13 @@
 #include "StepSupport.h"
 
 TCfgData::TCfgData(QObject* owner, const std::string& ameFileName, const std::string& cfgFileName,
-                   const std::string& tmpFileName, int stationCount, QProgressBar* progressBar)
+                   const std::string& tmpFileName, int stationCount, QProgressBar* progressBar,
+                   std::uint32_t grayCount, strova::StepTransaction& files)
     : QObject(owner), ProgressBar(progressBar), StationCount(stationCount) {
-    run_ = std::make_unique<strova::CfgRun>(ameFileName, cfgFileName, tmpFileName, stationCount);
+    run_ = std::make_unique<strova::CfgRun>(ameFileName, cfgFileName, tmpFileName, stationCount, grayCount, files);
     // Each box names only the file it is about.
-    for (const std::string& path : run_->OpenFailures()) ShowError(strova::CfgOpenErrorText(path));
+    for (const strova::CfgOpenFailure& failure : run_->OpenFailures())
+        ShowError(strova::CfgOpenErrorText(failure.path, failure.error));
 }
 
 TCfgData::~TCfgData() { CfgDataDestroy(); }

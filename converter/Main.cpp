@@ -14,7 +14,6 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include <cstring>
 #include <filesystem>
 
 #include "About.h"
@@ -26,12 +25,10 @@
 #include "LibraryBinding.h"
 #include "WindowHelpers.h"
 #include "StepSupport.h"
-#include "core/AmeCore.h"
-#include "core/Backup.h"
 #include "core/BoundsRules.h"
 #include "core/Paths.h"
+#include "core/StepTransaction.h"
 #include "platform/ModuleNames.h"
-#include "platform/SafeFile.h"
 
 using strova::App;
 using strova::Text;
@@ -289,6 +286,7 @@ bool TMainForm::RunStep1() {
         data.ScanGrayPixels(TmpFile, ProgBar);
         if (data.Ok != 1) return GiveUp();
         GrayCount = data.GrayCount;
+        BmpIdentity = data.Identity;
         BmpWidth = data.Rows.width;
         BmpHeight = data.Rows.height;
         data.LogBitmapInfo(ProcessLog);
@@ -312,116 +310,54 @@ bool TMainForm::RunStep1() {
 bool TMainForm::RunStep2() {
     MarkStepRunning(2);
     const strova::MapConfig map{LeftLon, BottomLat, RightLon, TopLat, BmpWidth, BmpHeight};
-    StepOutput ame{AmeFile, AmeBak, false, {}};
-    StepOutput dat{DatFile, DatBak, false, {}};
-    if (!PrepareOutputs({&ame, &dat})) return GiveUp();  // nothing written yet
+    strova::StepTransaction files({{AmeFile, AmeBak}, {DatFile, DatBak}});
+    files.ExpectUnchanged(BmpFile, BmpIdentity);  // the marks are placed for the picture step 1 read
+    if (!BeginStep(files)) return GiveUp();  // nothing written yet
     int result = platform::mrCancel;
     {
-        TAmeForm form(this, AmeFile, BmpFile, DatFile, TmpFile, GrayCount, map, ProgBar, ProcessLog, JPMode);
+        TAmeForm form(this, AmeFile, BmpFile, DatFile, TmpFile, GrayCount, map, ProgBar, ProcessLog, JPMode, files);
         if (form.Placed) {
             result = platform::ShowModal(&form);
             TotalCount = form.TotalCount;
         }
     }
     App().OnHint = [this] { ShowMainHint(); };
-    if (result != platform::mrOk) {
-        GiveUp();
-        UndoOutput(ame);
-        UndoOutput(dat);
-        return false;
-    }
+    if (result != platform::mrOk) return GiveUpStep(files);
     return StepDone(2, {"--- Step 2: Normally processed.", " "});
 }
 
 bool TMainForm::RunStep3() {
     MarkStepRunning(3);
-    StepOutput cfg{CfgFile, CfgBak, false, {}};
-    if (!PrepareOutputs({&cfg})) return GiveUp();
+    strova::StepTransaction files({{CfgFile, CfgBak}});
+    if (!BeginStep(files, {AmeFile, DatFile})) return GiveUp();
     bool ok = false;
     {
-        TCfgData data(this, AmeFile, CfgFile, TmpFile, TotalCount, ProgBar);
+        TCfgData data(this, AmeFile, CfgFile, TmpFile, TotalCount, ProgBar, GrayCount, files);
         if (data.Ok == 1) data.FindAdjacentStations();
         ok = data.Ok == 1;
     }
-    if (!ok) {
-        GiveUp();
-        UndoOutput(cfg);
-        return false;
-    }
+    if (!ok) return GiveUpStep(files);
     return StepDone(3, {"File: " + CfgFile + " created.", "--- Step 3: Normally processed.", " "});
 }
 
-// Every earlier file of the step must be replaceable before any backup is
-// made, and every backup is copied whole before any replaces an older one:
-// a step that can't write or can't make its backups leaves the backups as
-// they were. A backup that can't be put in place takes back the ones put
-// before it.
-bool TMainForm::PrepareOutputs(std::initializer_list<StepOutput*> outputs) {
-    for (StepOutput* output : outputs) {
-        // What a killed run left of the step's files goes, whether or not
-        // this run writes them.
-        platform::RemoveStaleTemporaries(output->path);
-        platform::RemoveStaleTemporaries(output->backup);
+// The step's earlier files are checked and backed up, and the user is told
+// of each backup; or the user is told why not, and nothing changed.
+bool TMainForm::BeginStep(strova::StepTransaction& files, const std::vector<std::string>& stepTwoFiles) {
+    if (const strova::StepFailure failure = files.Begin(); failure.Failed()) {
+        strova::ShowErrorBox(Text(strova::StepFailureText(failure, JPMode, stepTwoFiles)));
+        return false;
     }
-    for (StepOutput* output : outputs)
-        if (!CheckReplaceable(*output)) return false;
-    std::vector<std::unique_ptr<strova::PendingCopy>> copies;
-    for (StepOutput* output : outputs) {
-        copies.push_back(CopyExisting(*output));
-        if (copies.back() && copies.back()->Error() != 0) return ShowBackupFailure(*output, copies.back()->Error());
-    }
-    auto copy = copies.begin();
-    for (StepOutput* output : outputs) {
-        const std::unique_ptr<strova::PendingCopy>& pending = *copy++;
-        if (!pending) continue;
-        if (!pending->Commit()) {
-            for (StepOutput* made : outputs)
-                if (made->backedUp) strova::DeleteNewFile(made->backup);
-            return ShowBackupFailure(*output, pending->Error());
-        }
-        output->backedUp = true;
-    }
-    for (StepOutput* output : outputs)
-        if (output->backedUp) ShowBackupNotice(output->path, output->backup);
+    for (const strova::StepOutput& output : files.BackedUp()) ShowBackupNotice(output.path, output.backup);
     return true;
 }
 
-// An earlier file the user can't replace, or can't even look at, is named
-// with the system's reason.
-bool TMainForm::CheckReplaceable(const StepOutput& output) {
-    std::error_code unseen;
-    const std::filesystem::file_status status = std::filesystem::status(output.path, unseen);
-    if (status.type() == std::filesystem::file_type::not_found) return true;
-    if (!unseen && !std::filesystem::is_regular_file(status)) return true;  // the step's own open reports the rest
-    const int error = unseen ? unseen.value() : platform::ReplaceError(output.path);
-    if (error == 0) return true;
-    strova::ShowErrorBox(Text(strova::OutputWriteErrorText(output.path, JPMode, std::strerror(error))));
+// After the step's worker is freed (its files closed), the step takes back
+// what it did; a backup that can't be put back is named.
+bool TMainForm::GiveUpStep(strova::StepTransaction& files) {
+    GiveUp();
+    for (const strova::StepFailure& failure : files.Abandon())
+        strova::ShowErrorBox(Text(strova::StepFailureText(failure, JPMode)));
     return false;
-}
-
-// The copy of an earlier file for its backup, not yet in place; none when
-// there is no earlier file. The step stops before it writes the file when a
-// copy fails: a later undo would otherwise have no backup to put back.
-std::unique_ptr<strova::PendingCopy> TMainForm::CopyExisting(StepOutput& output) {
-    std::error_code unseen;
-    if (!std::filesystem::exists(output.path, unseen)) return nullptr;
-    output.earlier = strova::IdentityOf(output.path);
-    return std::make_unique<strova::PendingCopy>(output.path, output.backup);
-}
-
-bool TMainForm::ShowBackupFailure(const StepOutput& output, int error) {
-    strova::ShowErrorBox(Text(strova::BackupFailedText(output.path, output.backup, JPMode, error)));
-    return false;
-}
-
-// A file the step never replaced stays as it is and only the step's backup
-// goes; a backup that can't be put back stays on disk with the old contents,
-// and the user is told where they are.
-void TMainForm::UndoOutput(const StepOutput& output) {
-    if (!output.backedUp) return strova::DeleteNewFile(output.path);
-    int error = 0;
-    if (!strova::UndoFromBackup(output.path, output.backup, output.earlier, &error))
-        strova::ShowErrorBox(Text(strova::RestoreFailedText(output.path, output.backup, JPMode, error)));
 }
 
 bool TMainForm::GiveUp() {

@@ -5,12 +5,10 @@
 #include <QMainWindow>
 
 #include <cstdint>
-#include <initializer_list>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "core/Backup.h"
+#include "core/FileIo.h"
 #include "vorbel/Splash.h"
 
 class QAction;
@@ -23,6 +21,10 @@ class QProgressBar;
 class QPushButton;
 class QStatusBar;
 class QToolButton;
+
+namespace strova {
+class StepTransaction;
+}
 
 class TMainForm : public QMainWindow {
     Q_OBJECT
@@ -101,6 +103,7 @@ public:
     int TotalCount = 0;
     int BmpWidth = 0, BmpHeight = 0;
     std::uint32_t GrayCount = 0;
+    strova::FileIdentity BmpIdentity;  // the bitmap as step 1 read it
     double LeftLon = 0, BottomLat = 0, RightLon = 0, TopLat = 0;
     decltype(&::Splash) SplashFn = nullptr;
 
@@ -108,19 +111,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    // An output file of a step, whether the step copied it to its backup, and
-    // the file as it stood then.
-    struct StepOutput {
-        const std::string& path;
-        const std::string& backup;
-        bool backedUp = false;
-        strova::FileIdentity earlier;
-    };
-    bool PrepareOutputs(std::initializer_list<StepOutput*> outputs);
-    bool CheckReplaceable(const StepOutput& output);
-    std::unique_ptr<strova::PendingCopy> CopyExisting(StepOutput& output);
-    bool ShowBackupFailure(const StepOutput& output, int error);
-    void UndoOutput(const StepOutput& output);
+    bool BeginStep(strova::StepTransaction& files, const std::vector<std::string>& stepTwoFiles = {});
+    bool GiveUpStep(strova::StepTransaction& files);
     bool GiveUp();
     bool StepDone(int step, const std::vector<std::string>& lines);
 

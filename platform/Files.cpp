@@ -1,9 +1,12 @@
 #include "Files.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 namespace platform {
 
@@ -76,6 +79,89 @@ std::vector<FoundFile> FindFiles(const std::string& pattern) {
     }
     std::sort(found.begin(), found.end(), [](const FoundFile& a, const FoundFile& b) { return a.name < b.name; });
     return found;
+}
+
+std::string ErrorText(int error) {
+    switch (error) {
+    case NotRegularFile:
+        return "Not a regular file";
+    case ForeignLink:
+        return "A link of another user in a shared folder";
+    default:
+        return std::strerror(error);
+    }
+}
+
+std::string ContainingFolder(const std::string& path) {
+    const auto cut = path.find_last_of('/');
+    if (cut == std::string::npos) return ".";
+    return cut == 0 ? "/" : path.substr(0, cut);
+}
+
+namespace {
+
+constexpr int kLinkLimit = 40;
+
+// Another user's link in a folder that is sticky and world-writable, such as
+// /tmp, may have been put there to redirect the user's writes: it is followed
+// only when the folder's owner made it.
+bool MayFollowLink(const std::string& link, const struct stat& linkInfo) {
+    if (linkInfo.st_uid == geteuid()) return true;
+    struct stat folder {};
+    if (stat(ContainingFolder(link).c_str(), &folder) != 0) return false;
+    constexpr mode_t shared = S_ISVTX | S_IWOTH;
+    return (folder.st_mode & shared) != shared || folder.st_uid == linkInfo.st_uid;
+}
+
+// Follows the links of `path` one by one; with `permitted`, only those that
+// MayFollowLink lets through.
+int Follow(std::string path, std::string& target, bool permitted) {
+    for (int hop = 0; hop < kLinkLimit; ++hop) {
+        target = path;
+        struct stat info {};
+        if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return 0;
+        if (permitted && !MayFollowLink(path, info)) return ForeignLink;
+        char link[4096];
+        const ssize_t length = readlink(path.c_str(), link, sizeof link - 1);
+        if (length < 0) return 0;
+        const std::string next(link, static_cast<std::size_t>(length));
+        path = next.starts_with('/') || path.find('/') == std::string::npos ? next : ContainingFolder(path) + "/" + next;
+    }
+    target = path;
+    return ELOOP;
+}
+
+}  // namespace
+
+std::string FollowLinks(std::string path) {
+    std::string target;
+    Follow(std::move(path), target, false);
+    return target;
+}
+
+int FollowPermittedLinks(const std::string& path, std::string& target) { return Follow(path, target, true); }
+
+int OpenRegularFile(const std::string& path, int& error) {
+    std::string target;
+    error = FollowPermittedLinks(path, target);
+    if (error != 0) return -1;
+    // O_NOFOLLOW: a link put under the name since it was looked at is not
+    // followed unchecked. O_NONBLOCK: a pipe opens at once, to be refused.
+    const int fd = open(target.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        error = errno;
+        return -1;
+    }
+    struct stat info {};
+    if (fstat(fd, &info) != 0)
+        error = errno;
+    else if (S_ISDIR(info.st_mode))
+        error = EISDIR;
+    else if (!S_ISREG(info.st_mode))
+        error = NotRegularFile;
+    if (error == 0) return fd;
+    close(fd);
+    return -1;
 }
 
 }  // namespace platform

@@ -1,5 +1,7 @@
 // Folder search with wildcard patterns and the attributes, times and sizes of
-// the entries found, in the terms the family's code uses for them.
+// the entries found, in the terms the family's code uses for them; and the
+// rules for opening a file that a program reads or replaces: symbolic links
+// followed only where the user may trust them, and never an open that blocks.
 #pragma once
 
 #include <cstdint>
@@ -48,5 +50,34 @@ bool MatchesWildcard(std::string_view pattern, std::string_view name);
 // hidden ones and folders included, sorted by name. A folder that is missing
 // or can't be read gives no entries.
 std::vector<FoundFile> FindFiles(const std::string& pattern);
+
+// Refusals of a file that is read or replaced, beside the system's error
+// numbers (which are positive).
+enum FileRefusal : int {
+    NotRegularFile = -1,  // a pipe, a device or a socket where a file belongs
+    ForeignLink = -2,     // another user's symbolic link in a shared folder
+};
+// The text of a system error number or of a refusal, such as "Permission
+// denied" or "Not a regular file".
+std::string ErrorText(int error);
+
+// The folder that the last entry of `path` lies in ("." for a bare name).
+std::string ContainingFolder(const std::string& path);
+
+// `path` with its symbolic links followed to the file they end at (which
+// need not exist). A loop of links ends after 40 links.
+std::string FollowLinks(std::string path);
+// The same, but a link is followed only where the kernel's protected-symlinks
+// rule would follow it: the link is the user's own, or its folder is not both
+// sticky and world-writable, or the folder's owner made the link. Returns 0,
+// or ForeignLink for another user's link in a shared folder such as /tmp
+// (`target` is then the link), or ELOOP for a loop of links.
+int FollowPermittedLinks(const std::string& path, std::string& target);
+
+// Opens an existing regular file for reading without ever blocking: links are
+// followed as FollowPermittedLinks allows, and anything but a regular file is
+// refused (a folder with EISDIR, a pipe or a device with NotRegularFile).
+// Returns the descriptor, or -1 with the reason in `error`.
+int OpenRegularFile(const std::string& path, int& error);
 
 }  // namespace platform

@@ -22,17 +22,10 @@ namespace {
 // their final name: hidden, and recognisable when a killed run left one.
 constexpr std::size_t kTagLength = 6;
 constexpr const char* kTempSuffix = ".tmp";
-constexpr int kLinkLimit = 40;
 constexpr int kNameTries = 100;
 
 void Checkpoint() {
     if (SafeFileCheckpoint) SafeFileCheckpoint();
-}
-
-std::string FolderOf(const std::string& path) {
-    const auto cut = path.find_last_of('/');
-    if (cut == std::string::npos) return ".";
-    return cut == 0 ? "/" : path.substr(0, cut);
 }
 
 std::string NameOf(const std::string& path) {
@@ -57,7 +50,10 @@ std::string TempHead(const std::string& finalName) {
     return "." + finalName.substr(0, room) + ".";
 }
 
-std::string TempPrefix(const std::string& target) { return FolderOf(target) + "/" + TempHead(NameOf(target)); }
+std::string TempPrefix(const std::string& target) { return ContainingFolder(target) + "/" + TempHead(NameOf(target)); }
+
+// A new name for a temporary of `target`; taken only once a file is made under it.
+std::string NewTempName(const std::string& target) { return TempPrefix(target) + RandomTag() + kTempSuffix; }
 
 bool IsTempOf(const std::string& entry, const std::string& finalName) {
     const std::string head = TempHead(finalName);
@@ -71,7 +67,7 @@ bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b
 // for a stale one. Returns the descriptor (or -1 with errno) and sets `temp`.
 int CreateTemp(const std::string& target, std::string& temp) {
     for (int attempt = 0; attempt < kNameTries; ++attempt) {
-        temp = TempPrefix(target) + RandomTag() + kTempSuffix;
+        temp = NewTempName(target);
         const int fd = open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno == EEXIST) continue;
         if (fd < 0) return -1;
@@ -86,28 +82,33 @@ int CreateTemp(const std::string& target, std::string& temp) {
     return -1;
 }
 
-// An existing regular file must be writable by the user, as if it were
+// An existing file must be a regular file the user may write, as if it were
 // overwritten in place; opening it for writing without truncating it changes
-// nothing.
+// nothing. A device or a pipe is no file to replace (and writing into one
+// could block or reach a disk).
 int ExistingFileError(const std::string& target) {
     struct stat info {};
     if (stat(target.c_str(), &info) != 0) return errno == ENOENT ? 0 : errno;
     if (S_ISDIR(info.st_mode)) return EISDIR;
-    if (!S_ISREG(info.st_mode)) return 0;
-    const int fd = open(target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (!S_ISREG(info.st_mode)) return NotRegularFile;
+    const int fd = open(target.c_str(), O_WRONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) return errno;
     close(fd);
     return 0;
 }
 
-// A device or a pipe can't be replaced by a file: it is written directly.
-bool IsSpecialFile(const std::string& target) {
-    struct stat info {};
-    return stat(target.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode);
+// The owner first: giving a file away may clear set-ID bits that the mode
+// then puts back. Only root may give a file away; any other user keeps at
+// least the group where it is one of the user's, and else the new file is
+// the user's own.
+void TakeOwnerAndMode(int fd, const struct stat& model) {
+    const bool given = fchown(fd, model.st_uid, model.st_gid) == 0 || fchown(fd, static_cast<uid_t>(-1), model.st_gid) == 0;
+    static_cast<void>(given);
+    fchmod(fd, model.st_mode & 07777);
 }
 
 void SyncFolder(const std::string& target) {
-    const int folder = open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int folder = open(ContainingFolder(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder < 0) return;
     fsync(folder);
     close(folder);
@@ -176,22 +177,12 @@ std::FILE* SafeFile::StreamOn(int fd) {
     return stream;
 }
 
+SafeFile::SafeFile(std::string path) : path_(std::move(path)) {}
 
-// A loop of links ends after kLinkLimit links, where the rename then fails.
-std::string FollowLinks(std::string path) {
-    for (int hop = 0; hop < kLinkLimit; ++hop) {
-        char target[4096];
-        const ssize_t length = readlink(path.c_str(), target, sizeof target - 1);
-        if (length < 0) break;
-        std::string link(target, static_cast<std::size_t>(length));
-        path = link.starts_with('/') || path.find('/') == std::string::npos ? link : FolderOf(path) + "/" + link;
-    }
-    return path;
+SafeFile::~SafeFile() {
+    Discard();
+    ForgetKept();
 }
-
-SafeFile::SafeFile(std::string path) : path_(std::move(path)), target_(FollowLinks(path_)) {}
-
-SafeFile::~SafeFile() { Discard(); }
 
 int SafeFile::Error() const { return error_ == 0 && sink_ ? sink_->error : error_; }
 
@@ -202,12 +193,12 @@ bool SafeFile::Fail() {
     return false;
 }
 
-bool SafeFile::Open() {
+bool SafeFile::Open(int like) {
     if (stream_) return true;
-    error_ = path_.empty() ? ENOENT : ExistingFileError(target_);
+    error_ = path_.empty() ? ENOENT : FollowPermittedLinks(path_, target_);
+    if (error_ == 0) error_ = ExistingFileError(target_);
     if (error_ != 0) return false;
-    direct_ = IsSpecialFile(target_);
-    const int fd = direct_ ? open(target_.c_str(), O_WRONLY | O_CLOEXEC) : OpenTemp();
+    const int fd = OpenTemp(like);
     if (fd < 0) return Fail();
     stream_ = StreamOn(fd);
     if (!stream_) {
@@ -219,16 +210,19 @@ bool SafeFile::Open() {
     return true;
 }
 
-int SafeFile::OpenTemp() {
+int SafeFile::OpenTemp(int like) {
     RemoveStaleTemporaries(path_);
     const int fd = CreateTemp(target_, temp_);
     if (fd < 0) {
         temp_.clear();
         return -1;
     }
-    // The new file keeps the permissions of the one it replaces.
-    struct stat old {};
-    if (stat(target_.c_str(), &old) == 0) fchmod(fd, old.st_mode & 07777);
+    struct stat model {};
+    const bool modelled = like >= 0 ? fstat(like, &model) == 0 : stat(target_.c_str(), &model) == 0;
+    if (modelled) TakeOwnerAndMode(fd, model);
+    keepTimes_ = modelled && like >= 0;
+    times_[0] = model.st_atim;
+    times_[1] = model.st_mtim;
     return fd;
 }
 
@@ -238,19 +232,33 @@ bool SafeFile::Write(const void* bytes, std::size_t size) {
     return Fail();
 }
 
-bool SafeFile::Commit() {
+bool SafeFile::Sync() {
     if (!stream_) {
         if (error_ == 0) error_ = EBADF;
         return false;
     }
-    if (std::fflush(stream_) != 0) return Fail();
-    if (direct_) {
-        Discard();
-        return true;
-    }
+    if (synced_) return true;
+    if (std::fflush(stream_) != 0 || Error() != 0) return Fail();
+    if (keepTimes_ && futimens(fd_, times_) != 0) return Fail();
     if (fsync(fd_) != 0) return Fail();
+    synced_ = true;
     Checkpoint();
-    if (rename(temp_.c_str(), target_.c_str()) != 0) return Fail();
+    return true;
+}
+
+bool SafeFile::Commit(bool undoable) {
+    if (!Sync()) return false;
+    if (undoable && !KeepReplaced()) return Fail();
+    if (rename(temp_.c_str(), target_.c_str()) != 0) {
+        const int error = errno;
+        if (keptMoved_) {  // back under its name; never removed
+            rename(kept_.c_str(), target_.c_str());
+            kept_.clear();
+        }
+        ForgetKept();
+        errno = error;
+        return Fail();
+    }
     temp_.clear();
     Checkpoint();
     SyncFolder(target_);
@@ -258,7 +266,60 @@ bool SafeFile::Commit() {
     stream_ = nullptr;
     sink_ = nullptr;
     fd_ = -1;
+    committed_ = true;
     return true;
+}
+
+// The file under the final name, if any, keeps a second name beside it; in a
+// folder that takes no second link (FAT), the file itself moves there, and
+// the final name is empty until the rename.
+bool SafeFile::KeepReplaced() {
+    struct stat info {};
+    if (lstat(target_.c_str(), &info) != 0) return errno == ENOENT;
+    if (!S_ISREG(info.st_mode)) {  // put there since Open: no file to replace
+        error_ = S_ISDIR(info.st_mode) ? EISDIR : NotRegularFile;
+        return false;
+    }
+    for (int attempt = 0; attempt < kNameTries && kept_.empty(); ++attempt) {
+        const std::string name = NewTempName(target_);
+        if (link(target_.c_str(), name.c_str()) == 0) {
+            kept_ = name;
+        } else if (errno != EEXIST) {
+            if (rename(target_.c_str(), name.c_str()) != 0) return false;
+            kept_ = name;
+            keptMoved_ = true;
+        }
+    }
+    if (kept_.empty()) {
+        errno = EEXIST;
+        return false;
+    }
+    keptLock_ = open(kept_.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (keptLock_ >= 0) flock(keptLock_, LOCK_EX | LOCK_NB);  // where no one else holds the file
+    return true;
+}
+
+bool SafeFile::Undo() {
+    if (!committed_) return false;
+    const bool undone =
+        kept_.empty() ? unlink(target_.c_str()) == 0 || errno == ENOENT : rename(kept_.c_str(), target_.c_str()) == 0;
+    if (!undone) {
+        error_ = errno;
+        return false;
+    }
+    kept_.clear();
+    ForgetKept();
+    committed_ = false;
+    SyncFolder(target_);
+    return true;
+}
+
+void SafeFile::ForgetKept() {
+    if (!kept_.empty()) unlink(kept_.c_str());  // while the lock still keeps cleaners off
+    kept_.clear();
+    keptMoved_ = false;
+    if (keptLock_ >= 0) close(keptLock_);
+    keptLock_ = -1;
 }
 
 void SafeFile::Discard() {
@@ -269,14 +330,14 @@ void SafeFile::Discard() {
     stream_ = nullptr;
     sink_ = nullptr;
     fd_ = -1;
+    synced_ = false;
 }
 
-std::string SafeFile::Reason() const { return Error() != 0 ? std::strerror(Error()) : std::string(); }
-
-std::string FinalName(const std::string& path) { return FollowLinks(path); }
+std::string SafeFile::Reason() const { return Error() != 0 ? ErrorText(Error()) : std::string(); }
 
 int ReplaceError(const std::string& path) {
-    const std::string target = FollowLinks(path);
+    std::string target;
+    if (const int error = FollowPermittedLinks(path, target); error != 0) return error;
     if (const int error = ExistingFileError(target); error != 0) return error;
     std::string temp;
     const int fd = CreateTemp(target, temp);
@@ -287,8 +348,9 @@ int ReplaceError(const std::string& path) {
 }
 
 void RemoveStaleTemporaries(const std::string& path) {
-    const std::string target = FollowLinks(path);
-    const std::string folder = FolderOf(target), name = NameOf(target);
+    std::string target;
+    FollowPermittedLinks(path, target);  // another user's link: only its own folder is looked at
+    const std::string folder = ContainingFolder(target), name = NameOf(target);
     DIR* entries = opendir(folder.c_str());
     if (!entries) return;
     while (const dirent* entry = readdir(entries)) {

@@ -6,39 +6,57 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <ctime>
 #include <string>
+
+#include "platform/Files.h"
 
 namespace platform {
 
 class SafeFile {
 public:
-    // `path` is the final name. A symbolic link is written through: its
-    // target is replaced, the link stays. A device or a pipe is written
-    // directly, as there is no file to replace.
+    // `path` is the final name. A symbolic link is written through (its
+    // target is replaced, the link stays) where FollowPermittedLinks follows
+    // it. Only a regular file is replaced: a folder, a pipe or a device under
+    // the name is refused.
     explicit SafeFile(std::string path);
-    // Removes the temporary file unless Commit succeeded.
+    // Removes the temporary file unless Commit succeeded, and the replaced
+    // file an undoable Commit kept.
     ~SafeFile();
     SafeFile(const SafeFile&) = delete;
     SafeFile& operator=(const SafeFile&) = delete;
 
-    // Creates the temporary file. False, with Error() set, when an existing
-    // file of that name can't be written or no file can be made beside it.
-    // Removes temporaries that a killed writer of the same name left behind.
-    bool Open();
+    // Creates the temporary file. It takes the permissions, owner and group
+    // of the file it replaces; given `like` (an open file), those of that
+    // file instead, and at Sync its times: a copy made so is the file as the
+    // system's copy makes it. Owner and group are kept where the process may
+    // give them. False, with Error() set, when an existing file of that name
+    // can't be written or no file can be made beside it. Removes temporaries
+    // that a killed writer of the same name left behind.
+    bool Open(int like = -1);
     // The buffered stream on the temporary file (null before Open).
     std::FILE* Stream() const { return stream_; }
     // Writes all of `bytes`; false on an error (see Error()).
     bool Write(const void* bytes, std::size_t size);
-    // Flushes and syncs the temporary file, renames it over the final name
-    // and syncs the folder. False, with the temporary removed and the final
-    // name untouched, when any part fails.
-    bool Commit();
+    // Flushes and syncs the temporary file, so that only its rename is left
+    // (Commit does it when it has not been done). False, with the temporary
+    // removed, when a write to it failed.
+    bool Sync();
+    // Renames the temporary over the final name and syncs the folder. With
+    // `undoable`, the replaced file stays under a hidden name beside it until
+    // Undo puts it back or the SafeFile goes. False, with the temporary
+    // removed and the final name untouched, when any part fails.
+    bool Commit(bool undoable = false);
+    // After an undoable Commit: the replaced file back under its name, or the
+    // new file removed where there was none. False (see Error()) when that
+    // failed.
+    bool Undo();
     // Removes the temporary file; the final name stays as it was.
     void Discard();
 
     // The system's error number of the first failure (0 while all went well),
-    // a failed write to Stream() included, and its text, such as
-    // "Permission denied" (empty while all went well).
+    // a failed write to Stream() included, or a FileRefusal; and its text,
+    // such as "Permission denied" (empty while all went well).
     int Error() const;
     std::string Reason() const;
     const std::string& Path() const { return path_; }
@@ -47,31 +65,32 @@ public:
 
 private:
     bool Fail();
-    int OpenTemp();
+    int OpenTemp(int like);
     std::FILE* StreamOn(int fd);
+    bool KeepReplaced();
+    void ForgetKept();
 
     std::string path_;
-    std::string target_;  // path_ with symbolic links followed
+    std::string target_;  // path_ with its permitted links followed
     std::string temp_;
+    std::string kept_;             // the replaced file after an undoable Commit
+    int keptLock_ = -1;            // keeps cleaners off the kept file
+    bool keptMoved_ = false;       // kept by moving it, not by a second link
     std::FILE* stream_ = nullptr;  // owns fd_ (the stream's writes go straight to it)
     Sink* sink_ = nullptr;         // the stream's, freed with it
     int fd_ = -1;
-    bool direct_ = false;  // a device or pipe, written as it is
+    bool synced_ = false;
+    bool committed_ = false;
+    bool keepTimes_ = false;  // times_ go to the new file
+    std::timespec times_[2] = {};
     int error_ = 0;
 };
 
-// `path` with its symbolic links followed to the file they end at (which
-// need not exist yet).
-std::string FollowLinks(std::string path);
-
-// The error number that SafeFile::Open would meet for `path` now (0 when it
-// would succeed), checked without changing anything: an existing file must be
-// writable by the user and a new file must be possible in its folder.
+// The error number (or FileRefusal) that SafeFile::Open would meet for
+// `path` now (0 when it would succeed), checked without changing anything:
+// an existing file must be a regular file the user may write, and a new file
+// must be possible in its folder.
 int ReplaceError(const std::string& path);
-
-// The file that SafeFile writes for `path`: the end of its symbolic links
-// (`path` itself when it is no link).
-std::string FinalName(const std::string& path);
 
 // Removes the temporaries of `path` that no live writer holds, such as those
 // of a killed run.

@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <list>
 #include <vector>
 
 #include "Ame.h"
@@ -142,13 +143,19 @@ protected:
         platform::SetModalFormHook(nullptr);
     }
 
-    std::unique_ptr<TAmeForm> Open(std::uint32_t grayCount = 4, strova::MapConfig map = {130, 30, 140, 40, 200, 200}) {
-        return std::make_unique<TAmeForm>(nullptr, ame, bmp, dat, tmp, grayCount, map, &bar, &log, false);
+    std::unique_ptr<TAmeForm> Open(std::uint32_t grayCount = 4, strova::MapConfig map = {130, 30, 140, 40, 200, 200},
+                                   bool japanese = false) {
+        return std::make_unique<TAmeForm>(nullptr, ame, bmp, dat, tmp, grayCount, map, &bar, &log, japanese, Files());
+    }
+    // The transaction of a window, as step 2 makes it; it outlives the window.
+    strova::StepTransaction& Files() {
+        return transactions.emplace_back(std::vector<strova::StepOutput>{{ame, ""}, {dat, ""}});
     }
 
     TempDir dir;
     std::string ame = dir.file("kant.ame"), bmp = dir.file("kant.bmp"), dat = dir.file("kant_a.dat"),
                 tmp = dir.file("tmp.loc");
+    std::list<strova::StepTransaction> transactions;
     QProgressBar bar;
     QPlainTextEdit log;
     std::vector<MessageBoxCall> boxes;
@@ -334,14 +341,19 @@ TEST_F(AmeFormTest, CancelAndTheFrameCloseWithTheCancelResult) {
 }
 
 TEST_F(AmeFormTest, AFailedWriteClosesWithAbort) {
-    ame = "/dev/full";
+    WriteFile(ame, "earlier");
     auto form = Open();
     ASSERT_TRUE(form->Placed);
-    form->PopupOk->trigger();
+    {
+        const testing_support::FileSizeLimit diskFull(16);
+        form->PopupOk->trigger();
+    }
     EXPECT_EQ(form->result(), platform::mrAbort);
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, "Output File :\r</dev/full> can't be written.\rNo space left on device");
+    EXPECT_EQ(boxes[0].text, "Output File :\r<" + ame + "> can't be written.\rFile too large");
     EXPECT_EQ(boxes[0].caption, "Strova - Error");
+    EXPECT_EQ(ReadFile(ame), "earlier");
+    EXPECT_FALSE(std::filesystem::exists(dat));
 }
 
 TEST_F(AmeFormTest, TheStatusBarShowsTheLongHintWhileTheWindowLives) {
@@ -364,13 +376,13 @@ TEST_F(AmeFormTest, TheStatusBarShowsTheLongHintWhileTheWindowLives) {
 
 TEST_F(AmeFormTest, JapaneseTextsAndMessages) {
     dat = dir.file("none/kant_a.dat");
-    TAmeForm form(nullptr, ame, bmp, dat, tmp, 4, {130, 30, 140, 40, 200, 200}, &bar, &log, true);
-    EXPECT_FALSE(form.Placed);
-    EXPECT_EQ(form.LabelTop->text(), "周辺のｱﾒﾀﾞｽ地点のうち，内挿に使わない地点はﾁｪｯｸを外してください．");
-    EXPECT_EQ(form.AddTxt->toolTip(), "周辺観測点数");
-    EXPECT_EQ(form.ObsLbl->statusTip(), "選択中の観測点総数");
-    EXPECT_EQ(form.BBtnCancel->statusTip(), "選択を破棄して，このｳｨﾝﾄﾞｳを閉じます．");
-    EXPECT_EQ(form.LabelTop->font().family(), "IPAPGothic");
+    auto form = Open(4, {130, 30, 140, 40, 200, 200}, true);
+    EXPECT_FALSE(form->Placed);
+    EXPECT_EQ(form->LabelTop->text(), "周辺のｱﾒﾀﾞｽ地点のうち，内挿に使わない地点はﾁｪｯｸを外してください．");
+    EXPECT_EQ(form->AddTxt->toolTip(), "周辺観測点数");
+    EXPECT_EQ(form->ObsLbl->statusTip(), "選択中の観測点総数");
+    EXPECT_EQ(form->BBtnCancel->statusTip(), "選択を破棄して，このｳｨﾝﾄﾞｳを閉じます．");
+    EXPECT_EQ(form->LabelTop->font().family(), "IPAPGothic");
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "出力先のﾌｧｲﾙ：\r<" + dat + ">\rが読み込めません．");
 }

@@ -1,12 +1,17 @@
-// Backups of output files: a failed copy is reported before anything is
-// overwritten, and a restore puts the old bytes back.
+// Backups of output files: a copy is the file as the system's copy makes it,
+// is in place only once committed and can be taken back; a failed copy is
+// reported before anything is replaced; and the messages of failed backups.
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <filesystem>
 
 #include "TestSupport.h"
 #include "core/Backup.h"
+#include "platform/Files.h"
 
 using namespace strova;
 using testing_support::ReadFile;
@@ -14,103 +19,83 @@ using testing_support::TempDir;
 using testing_support::WriteFile;
 
 namespace {
-// A backup made and put in place at once, as a step of one file makes it.
-bool CopyToBackup(const std::string& path, const std::string& backup, int* error = nullptr) {
-    PendingCopy copy(path, backup);
-    const bool made = copy.Commit();
-    if (error) *error = copy.Error();
-    return made;
+
+namespace fs = std::filesystem;
+
+struct stat StatOf(const std::string& path) {
+    struct stat info {};
+    EXPECT_EQ(stat(path.c_str(), &info), 0) << path;
+    return info;
 }
-}  // namespace
 
-TEST(Backup, CopyRestoreAndFailure) {
+// The earlier file's bytes, mode and times, and for root its owner and group.
+TEST(Backup, ACopyIsTheFileAsTheSystemCopiesIt) {
     TempDir dir;
-    WriteFile(dir.file("m.ame"), "old");
-    WriteFile(dir.file("m.bak"), "older");
-    ASSERT_TRUE(CopyToBackup(dir.file("m.ame"), dir.file("m.bak")));
-    EXPECT_EQ(ReadFile(dir.file("m.bak")), "old");
-    WriteFile(dir.file("m.ame"), "new");
-    ASSERT_TRUE(RestoreFromBackup(dir.file("m.ame"), dir.file("m.bak")));
-    EXPECT_EQ(ReadFile(dir.file("m.ame")), "old");
-    EXPECT_FALSE(std::filesystem::exists(dir.file("m.bak")));
+    const std::string file = dir.file("m.ame"), backup = dir.file("m.bak");
+    WriteFile(file, "earlier");
+    fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+    fs::last_write_time(file, fs::last_write_time(file) - std::chrono::hours(30 * 24));
+    if (geteuid() == 0) testing_support::GiveToOrdinaryUser(file);
+    WriteFile(backup, "older");
+    PendingCopy copy(file, backup);
+    ASSERT_EQ(copy.Error(), 0);
+    EXPECT_EQ(ReadFile(backup), "older");  // not in place before Commit
+    ASSERT_TRUE(copy.Commit());
+    EXPECT_EQ(ReadFile(backup), "earlier");
+    const struct stat made = StatOf(backup), from = StatOf(file);
+    EXPECT_EQ(made.st_mode & 07777, 0600u);
+    EXPECT_EQ(made.st_mtim.tv_sec, from.st_mtim.tv_sec);
+    EXPECT_EQ(made.st_mtim.tv_nsec, from.st_mtim.tv_nsec);
+    EXPECT_EQ(made.st_uid, from.st_uid);
+    EXPECT_EQ(made.st_gid, from.st_gid);
 
-    // A backup that can't be written: reported with the system's reason, the
-    // original untouched.
-    int error = 0;
-    EXPECT_FALSE(CopyToBackup(dir.file("m.ame"), dir.file("missing/m.bak"), &error));
-    EXPECT_EQ(error, ENOENT);
-    error = 0;
-    EXPECT_FALSE(CopyToBackup(dir.file("none.ame"), dir.file("m.bak"), &error));
-    EXPECT_EQ(error, ENOENT);
-    EXPECT_EQ(ReadFile(dir.file("m.ame")), "old");
-    // A missing backup is never "restored" over the file.
-    EXPECT_FALSE(RestoreFromBackup(dir.file("m.ame"), dir.file("m.bak")));
-    EXPECT_EQ(ReadFile(dir.file("m.ame")), "old");
-    DeleteNewFile(dir.file("m.ame"));
-    DeleteNewFile(dir.file("m.ame"));
-    EXPECT_FALSE(std::filesystem::exists(dir.file("m.ame")));
+    ASSERT_TRUE(copy.Undo());  // the older backup back
+    EXPECT_EQ(ReadFile(backup), "older");
+    EXPECT_EQ(CopyWhole(file, dir.file("fresh.bak")), 0);
+    EXPECT_EQ(ReadFile(dir.file("fresh.bak")), "earlier");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 3);  // nothing hidden left
+}
+
+// A copy that can't be made names the system's reason and changes nothing;
+// a pipe is refused without waiting for a writer.
+TEST(Backup, FailedCopiesChangeNothing) {
+    TempDir dir;
+    WriteFile(dir.file("m.bak"), "older");
+    WriteFile(dir.file("m.ame"), "earlier");
+    fs::create_directory(dir.file("f.ame"));
+    ASSERT_EQ(mkfifo(dir.file("p.ame").c_str(), 0600), 0);
+    const testing_support::HangGuard guard(60);
+    const std::pair<std::string, int> cases[] = {{"none.ame", ENOENT},
+                                                 {"f.ame", EISDIR},
+                                                 {"p.ame", platform::NotRegularFile}};
+    for (const auto& [from, error] : cases) {
+        PendingCopy copy(dir.file(from), dir.file("m.bak"));
+        EXPECT_FALSE(copy.Commit()) << from;
+        EXPECT_EQ(copy.Error(), error) << from;
+    }
+    EXPECT_EQ(CopyWhole(dir.file("m.ame"), dir.file("missing/m.bak")), ENOENT);
+    EXPECT_EQ(ReadFile(dir.file("m.bak")), "older");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 4);
+}
+
+TEST(Backup, Messages) {
     EXPECT_EQ(BackupFailedText("./a.ame", "./a.bak", false),
               "The old file can't be copied to its backup.\rOld File : <./a.ame>\rBackup File : <./a.bak>\r"
               "Nothing was changed.");
     EXPECT_EQ(BackupFailedText("./a.ame", "./a.bak", false, ENOSPC),
               "The old file can't be copied to its backup.\rOld File : <./a.ame>\rBackup File : <./a.bak>\r"
               "No space left on device\rNothing was changed.");
+    EXPECT_EQ(BackupFailedText("./a.cfg", "./a.cfg.bak", false, platform::NotRegularFile, {"./a.ame", "./a_a.dat"}),
+              "The old file can't be copied to its backup.\rOld File : <./a.cfg>\rBackup File : <./a.cfg.bak>\r"
+              "Not a regular file\rStep 3 was given up and changed nothing.\rThe files of Step 2 were written:\r"
+              "<./a.ame>\r<./a_a.dat>");
+    EXPECT_EQ(BackupFailedText("./a.cfg", "./a.cfg.bak", true, platform::NotRegularFile, {"./a.ame", "./a_a.dat"}),
+              "既存ﾌｧｲﾙのｺﾋﾟｰを作成できません．\r既存ﾌｧｲﾙ <./a.cfg>\rﾊﾞｯｸｱｯﾌﾟﾌｧｲﾙ <./a.cfg.bak>\r"
+              "通常のﾌｧｲﾙではありません．\rｽﾃｯﾌﾟ3は何も変更せずに中止しました．\rｽﾃｯﾌﾟ2のﾌｧｲﾙは作成済みです：\r"
+              "<./a.ame>\r<./a_a.dat>");
     EXPECT_EQ(RestoreFailedText("./a.ame", "./a.bak", true, EACCES),
               "ﾊﾞｯｸｱｯﾌﾟから元のﾌｧｲﾙに戻せません．\r元のﾌｧｲﾙ <./a.ame>\rﾊﾞｯｸｱｯﾌﾟﾌｧｲﾙ <./a.bak>\r"
               "Permission denied\r元の内容はﾊﾞｯｸｱｯﾌﾟに残っています．");
 }
 
-// Copies wait as temporaries until they are put in place, and a copy that
-// failed is never put in place.
-TEST(Backup, PendingCopiesReplaceNothingUntilCommitted) {
-    TempDir dir;
-    WriteFile(dir.file("m.ame"), "old");
-    WriteFile(dir.file("m.bak"), "older");
-    {
-        PendingCopy dropped(dir.file("m.ame"), dir.file("m.bak"));
-        EXPECT_EQ(dropped.Error(), 0);
-        EXPECT_EQ(ReadFile(dir.file("m.bak")), "older");
-    }
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);  // no temporary left
-    PendingCopy failed(dir.file("none.ame"), dir.file("m.bak"));
-    EXPECT_FALSE(failed.Commit());
-    EXPECT_EQ(failed.Error(), ENOENT);
-    EXPECT_EQ(ReadFile(dir.file("m.bak")), "older");
-    PendingCopy kept(dir.file("m.ame"), dir.file("m.bak"));
-    EXPECT_TRUE(kept.Commit());
-    EXPECT_EQ(ReadFile(dir.file("m.bak")), "old");
-}
-
-// A file made through a symbolic link goes, and the user's link stays.
-TEST(Backup, ANewFileBehindALinkGoesAndTheLinkStays) {
-    TempDir dir;
-    std::filesystem::create_directory(dir.file("maps"));
-    std::filesystem::create_symlink("maps/m.ame", dir.file("m.ame"));
-    WriteFile(dir.file("maps/m.ame"), "new");
-    DeleteNewFile(dir.file("m.ame"));
-    EXPECT_FALSE(std::filesystem::exists(dir.file("maps/m.ame")));
-    EXPECT_TRUE(std::filesystem::is_symlink(dir.file("m.ame")));
-}
-
-TEST(Backup, UndoLeavesAnUntouchedFileAndRestoresAReplacedOne) {
-    TempDir dir;
-    const std::string path = dir.file("m.cfg"), backup = dir.file("m.cfg.bak");
-    WriteFile(path, "earlier");
-    const FileIdentity earlier = IdentityOf(path);
-    ASSERT_TRUE(CopyToBackup(path, backup));
-    ASSERT_TRUE(UndoFromBackup(path, backup, earlier));
-    EXPECT_TRUE(IdentityOf(path) == earlier);  // not even rewritten
-    EXPECT_FALSE(std::filesystem::exists(backup));
-
-    ASSERT_TRUE(CopyToBackup(path, backup));
-    std::filesystem::remove(path);
-    WriteFile(path, "new");  // the step replaced it before it failed
-    ASSERT_TRUE(UndoFromBackup(path, backup, earlier));
-    EXPECT_EQ(ReadFile(path), "earlier");
-    EXPECT_FALSE(std::filesystem::exists(backup));
-
-    // A folder under the name is no file to back up, and leaves no backup.
-    std::filesystem::create_directory(dir.file("f.cfg"));
-    EXPECT_FALSE(CopyToBackup(dir.file("f.cfg"), dir.file("f.bak")));
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
-}
+}  // namespace

@@ -1,8 +1,13 @@
 // The gray scan against the plain per-pixel reference, the header checks and
-// error kinds, the header dump and the progress rules.
+// error kinds, how the files are opened, the header dump and the progress
+// rules.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <random>
 #include <string>
@@ -213,6 +218,29 @@ TEST(BmpCore, UncreatableTempFileStopsTheScan) {
     BmpReader reader(dir.file("map.bmp"));
     EXPECT_EQ(reader.ScanGrayPixels(dir.file("missing/tmp.loc"), NoProgress()), BmpError::TempOpen);
     EXPECT_FALSE(reader.Ok());
+}
+
+// The bitmap is a regular file, opened without waiting on a pipe; the pixel
+// file is made new, so that whatever stood under its name is never written
+// through.
+TEST(BmpCore, FilesAreOpenedSoThatNothingBlocksOrIsWrittenThrough) {
+    TempDir dir;
+    ASSERT_EQ(mkfifo(dir.file("pipe.bmp").c_str(), 0600), 0);
+    const testing_support::HangGuard guard(60);
+    BmpReader pipe(dir.file("pipe.bmp"));
+    EXPECT_EQ(pipe.Error(), BmpError::Open);
+    EXPECT_EQ(BmpErrorText(pipe.Error(), "p.bmp", "", pipe.SystemError()), "Bitmap file <p.bmp>\rcan't open.\rNot a regular file");
+    EXPECT_EQ(BmpErrorText(BmpError::Open, "p.bmp", "", ENOENT), "Bitmap file <p.bmp>\rcan't open.");
+
+    WriteFile(dir.file("mine.txt"), "the user's own file");
+    std::filesystem::create_symlink(dir.file("mine.txt"), dir.file("tmp.loc"));
+    EXPECT_EQ(Scan(dir, MakeBitmap(2, 1, [](int x, int) { return x == 1; })).tmp, std::string("\1\0\0\0\0\0\0\0", 8));
+    EXPECT_EQ(ReadFile(dir.file("mine.txt")), "the user's own file");
+    EXPECT_FALSE(std::filesystem::is_symlink(dir.file("tmp.loc")));
+    std::filesystem::remove(dir.file("tmp.loc"));
+    ASSERT_EQ(mkfifo(dir.file("tmp.loc").c_str(), 0600), 0);
+    EXPECT_EQ(Scan(dir, MakeBitmap(2, 1, [](int, int) { return false; })).error, BmpError::None);
+    EXPECT_TRUE(std::filesystem::is_regular_file(dir.file("tmp.loc")));
 }
 
 TEST(BmpCore, RowsLieAtTheirOffsetInEitherOrder) {

@@ -7,6 +7,8 @@
 #include <QTimer>
 
 #include <cstring>
+#include <list>
+#include <memory>
 #include <vector>
 
 #include "Cfg.h"
@@ -60,8 +62,16 @@ protected:
         WriteFile(tmp, Bytes(pixels));
     }
 
+    // A module as step 3 makes it: the *.cfg file written through a transaction.
+    std::unique_ptr<TCfgData> Data(int stationCount, std::uint32_t grayCount, const std::string& cfgPath) {
+        auto& files = transactions.emplace_back(std::vector<strova::StepOutput>{{cfgPath, ""}});
+        return std::make_unique<TCfgData>(nullptr, ame, cfgPath, tmp, stationCount, &bar, grayCount, files);
+    }
+    std::unique_ptr<TCfgData> Data(int stationCount, std::uint32_t grayCount) { return Data(stationCount, grayCount, cfg); }
+
     TempDir dir;
     std::string ame = dir.file("map.ame"), cfg = dir.file("map.cfg"), tmp = dir.file("tmp.loc");
+    std::list<strova::StepTransaction> transactions;
     QProgressBar bar;
     testing_support::MessageBoxRecorder recorder;
     std::vector<MessageBoxCall>& boxes = recorder.calls;
@@ -70,8 +80,7 @@ protected:
 TEST_F(CfgDataTest, EveryFileThatFailsToOpenHasItsOwnBox) {
     WriteFile(tmp, "");
     const std::string cfgInMissingFolder = dir.file("none/map.cfg");
-    TCfgData data(nullptr, ame, cfgInMissingFolder, tmp, 3, &bar);
-    EXPECT_EQ(data.Ok, 0);
+    EXPECT_EQ(Data(3, 0, cfgInMissingFolder)->Ok, 0);
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[0].text, "File :" + ame + "\r\ncan't open.");
     EXPECT_EQ(boxes[1].text, "File :" + cfgInMissingFolder + "\r\ncan't open.");
@@ -90,11 +99,11 @@ TEST_F(CfgDataTest, WritesTheTenNearestOfEveryPixelAndMovesTheBar) {
     std::vector<PixelRecord> pixels;
     for (int i = 0; i < 150; ++i) pixels.push_back({i % 25, i / 25 * 3});
     Write(stations, pixels);
-    TCfgData data(nullptr, ame, cfg, tmp, static_cast<int>(stations.size()), &bar);
-    ASSERT_EQ(data.Ok, 1);
+    auto data = Data(static_cast<int>(stations.size()), static_cast<std::uint32_t>(pixels.size()));
+    ASSERT_EQ(data->Ok, 1);
     bar.setValue(60);
-    data.FindAdjacentStations();
-    EXPECT_EQ(data.Ok, 1);
+    data->FindAdjacentStations();
+    EXPECT_EQ(data->Ok, 1);
     EXPECT_TRUE(boxes.empty());
     EXPECT_EQ(ReadFile(cfg), ExpectedCfg(stations, pixels));
     EXPECT_EQ(bar.value(), 75);
@@ -102,33 +111,28 @@ TEST_F(CfgDataTest, WritesTheTenNearestOfEveryPixelAndMovesTheBar) {
 
 TEST_F(CfgDataTest, WindowEventsArriveWhileTheWorkersCompute) {
     Write({Station(0, 0), Station(3, 4)}, {{1, 1}, {2, 2}});
-    TCfgData data(nullptr, ame, cfg, tmp, 2, &bar);
+    auto data = Data(2, 2);
     bool computing = false;
     bool seen = false;
     QTimer::singleShot(0, [&] { seen = computing; });
     computing = true;
-    data.FindAdjacentStations();
+    data->FindAdjacentStations();
     computing = false;
     EXPECT_TRUE(seen);
-    EXPECT_EQ(data.Ok, 1);
+    EXPECT_EQ(data->Ok, 1);
 }
 
 TEST_F(CfgDataTest, StationsThatCantAnswerForThePixelsAreRefused) {
     Write({Station(0, 0)}, {{1, 1}});
-    {
-        TCfgData data(nullptr, ame, cfg, tmp, 2, &bar);  // step 2 said two stations
-        data.FindAdjacentStations();
-        EXPECT_EQ(data.Ok, 0);
-    }
-    {
-        TCfgData data(nullptr, ame, cfg, tmp, 0, &bar);
-        data.FindAdjacentStations();
-        EXPECT_EQ(data.Ok, 0);
+    for (const int stations : {2, 0}) {  // step 2 said two stations; or none
+        auto data = Data(stations, 1);
+        data->FindAdjacentStations();
+        EXPECT_EQ(data->Ok, 0);
     }
     Write({Station(0, 0)}, {{40000, 1}});
-    TCfgData data(nullptr, ame, cfg, tmp, 1, &bar);
-    data.FindAdjacentStations();
-    EXPECT_EQ(data.Ok, 0);
+    auto data = Data(1, 1);
+    data->FindAdjacentStations();
+    EXPECT_EQ(data->Ok, 0);
     ASSERT_EQ(boxes.size(), 3u);
     EXPECT_EQ(boxes[0].text, "File :" + ame + "\r\nholds fewer stations than were written.");
     EXPECT_EQ(boxes[1].text, "No AMeDAS station was written for this map,\r\nso the gray pixels have no nearest stations.");
@@ -138,9 +142,9 @@ TEST_F(CfgDataTest, StationsThatCantAnswerForThePixelsAreRefused) {
 TEST_F(CfgDataTest, NoGrayPixelGivesAnEmptyFile) {
     Write({Station(0, 0)}, {});
     WriteFile(cfg, "old contents");
-    TCfgData data(nullptr, ame, cfg, tmp, 1, &bar);
-    data.FindAdjacentStations();
-    EXPECT_EQ(data.Ok, 1);
+    auto data = Data(1, 0);
+    data->FindAdjacentStations();
+    EXPECT_EQ(data->Ok, 1);
     EXPECT_EQ(ReadFile(cfg), "");
 }
 

@@ -1,17 +1,25 @@
 // IndexSort and the nearest-station step against the plain procedure: equal
 // distances everywhere (integer grids, stations on one pixel), every station
-// count that changes the rules, the step's files and its refusals.
+// count that changes the rules, the step's files and its refusals, and the
+// pixel file that must be the one step 1 wrote.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <functional>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "PlainReference.h"
 #include "TestSupport.h"
 #include "core/CfgCore.h"
 #include "core/Nearest.h"
+#include "platform/Files.h"
 
 using namespace strova;
 using testing_support::ReadFile;
@@ -164,6 +172,19 @@ TEST(NearestStations, SymmetricLatticeAndFarStations) {
     EXPECT_EQ(FirstDifference(FastRecords(far, AllPixels(50, 40)), PlainRecords(far, AllPixels(50, 40))), -1);
 }
 
+// Step 3 on the files of a folder, the *.cfg file written through a
+// transaction of its own; the error and its text.
+struct CfgStep {
+    CfgStep(const std::string& ame, const std::string& cfg, const std::string& tmp, int stations, std::uint64_t gray)
+        : files({{cfg, ""}}), run(ame, cfg, tmp, stations, gray, files) {}
+    std::pair<CfgError, std::string> Run(ProgressSink& progress = NoProgress(), int threads = 0) {
+        run.FindAdjacentStations(progress, threads);
+        return {run.Error(), run.ErrorText()};
+    }
+    StepTransaction files;
+    CfgRun run;
+};
+
 TEST(CfgRun, WritesThePlainFileAndMovesTheBar) {
     TempDir dir;
     std::mt19937 random(13);
@@ -176,8 +197,8 @@ TEST(CfgRun, WritesThePlainFileAndMovesTheBar) {
     ASSERT_TRUE(plain::WriteCfg(stations, dir.file("tmp.loc"), dir.file("plain.cfg")));
     for (const int threads : {1, 3, 0}) {
         CountingBar bar;
-        CfgRun run(dir.file("m.ame"), dir.file("m.cfg"), dir.file("tmp.loc"), 842);
-        ASSERT_EQ(run.FindAdjacentStations(bar, threads), CfgError::None);
+        CfgStep step(dir.file("m.ame"), dir.file("m.cfg"), dir.file("tmp.loc"), 842, pixels.size());
+        ASSERT_EQ(step.Run(bar, threads).first, CfgError::None);
         EXPECT_EQ(ReadFile(dir.file("m.cfg")), ReadFile(dir.file("plain.cfg"))) << threads << " threads";
         EXPECT_EQ(bar.moves, static_cast<int>(ProgressMoves(CfgProgressStep(pixels.size()), 0, pixels.size())));
     }
@@ -205,25 +226,74 @@ TEST(CfgRun, RefusalsAndEmptyRuns) {
     WriteFile(dir.file("far.loc"), Bytes(far, sizeof far));
     WriteFile(dir.file("none.loc"), "");
 
-    const auto run = [&](const std::string& ame, const std::string& tmp, int count) {
-        CfgRun cfg(dir.file(ame), dir.file("m.cfg"), dir.file(tmp), count);
-        cfg.FindAdjacentStations(NoProgress());
-        return std::pair{cfg.Error(), cfg.ErrorText()};
+    const auto run = [&](const std::string& tmp, int count) {
+        return CfgStep(dir.file("m.ame"), dir.file("m.cfg"), dir.file(tmp), count, tmp == "far.loc" ? 2 : 0).Run();
     };
-    EXPECT_EQ(run("m.ame", "none.loc", 2).first, CfgError::None);
+    EXPECT_EQ(run("none.loc", 2).first, CfgError::None);
     EXPECT_EQ(ReadFile(dir.file("m.cfg")), "");
-    EXPECT_EQ(run("m.ame", "none.loc", 0).first, CfgError::None);
-    EXPECT_EQ(run("m.ame", "far.loc", 0).first, CfgError::NoStation);
-    EXPECT_EQ(run("m.ame", "far.loc", 3).first, CfgError::StationRead);
-    const auto [error, text] = run("m.ame", "far.loc", 2);
+    EXPECT_EQ(run("none.loc", 0).first, CfgError::None);
+    EXPECT_EQ(run("far.loc", 0).first, CfgError::NoStation);
+    EXPECT_EQ(run("far.loc", 3).first, CfgError::StationRead);
+    const auto [error, text] = run("far.loc", 2);
     EXPECT_EQ(error, CfgError::PixelRange);
     EXPECT_EQ(text, "Gray pixel (32768, 2) lies beyond pixel 32767,\r\nwhich a *.cfg file can't hold.");
     EXPECT_EQ(ReadFile(dir.file("m.cfg")), "");  // a failed run leaves the earlier file
 
-    CfgRun missing(dir.file("no.ame"), dir.file("no/m.cfg"), dir.file("tmp.loc"), 2);
-    EXPECT_EQ(missing.Error(), CfgError::Open);
-    EXPECT_EQ(missing.OpenFailures(),
-              (std::vector<std::string>{dir.file("no.ame"), dir.file("no/m.cfg"), dir.file("tmp.loc")}));
-    EXPECT_EQ(missing.ErrorText(), "File :" + dir.file("no.ame") + "\r\ncan't open.");
-    EXPECT_EQ(missing.FindAdjacentStations(NoProgress()), CfgError::Open);
+    // Each file that can't be opened is named; a pipe is refused at once.
+    ASSERT_EQ(mkfifo(dir.file("pipe.loc").c_str(), 0600), 0);
+    const testing_support::HangGuard guard(60);
+    CfgStep missing(dir.file("no.ame"), dir.file("no/m.cfg"), dir.file("pipe.loc"), 2, 2);
+    EXPECT_EQ(missing.run.Error(), CfgError::Open);
+    EXPECT_EQ(missing.run.OpenFailures(), (std::vector<CfgOpenFailure>{{dir.file("no.ame"), ENOENT},
+                                                                        {dir.file("no/m.cfg"), ENOENT},
+                                                                        {dir.file("pipe.loc"), platform::NotRegularFile}}));
+    EXPECT_EQ(missing.run.ErrorText(), "File :" + dir.file("no.ame") + "\r\ncan't open.");
+    EXPECT_EQ(CfgOpenErrorText("./tmp_$$$.loc", platform::NotRegularFile),
+              "File :./tmp_$$$.loc\r\ncan't open.\r\nNot a regular file");
+    EXPECT_EQ(missing.run.FindAdjacentStations(NoProgress()), CfgError::Open);
+}
+
+// A progress sink that changes the pixel file once the first records are written.
+class ChangingPixelFile : public ProgressSink {
+public:
+    explicit ChangingPixelFile(std::function<void()> change) : change_(std::move(change)) {}
+    void ProcessMessages() override {
+        if (change_) change_();
+        change_ = nullptr;
+    }
+
+private:
+    std::function<void()> change_;
+};
+
+// Step 3 reads exactly the gray pixels step 1 wrote: a pixel file cut short
+// or grown, before the step or while it runs, fails it and leaves the earlier
+// *.cfg file as it was.
+TEST(CfgRun, ThePixelFileMustHoldWhatStepOneWrote) {
+    TempDir dir;
+    std::mt19937 random(5);
+    const std::vector<AmeRecord> stations = RandomStations(random, 20, 400);
+    WriteFile(dir.file("m.ame"), Bytes(stations.data(), stations.size() * sizeof(AmeRecord)));
+    const std::vector<PixelRecord> pixels = AllPixels(400, 250);  // several chunks of records
+    const std::string whole = Bytes(pixels.data(), pixels.size() * 8);
+    const std::uint64_t gray = pixels.size();
+    const auto run = [&](const std::string& bytes, ProgressSink& progress) {
+        WriteFile(dir.file("tmp.loc"), bytes);
+        WriteFile(dir.file("m.cfg"), "earlier");
+        auto result = CfgStep(dir.file("m.ame"), dir.file("m.cfg"), dir.file("tmp.loc"), 20, gray).Run(progress, 1);
+        EXPECT_TRUE(result.first == CfgError::None || ReadFile(dir.file("m.cfg")) == "earlier");
+        return result;
+    };
+    const std::string prefix = "File :" + dir.file("tmp.loc") + "\r\nholds ";
+    const std::string wrote = " gray pixels, but Step 1 wrote 100000.";
+    EXPECT_EQ(run(whole.substr(0, whole.size() / 2), NoProgress()),
+              std::pair(CfgError::PixelCount, prefix + "50000" + wrote));
+    EXPECT_EQ(run(whole + whole, NoProgress()), std::pair(CfgError::PixelCount, prefix + "200000" + wrote));
+    EXPECT_EQ(run(whole + "1234", NoProgress()), std::pair(CfgError::PixelCount, prefix + "100000" + wrote));
+    ChangingPixelFile cut([&] { std::filesystem::resize_file(dir.file("tmp.loc"), 8 * 70000); });
+    EXPECT_EQ(run(whole, cut), std::pair(CfgError::PixelCount, prefix + "70000" + wrote));
+    ChangingPixelFile grow([&] { std::filesystem::resize_file(dir.file("tmp.loc"), 8 * 100001); });
+    EXPECT_EQ(run(whole, grow), std::pair(CfgError::PixelCount, prefix + "100001" + wrote));
+    EXPECT_EQ(run(whole, NoProgress()).first, CfgError::None);
+    EXPECT_EQ(ReadFile(dir.file("m.cfg")).size(), 100000u * sizeof(CfgRecord));
 }

@@ -3,6 +3,8 @@
 // picture can't be shown.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <vector>
 
@@ -106,6 +108,15 @@ TEST_F(MapPictureTest, PicturesThatCantBeShownSayWhy) {
     WriteFile(path, bytes.substr(0, bytes.size() - 1));
     MapPicture unpadded;
     EXPECT_TRUE(unpadded.Open(path));
+
+    // A pipe is refused at once, not waited on.
+    const std::string pipe = dir.file("pipe.bmp");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    const testing_support::HangGuard guard(60);
+    MapPicture piped;
+    EXPECT_FALSE(piped.Open(pipe));
+    EXPECT_EQ(strova::PictureErrorText("a.bmp", piped.Error(), piped.Errno(), true),
+              "ﾋﾞｯﾄﾏｯﾌﾟﾌｧｲﾙ：\r<a.bmp>\rの地図を表示できません．\r通常のﾌｧｲﾙではありません．");
 
     // A picture opened again starts afresh.
     EXPECT_TRUE(cut.Open(path));

@@ -14,7 +14,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -29,7 +28,7 @@
 #include "Main.h"
 #include "MainFormSuite.h"
 #include "TestSupport.h"
-#include "core/Backup.h"
+#include "core/FileIo.h"
 #include "platform/ModuleNames.h"
 #include "platform/SafeFile.h"
 
@@ -77,6 +76,7 @@ protected:
         });
         platform::SetModalFormHook([this](QWidget* form) {
             if (auto* bounds = qobject_cast<TInputDialog*>(form)) {
+                if (onBounds) onBounds();
                 bounds->LongitEd1->setText("138.4");
                 bounds->LatitEd1->setText("34.8");
                 bounds->LongitEd2->setText("141.0");
@@ -134,6 +134,7 @@ protected:
     TempDir dir;
     std::vector<MessageBoxCall> boxes;
     std::function<void(const MessageBoxCall&)> onBox;
+    std::function<void()> onBounds;
     std::function<void(TAmeForm*)> onStations = [](TAmeForm* form) { form->BBtnOk->click(); };
     rlimit sizeLimit{};
     bool sizeLimited = false;
@@ -236,20 +237,70 @@ TEST_F(OutputsTest, AFailedBackupLeavesTheOlderBackupsAlone) {
     EXPECT_TRUE(Hidden().empty());
 }
 
-// Temporaries a killed run left of a step's files and backups go with the
-// next run of the step, also where the step writes no such file this time.
-TEST_F(OutputsTest, TheNextRunRemovesWhatAKilledRunLeft) {
-    for (const char* stale : {".m.ame.Ab3xY9.tmp", ".m.bak.Ab3xY9.tmp", ".m_a.dat.Ab3xY9.tmp", ".m_a.bak.Ab3xY9.tmp",
-                              ".m.cfg.Ab3xY9.tmp", ".m.cfg.bak.Ab3xY9.tmp"})
-        WriteFile(stale, "cut");
-    onStations = [](TAmeForm* form) { form->BBtnCancel->click(); };
+// The pixel file cut while the station window is open: step 3 reads no
+// other pixels than step 1 wrote, and leaves the earlier *.cfg as it was.
+TEST_F(OutputsTest, APixelFileCutWhileTheStationWindowIsOpenFailsStepThree) {
+    WriteEarlierFiles();
+    onStations = [](TAmeForm* form) {
+        fs::resize_file("tmp_$$$.loc", fs::file_size("tmp_$$$.loc") / 2);
+        form->BBtnOk->click();
+    };
     EXPECT_FALSE(Run());
-    std::vector<std::string> left = Hidden();
-    std::sort(left.begin(), left.end());
-    EXPECT_EQ(left, (std::vector<std::string>{".m.cfg.Ab3xY9.tmp", ".m.cfg.bak.Ab3xY9.tmp"}));
-    onStations = [](TAmeForm* form) { form->BBtnOk->click(); };
-    EXPECT_TRUE(Run());
+    ASSERT_FALSE(boxes.empty());
+    EXPECT_EQ(boxes.back().caption, "CfgData Error");
+    EXPECT_EQ(boxes.back().text, "File :./tmp_$$$.loc\r\nholds " + std::to_string(main->GrayCount / 2) +
+                                     " gray pixels, but Step 1 wrote " + std::to_string(main->GrayCount) + ".");
+    EXPECT_EQ(ReadFile("m.cfg"), "earlier m.cfg");
+    EXPECT_FALSE(fs::exists("m.cfg.bak"));
+    EXPECT_EQ(ReadFile("m.bak"), "earlier m.ame");  // step 2's files stay as written
+    EXPECT_EQ(ReadFile("m.ame").size() % 44, 0u);
     EXPECT_TRUE(Hidden().empty());
+}
+
+// Another map written over the bitmap while the bounds dialog was open: the
+// marks would be placed for the old picture, so step 2 changes no file.
+TEST_F(OutputsTest, ABitmapChangedAfterStepOneStopsStepTwo) {
+    WriteEarlierFiles();
+    onBounds = [] { WriteFile("m.bmp", testing_support::MakeGrayBitmap(201, 200, [](int x, int) { return x > 9; })); };
+    EXPECT_FALSE(Run());
+    ASSERT_EQ(boxes.size(), 2u);  // the confirmation of the bounds, then this
+    EXPECT_EQ(boxes[1].text, "Input File :\r<" + dir.file("m.bmp") +
+                                 "> has changed since it was read.\rRun the conversion again.");
+    for (const std::string& name : kOutputs) EXPECT_EQ(ReadFile(name), "earlier " + name);
+    EXPECT_FALSE(fs::exists("m.bak") || fs::exists("m_a.bak"));
+    EXPECT_TRUE(Hidden().empty());
+}
+
+// A pipe where a file of the run belongs never stops the program: step 1
+// makes its pixel file anew, and a pipe in place of an earlier output or of
+// the bitmap is refused with a message.
+TEST_F(OutputsTest, PipesNeverHangTheRun) {
+    const testing_support::HangGuard guard(120);
+    ASSERT_EQ(mkfifo("tmp_$$$.loc", 0600), 0);
+    EXPECT_TRUE(Run());
+    EXPECT_TRUE(fs::is_regular_file("tmp_$$$.loc"));
+    const auto refused = [&](const std::string& name, const std::string& backup, const std::string& outcome) {
+        fs::remove(name);
+        ASSERT_EQ(mkfifo(name.c_str(), 0600), 0);
+        boxes.clear();
+        EXPECT_FALSE(Run());
+        ASSERT_FALSE(boxes.empty());
+        EXPECT_EQ(boxes.back().text, "The old file can't be copied to its backup.\rOld File : <./" + name +
+                                         ">\rBackup File : <./" + backup + ">\rNot a regular file\r" + outcome);
+        EXPECT_TRUE(fs::is_fifo(name));
+        fs::remove(name);
+    };
+    refused("m.ame", "m.bak", "Nothing was changed.");
+    refused("m.cfg", "m.cfg.bak",
+            "Step 3 was given up and changed nothing.\rThe files of Step 2 were written:\r<./m.ame>\r<./m_a.dat>");
+    onBounds = [] {
+        fs::remove("m.bmp");
+        mkfifo("m.bmp", 0600);
+    };
+    boxes.clear();
+    EXPECT_FALSE(Run());
+    EXPECT_EQ(boxes.back().text, "Input File :\r<" + dir.file("m.bmp") +
+                                     "> has changed since it was read.\rRun the conversion again.");
 }
 
 // Started as the ordinary user by the next test.

@@ -59,8 +59,9 @@ TEST(Pipeline, KantoSampleMatchesThePlainSteps) {
     FilePtr ame(std::fopen(dir.file("kanto.ame").c_str(), "wb"));
     ASSERT_TRUE(WriteAmeFile(ame.get(), placement->selected));
     ame.reset();
+    StepTransaction files({{dir.file("kanto.cfg"), ""}});
     CfgRun run(dir.file("kanto.ame"), dir.file("kanto.cfg"), dir.file("tmp.loc"),
-               static_cast<int>(placement->selected.size()));
+               static_cast<int>(placement->selected.size()), reader.GrayCount(), files);
     ASSERT_EQ(run.FindAdjacentStations(NoProgress()), CfgError::None);
     ASSERT_TRUE(plain::WriteCfg(expected, dir.file("tmp.loc"), dir.file("plain.cfg")));
     EXPECT_EQ(ReadFile(dir.file("kanto.cfg")), ReadFile(dir.file("plain.cfg")));

@@ -19,6 +19,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 
 #include "Ame.h"
@@ -284,8 +285,15 @@ TEST_F(RunTest, TheSampleMapBecomesItsThreeFiles) {
     EXPECT_GT(main->TotalCount, 10);
 
     // A second run of the same map backs up all three files; the *.ame and the
-    // *.cfg backup lie in one folder and keep apart.
+    // *.cfg backup lie in one folder and keep apart. Each backup is the earlier
+    // file as the system copies it: its times and its mode kept.
     const std::string firstAme = ReadFile(kMap + ".ame"), firstCfg = ReadFile(kMap + ".cfg");
+    std::map<std::string, fs::file_time_type> written;
+    for (const std::string& name : {kMap + ".ame", kMap + "_a.dat", kMap + ".cfg"}) {
+        fs::last_write_time(name, fs::last_write_time(name) - std::chrono::hours(24));
+        written[name] = fs::last_write_time(name);
+    }
+    fs::permissions(kMap + ".ame", fs::perms::owner_read | fs::perms::owner_write);
     boxes.clear();
     onStations = [](TAmeForm* form) { form->BBtnOk->click(); };
     Run(bitmap);
@@ -301,6 +309,11 @@ TEST_F(RunTest, TheSampleMapBecomesItsThreeFiles) {
     EXPECT_EQ(ReadFile(kMap + ".cfg.bak"), firstCfg);
     EXPECT_EQ(ReadFile(kMap + "_a.bak"), expected.dat);
     EXPECT_GT(ReadFile(kMap + ".ame").size(), firstAme.size());  // nothing unticked this time
+    EXPECT_EQ(fs::last_write_time(kMap + ".bak"), written[kMap + ".ame"]);
+    EXPECT_EQ(fs::last_write_time(kMap + "_a.bak"), written[kMap + "_a.dat"]);
+    EXPECT_EQ(fs::last_write_time(kMap + ".cfg.bak"), written[kMap + ".cfg"]);
+    EXPECT_EQ(fs::status(kMap + ".bak").permissions(), fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(fs::status(kMap + ".ame").permissions(), fs::perms::owner_read | fs::perms::owner_write);
 }
 
 // A user in a decimal-comma or a Japanese locale gets the same files, the
@@ -385,13 +398,16 @@ TEST_F(RunTest, AnUnopenableCfgKeepsTheStationFiles) {
     EXPECT_FALSE(fs::exists("missing"));
 }
 
+// Step 3 says what became of the run: step 2's files are written.
 TEST_F(RunTest, AFailedBackupStopsTheStepBeforeAnythingIsOverwritten) {
     fs::create_directory(kMap + ".cfg");  // exists, but can't be copied to a backup
     Run(bitmap);
     ExpectGivenUp();
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[1].text, "The old file can't be copied to its backup.\rOld File : <./" + kMap +
-                                 ".cfg>\rBackup File : <./" + kMap + ".cfg.bak>\rIs a directory\rNothing was changed.");
+                                 ".cfg>\rBackup File : <./" + kMap + ".cfg.bak>\rIs a directory\r"
+                                 "Step 3 was given up and changed nothing.\rThe files of Step 2 were written:\r<./" +
+                                 kMap + ".ame>\r<./" + kMap + "_a.dat>");
     EXPECT_EQ(boxes[1].caption, "Strova - Error");
     EXPECT_TRUE(fs::is_directory(kMap + ".cfg"));
     EXPECT_TRUE(fs::exists(kMap + ".ame"));

@@ -2,6 +2,7 @@
 // and several processes writing at once.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -430,6 +431,31 @@ TEST_F(RegistryStore, FailedChangesNameTheStoreAndTheReason) {
     EXPECT_EQ(failsWith("can't lock the registry store: Permission denied"), 0);
     EXPECT_EQ(ReadFile(store), before);
     for (const auto& name : FilesInDir()) EXPECT_EQ(name, "registry.reg");
+}
+
+// Root (sudo) writing a user's store leaves it the user's: the user's next
+// change is stored.
+TEST_F(RegistryStore, RootWritingAUsersStoreLeavesItTheUsers) {
+    if (geteuid() != 0) GTEST_SKIP() << "only root can write another user's store";
+    testing_support::OpenToOrdinaryUser(dir.path());
+    const auto write = [](const std::string& name) {
+        Registry r;
+        r.OpenKey("\\Software\\Vorbel", true);
+        r.WriteString(name, "x");
+    };
+    EXPECT_EQ(testing_support::AsOrdinaryUser([&] {
+                  write("User");
+                  return 0;
+              }),
+              0);
+    write("Root");
+    struct stat info {};
+    ASSERT_EQ(stat(store.c_str(), &info), 0);
+    EXPECT_EQ(info.st_uid, testing_support::OrdinaryUserId());
+    EXPECT_EQ(testing_support::AsOrdinaryUser([&] { return FailedWrite("Later") == "written" ? 0 : 1; }), 0);
+    Registry r;
+    ASSERT_TRUE(r.OpenKey("\\Software\\Vorbel", false));
+    for (const char* name : {"User", "Root", "Later"}) EXPECT_EQ(r.ReadString(name), "x") << name;
 }
 
 // A store that is a symbolic link stays one: the change goes to its target,

@@ -1,12 +1,14 @@
 // Files replaced whole: at every point of a write the final name holds the
 // earlier file or the complete new one, a failed write leaves nothing behind,
-// links are written through, and the user's permissions are respected.
+// links are written through where the user may trust them, devices and pipes
+// are refused, owners are kept, and the user's permissions are respected.
 #include "platform/SafeFile.h"
 
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <cstdlib>
@@ -205,13 +207,117 @@ TEST(SafeFile, WhatCantBeReplaced) {
     EXPECT_EQ(Entries(dir.path()), std::set<std::string>{"m.ame"});
 }
 
-TEST(SafeFile, DevicesAreWrittenDirectlyAndKeptDevices) {
-    EXPECT_TRUE(WriteWhole("/dev/null", "bytes"));
+// Only regular files are read or replaced: a device or a pipe is refused at
+// once, never opened in a way that could block.
+TEST(SafeFile, DevicesAndPipesAreRefusedAtOnce) {
+    TempDir dir;
+    ASSERT_EQ(mkfifo(dir.file("pipe.cfg").c_str(), 0600), 0);
+    fs::create_directory(dir.file("folder.cfg"));
+    const testing_support::HangGuard guard(60);
+    for (const std::string& path : {std::string("/dev/null"), dir.file("pipe.cfg")}) {
+        SafeFile file(path);
+        EXPECT_FALSE(file.Open()) << path;
+        EXPECT_EQ(file.Error(), platform::NotRegularFile) << path;
+        EXPECT_EQ(file.Reason(), "Not a regular file");
+        EXPECT_EQ(platform::ReplaceError(path), platform::NotRegularFile) << path;
+        int error = 0;
+        EXPECT_EQ(platform::OpenRegularFile(path, error), -1) << path;
+        EXPECT_EQ(error, platform::NotRegularFile) << path;
+    }
+    int error = 0;
+    EXPECT_EQ(platform::OpenRegularFile(dir.file("folder.cfg"), error), -1);
+    EXPECT_EQ(error, EISDIR);
+    EXPECT_TRUE(fs::is_fifo(dir.file("pipe.cfg")));
     EXPECT_TRUE(fs::is_character_file("/dev/null"));
-    SafeFile full("/dev/full");
-    EXPECT_FALSE(full.Open() && full.Write("bytes", 5) && full.Commit());
-    EXPECT_EQ(full.Error(), ENOSPC);
-    EXPECT_TRUE(fs::is_character_file("/dev/full"));
+}
+
+// An undoable commit keeps the replaced file aside until it is taken back or
+// the writer goes: the same file comes back, and nothing hidden stays.
+TEST(SafeFile, AnUndoableCommitCanBeTakenBack) {
+    TempDir dir;
+    const std::string path = dir.file("m.bak");
+    WriteFile(path, "older");
+    struct stat before {}, after {};
+    ASSERT_EQ(stat(path.c_str(), &before), 0);
+    {
+        SafeFile file(path);
+        ASSERT_TRUE(file.Open() && file.Write("new", 3) && file.Commit(true));
+        EXPECT_EQ(ReadFile(path), "new");
+        EXPECT_EQ(Entries(dir.path()).size(), 2u);  // the older file, aside
+        ASSERT_TRUE(file.Undo());
+    }
+    ASSERT_EQ(stat(path.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(ReadFile(path), "older");
+    {
+        SafeFile kept(path);
+        ASSERT_TRUE(kept.Open() && kept.Write("new", 3) && kept.Commit(true));
+    }  // gone without Undo: the commit stands
+    EXPECT_EQ(ReadFile(path), "new");
+    EXPECT_EQ(Entries(dir.path()), std::set<std::string>{"m.bak"});
+    SafeFile made(dir.file("n.bak"));
+    ASSERT_TRUE(made.Open() && made.Commit(true) && made.Undo());
+    EXPECT_EQ(Entries(dir.path()), std::set<std::string>{"m.bak"});
+}
+
+// Root replacing another user's file leaves it that user's: the user can
+// still replace it afterwards.
+TEST(SafeFile, AReplacedFileKeepsItsOwnerAndGroup) {
+    if (geteuid() != 0) GTEST_SKIP() << "only root can give files away";
+    TempDir dir;
+    testing_support::OpenToOrdinaryUser(dir.path());
+    const std::string path = dir.file("m.cfg");
+    WriteFile(path, "earlier");
+    testing_support::GiveToOrdinaryUser(path);
+    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    ASSERT_TRUE(WriteWhole(path, "root's"));
+    struct stat info {};
+    ASSERT_EQ(stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_uid, testing_support::OrdinaryUserId());
+    EXPECT_EQ(info.st_gid, testing_support::OrdinaryUserId());  // nogroup is 65534 as nobody is
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    EXPECT_EQ(testing_support::AsOrdinaryUser([&] { return WriteWhole(path, "the user's") ? 0 : 1; }), 0);
+    EXPECT_EQ(ReadFile(path), "the user's");
+}
+
+// In a folder that is sticky and world-writable, another user's link is not
+// followed, for reading or for writing, unless the folder's owner made it; a
+// user's own links are followed there as anywhere.
+TEST(SafeFile, LinksOfOtherUsersInASharedFolderAreNotFollowed) {
+    if (geteuid() != 0) GTEST_SKIP() << "only root can plant another user's link";
+    TempDir dir;
+    constexpr uid_t kOther = 4242;
+    fs::create_directory(dir.file("private"));
+    WriteFile(dir.file("private/secret.txt"), "secret");
+    const auto plant = [&](const std::string& folder, const std::string& name, uid_t owner) {
+        fs::create_directories(dir.file(folder));
+        fs::permissions(dir.file(folder), fs::perms::all | fs::perms::sticky_bit);
+        const std::string link = dir.file(folder + "/" + name);
+        fs::create_symlink(dir.file("private/secret.txt"), link);
+        EXPECT_EQ(lchown(link.c_str(), owner, owner), 0);
+        return link;
+    };
+    const std::string foreign = plant("shared", "map.cfg", kOther);
+    EXPECT_FALSE(WriteWhole(foreign, "overwritten"));
+    EXPECT_EQ(platform::ReplaceError(foreign), platform::ForeignLink);
+    int error = 0;
+    EXPECT_EQ(platform::OpenRegularFile(foreign, error), -1);
+    EXPECT_EQ(error, platform::ForeignLink);
+    EXPECT_EQ(platform::ErrorText(error), "A link of another user in a shared folder");
+    EXPECT_EQ(ReadFile(dir.file("private/secret.txt")), "secret");
+    EXPECT_TRUE(fs::is_symlink(foreign));
+
+    EXPECT_TRUE(WriteWhole(plant("shared", "own.cfg", geteuid()), "own"));
+    EXPECT_EQ(ReadFile(dir.file("private/secret.txt")), "own");
+    const std::string byOwner = plant("others", "map.cfg", kOther);
+    ASSERT_EQ(chown(dir.file("others").c_str(), kOther, kOther), 0);
+    EXPECT_TRUE(WriteWhole(byOwner, "owner's"));
+    EXPECT_EQ(ReadFile(dir.file("private/secret.txt")), "owner's");
+    const std::string closed = dir.file("closed.cfg");  // a folder not open to all
+    fs::create_symlink(dir.file("private/secret.txt"), closed);
+    ASSERT_EQ(lchown(closed.c_str(), kOther, kOther), 0);
+    EXPECT_TRUE(WriteWhole(closed, "closed"));
+    EXPECT_EQ(ReadFile(dir.file("private/secret.txt")), "closed");
 }
 
 // Run as the ordinary user by the next test, in the folder it names.

@@ -81,15 +81,10 @@ std::string InfoFileErrorText(bool japanese) {
                     : "Internal Information File :\r<gm_info.dat> can't open.";
 }
 
-std::string OutputOpenErrorText(const std::string& path, bool japanese) {
-    return japanese ? "出力先のﾌｧｲﾙ：\r<" + path + ">\rが読み込めません．"
-                    : "Internal Information File :\r<" + path + "> can't open.";
-}
-
-std::string OutputWriteErrorText(const std::string& path, bool japanese, const std::string& reason) {
-    const std::string text = japanese ? "出力先のﾌｧｲﾙ：\r<" + path + ">\rに書き込めません．"
-                                      : "Output File :\r<" + path + "> can't be written.";
-    return reason.empty() ? text : text + "\r" + reason;
+std::string OutputOpenErrorText(const std::string& path, bool japanese, int error) {
+    return (japanese ? "出力先のﾌｧｲﾙ：\r<" + path + ">\rが読み込めません．"
+                     : "Internal Information File :\r<" + path + "> can't open.") +
+           RefusalLine(error, japanese);
 }
 
 std::string PixelReadErrorText(const std::string& tmpPath, bool japanese) {

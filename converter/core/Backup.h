@@ -1,11 +1,13 @@
-// Backups of output files: a step copies an existing output file to its
-// backup before it writes anything, and a failed step puts it back. Every copy
-// replaces its target whole, so a kill never leaves a cut backup or file.
+// Backups of output files: a step copies each earlier output file to its
+// backup before it writes anything, and a failed step takes them back. Every
+// copy replaces its target whole, so a kill never leaves a cut backup or
+// file, and is the file as the system's copy makes it: the same bytes, mode
+// and times, and for root the same owner and group.
 #pragma once
 
-#include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace platform {
 class SafeFile;
@@ -13,19 +15,9 @@ class SafeFile;
 
 namespace strova {
 
-// Which file stands under a name, and in which state: tells whether a step
-// replaced or changed the file after its backup was made.
-struct FileIdentity {
-    std::uint64_t device = 0, inode = 0, size = 0;
-    std::int64_t modified = 0;  // nanoseconds
-    bool operator==(const FileIdentity&) const = default;
-};
-// The identity of the file at `path` (all 0 when there is none).
-FileIdentity IdentityOf(const std::string& path);
-
-// A copy of a file made whole in a temporary beside its target, which only
-// Commit puts in place: a step makes all its backups before any of them
-// replaces an older one, so a copy that fails changes nothing.
+// A copy of a file made whole and synced in a temporary beside its target,
+// which only Commit puts in place: a step makes all its backups before any of
+// them replaces an older one, so a copy that fails changes nothing.
 class PendingCopy {
 public:
     PendingCopy(const std::string& from, const std::string& to);
@@ -33,31 +25,25 @@ public:
     PendingCopy(const PendingCopy&) = delete;
     PendingCopy& operator=(const PendingCopy&) = delete;
 
-    // 0, or the system's error number of the copy that failed.
+    // 0, or the system's error number (or platform::FileRefusal) of the copy
+    // that failed.
     int Error() const { return error_; }
-    // Replaces the target with the copy. False, with Error() set, when that
+    // Replaces the target with the copy; the file it replaced stays aside
+    // until Undo or until the copy goes. False, with Error() set, when that
     // failed or the copy had failed before.
     bool Commit();
+    // After Commit: the replaced file back under its name, or the copy
+    // removed where there was none.
+    bool Undo();
 
 private:
     std::unique_ptr<platform::SafeFile> copy_;
     int error_ = 0;
 };
 
-// Each of the copies below that fails stores the system's error number in
-// `error` where one is given.
-
-// Puts a backup back over `path` and deletes the backup. False when the
-// backup could not be copied back (it is then kept).
-bool RestoreFromBackup(const std::string& path, const std::string& backup, int* error = nullptr);
-// The undo of a failed step for a file it backed up: a file still as it was
-// when backed up (`earlier`) stays untouched and only the backup is deleted;
-// otherwise RestoreFromBackup.
-bool UndoFromBackup(const std::string& path, const std::string& backup, const FileIdentity& earlier,
-                    int* error = nullptr);
-// Deletes a file a failed step created; a missing file is fine. A symbolic
-// link the step wrote through stays, and the file made at its end goes.
-void DeleteNewFile(const std::string& path);
+// Copies `from` over `to` for good. Returns 0, or the error number (or
+// platform::FileRefusal) of what failed.
+int CopyWhole(const std::string& from, const std::string& to);
 
 // The message when a backup can't be put back after a failed step: the old
 // contents are still in the backup (caption "Strova - Error"). It names the
@@ -65,7 +51,9 @@ void DeleteNewFile(const std::string& path);
 std::string RestoreFailedText(const std::string& path, const std::string& backup, bool japanese, int error = 0);
 
 // The message when a backup copy failed (caption "Strova - Error"), with the
-// system's reason for a non-zero `error`.
-std::string BackupFailedText(const std::string& path, const std::string& backup, bool japanese, int error = 0);
+// system's reason for a non-zero `error`. The step changed nothing; a failure
+// of step 3 names the files that step 2 wrote (`stepTwoFiles`).
+std::string BackupFailedText(const std::string& path, const std::string& backup, bool japanese, int error = 0,
+                             const std::vector<std::string>& stepTwoFiles = {});
 
 }  // namespace strova

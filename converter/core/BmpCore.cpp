@@ -17,8 +17,8 @@
 #include <cstring>
 #include <memory>
 
-#include "core/FileIo.h"
 #include "core/Parallel.h"
+#include "platform/Files.h"
 
 namespace strova {
 
@@ -135,6 +135,13 @@ void ScanChunkPixels(int fd, const PixelRows& rows, ScanChunk& chunk) {
     chunk.grayCount = static_cast<std::size_t>(out - chunk.gray.get());
 }
 
+// The pixel file is made new, so that nothing under its name is ever
+// written through: a link someone put there goes, and so does a pipe.
+int CreateFresh(const std::string& path) {
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT) return -1;
+    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+}
+
 bool WriteAll(int fd, const void* data, std::size_t size) {
     const auto* bytes = static_cast<const char*>(data);
     while (size > 0) {
@@ -154,7 +161,7 @@ std::string BmpErrorText(BmpError error, const std::string& bitmapPath, const st
     case BmpError::None:
         return {};
     case BmpError::Open:
-        return "Bitmap file <" + bitmapPath + ">\rcan't open.";
+        return "Bitmap file <" + bitmapPath + ">\rcan't open." + RefusalLine(systemError, false);
     case BmpError::Read:
         return "Failed to read the bitmap file\r<" + bitmapPath + ">.";
     case BmpError::Not24Bit:
@@ -216,11 +223,13 @@ int ScanProgressStep(std::int32_t height) {
 }
 
 BmpReader::BmpReader(std::string path) : path_(std::move(path)) {
-    fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+    fd_ = platform::OpenRegularFile(path_, systemError_);
     if (fd_ < 0) {
-        error_ = BmpError::Open;
+        // A folder could always be opened, and then not be read.
+        error_ = systemError_ == EISDIR ? BmpError::Read : BmpError::Open;
         return;
     }
+    identity_ = IdentityOf(fd_);
     ReadHeaders();
 }
 
@@ -267,14 +276,14 @@ PixelRows BmpReader::Rows() const {
 }
 
 // Workers read and scan runs of pixels in parallel; the gray pixels are
-// written in scan order as the runs complete. An earlier pixel file is
-// written over and cut to its new length at the end: truncating a file to
-// nothing makes ext4 flush it to disk when it is closed, which takes longer
-// than the whole scan.
+// written in scan order as the runs complete. The earlier pixel file is
+// removed, not truncated: truncating a file to nothing makes ext4 flush it to
+// disk when it is closed, which takes longer than the whole scan.
 BmpError BmpReader::ScanGrayPixels(const std::string& tmpPath, ProgressSink& progress, int threads) {
     if (!Ok()) return error_;
-    const int tmp = ::open(tmpPath.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    const int tmp = CreateFresh(tmpPath);
     if (tmp < 0) {
+        systemError_ = errno;
         Fail(BmpError::TempOpen);
         return error_;
     }
@@ -286,7 +295,6 @@ BmpError BmpReader::ScanGrayPixels(const std::string& tmpPath, ProgressSink& pro
     progress.SetToMinimum();
 
     BmpError result = BmpError::None;
-    std::uint64_t written = 0;
     std::atomic<bool> stopping{false};
     {
         const int workerCount = threads > 0 ? threads : std::min(kScanThreads, WorkerThreads());
@@ -301,10 +309,7 @@ BmpError BmpReader::ScanGrayPixels(const std::string& tmpPath, ProgressSink& pro
             }
             ScanChunk* done = workers.WaitOldest();
             if (!done) break;
-            const std::size_t bytes = done->grayCount * sizeof(PixelRecord);
-            if (WriteAll(tmp, done->gray.get(), bytes)) {
-                written += bytes;
-            } else {
+            if (!WriteAll(tmp, done->gray.get(), done->grayCount * sizeof(PixelRecord))) {
                 result = BmpError::TempWrite;
                 systemError_ = errno;
             }
@@ -316,8 +321,7 @@ BmpError BmpReader::ScanGrayPixels(const std::string& tmpPath, ProgressSink& pro
         }
         stopping = result != BmpError::None;
     }
-    const bool cut = ::ftruncate(tmp, static_cast<off_t>(written)) == 0;
-    if ((!cut || ::close(tmp) != 0) && result == BmpError::None) {
+    if (::close(tmp) != 0 && result == BmpError::None) {
         result = BmpError::TempWrite;
         systemError_ = errno;
     }

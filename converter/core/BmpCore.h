@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/FileIo.h"
 #include "core/Progress.h"
 
 namespace strova {
@@ -44,7 +45,7 @@ static_assert(sizeof(BitmapFileHeader) == 14 && sizeof(BitmapInfoHeader) == 40 &
 
 enum class BmpError {
     None,
-    Open,       // the bitmap can't be opened
+    Open,       // the bitmap can't be opened, or is no regular file
     Read,       // a header or a pixel row is cut short
     Not24Bit,   // biBitCount is not 24
     Compressed, // biCompression is not 0
@@ -57,7 +58,8 @@ enum class BmpError {
 
 // The message of each error kind (caption "Strova - Error", MB_ICONERROR);
 // a temporary pixel file that can't be written is named with the system's
-// reason for a non-zero `systemError`.
+// reason for a non-zero `systemError`, and a bitmap that is refused (a pipe,
+// another user's link) with its reason.
 std::string BmpErrorText(BmpError error, const std::string& bitmapPath, const std::string& tmpPath,
                          int systemError = 0);
 // The message of a picture the step refuses (Compressed, BadSize, TooLarge,
@@ -86,7 +88,9 @@ struct PixelRows {
 };
 
 // One bitmap, opened and its headers read on construction. Every failure is
-// kept as the first error; after it the reader does nothing more.
+// kept as the first error; after it the reader does nothing more. The bitmap
+// must be a regular file: it is opened without blocking, and another user's
+// link in a shared folder is not followed.
 class BmpReader {
 public:
     explicit BmpReader(std::string path);
@@ -100,13 +104,17 @@ public:
     const BitmapInfoHeader& InfoHeader() const { return infoHeader_; }
     std::uint32_t GrayCount() const { return grayCount_; }
     // The system's error number of a temporary pixel file that can't be
-    // written (0 otherwise).
+    // made or written, or of a bitmap that can't be opened (0 otherwise; a
+    // platform::FileRefusal for a refused bitmap).
     int SystemError() const { return systemError_; }
+    // The file that was opened, as it was then.
+    const FileIdentity& Identity() const { return identity_; }
     // The rows at bfOffBits when that lies at or after the headers and
     // inside the file, else right after the headers.
     PixelRows Rows() const;
 
-    // Writes the temporary pixel file anew. A row cut short by the end of the
+    // Writes the temporary pixel file as a new file: whatever stood under its
+    // name goes, and no link is followed. A row cut short by the end of the
     // file is a read error after the records of the pixels before the cut.
     // `threads` scanning threads; 0 takes as many as the memory can feed.
     BmpError ScanGrayPixels(const std::string& tmpPath, ProgressSink& progress, int threads = 0);
@@ -122,6 +130,7 @@ private:
     std::uint64_t fileSize_ = 0;
     BitmapFileHeader fileHeader_{};
     BitmapInfoHeader infoHeader_{};
+    FileIdentity identity_;
     std::uint32_t grayCount_ = 0;
     int systemError_ = 0;
     BmpError error_ = BmpError::None;

@@ -1,6 +1,5 @@
 #include "core/CfgCore.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +9,7 @@
 
 #include "core/Nearest.h"
 #include "core/Parallel.h"
+#include "platform/Files.h"
 
 namespace strova {
 
@@ -111,17 +111,20 @@ bool FitsCfgRecord(const PixelRecord& pixel) {
 
 std::uint64_t CfgProgressStep(std::uint64_t pixelCount) { return (pixelCount + 50) / 100; }
 
-std::string CfgOpenErrorText(const std::string& path) { return "File :" + path + "\r\ncan't open."; }
+std::string CfgOpenErrorText(const std::string& path, int error) {
+    return "File :" + path + "\r\ncan't open." + RefusalLine(error, false, "\r\n");
+}
 
-CfgRun::CfgRun(std::string amePath, std::string cfgPath, std::string tmpPath, int stationCount)
+CfgRun::CfgRun(std::string amePath, std::string cfgPath, std::string tmpPath, int stationCount,
+               std::uint64_t grayCount, StepTransaction& files)
     : amePath_(std::move(amePath)), cfgPath_(std::move(cfgPath)), tmpPath_(std::move(tmpPath)),
-      stationCount_(stationCount) {
-    ameFd_ = ::open(amePath_.c_str(), O_RDONLY | O_CLOEXEC);
-    if (ameFd_ < 0) openFailures_.push_back(amePath_);
-    cfg_ = std::make_unique<platform::SafeFile>(cfgPath_);
-    if (!cfg_->Open()) openFailures_.push_back(cfgPath_);
-    tmpFd_ = ::open(tmpPath_.c_str(), O_RDONLY | O_CLOEXEC);
-    if (tmpFd_ < 0) openFailures_.push_back(tmpPath_);
+      stationCount_(stationCount), grayCount_(grayCount), files_(files) {
+    int error = 0;
+    ameFd_ = platform::OpenRegularFile(amePath_, error);
+    if (ameFd_ < 0) openFailures_.push_back({amePath_, error});
+    if (const StepFailure failure = files_.Open(0); failure.Failed()) openFailures_.push_back({cfgPath_, failure.error});
+    tmpFd_ = platform::OpenRegularFile(tmpPath_, error);
+    if (tmpFd_ < 0) openFailures_.push_back({tmpPath_, error});
     if (!openFailures_.empty()) error_ = CfgError::Open;
 }
 
@@ -133,8 +136,23 @@ CfgRun::~CfgRun() {
 CfgError CfgRun::Fail(CfgError error, std::string detail) {
     error_ = error;
     errorDetail_ = std::move(detail);
-    cfg_.reset();
     return error_;
+}
+
+// A pixel file cut short, or that grew, is not the one step 1 wrote: its
+// records would give a *.cfg file of other pixels.
+bool CfgRun::PixelFileWhole() {
+    struct stat info {};
+    return ::fstat(tmpFd_, &info) == 0 && static_cast<std::uint64_t>(info.st_size) == grayCount_ * sizeof(PixelRecord);
+}
+
+// Why the pixel file could not be read whole: a read error, or a file of
+// another size.
+CfgError CfgRun::PixelFileFault(int readError) {
+    struct stat info {};
+    if (readError == 0 && ::fstat(tmpFd_, &info) != 0) readError = errno;
+    if (readError != 0) return Fail(CfgError::PixelRead, platform::ErrorText(readError));
+    return Fail(CfgError::PixelCount, std::to_string(static_cast<std::uint64_t>(info.st_size) / sizeof(PixelRecord)));
 }
 
 bool CfgRun::ReadStations(std::vector<AmeRecord>& stations) {
@@ -163,8 +181,8 @@ CfgError CfgRun::FindAdjacentStations(ProgressSink& progress, int threads) {
     std::vector<AmeRecord> stations;
     if (!ReadStations(stations)) return Fail(CfgError::StationRead);
     if (stationCount_ > kMaxStationNumber) return Fail(CfgError::TooManyStations);
-    struct stat info {};
-    const std::uint64_t pixelCount = ::fstat(tmpFd_, &info) == 0 ? static_cast<std::uint64_t>(info.st_size) / 8 : 0;
+    if (!PixelFileWhole()) return PixelFileFault(0);
+    const std::uint64_t pixelCount = grayCount_;
     if (pixelCount > 0 && stations.empty()) return Fail(CfgError::NoStation);
     progress.SetToMinimum();
     const std::uint64_t step = CfgProgressStep(pixelCount);
@@ -186,16 +204,20 @@ CfgError CfgRun::FindAdjacentStations(ProgressSink& progress, int threads) {
                 chunk->pixels.resize(kChunkPixels);
                 chunk->records.resize(kChunkPixels);
                 const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kChunkPixels, pixelCount - next));
-                chunk->count = ReadUpTo(tmpFd_, chunk->pixels.data(), want * sizeof(PixelRecord), next * sizeof(PixelRecord)) /
-                               sizeof(PixelRecord);
-                next = chunk->count == want ? next + want : pixelCount;  // a file that shrank ends here
+                const std::size_t bytes = want * sizeof(PixelRecord);
+                if (ReadUpTo(tmpFd_, chunk->pixels.data(), bytes, next * sizeof(PixelRecord)) != bytes) {
+                    stopping = true;
+                    return PixelFileFault(errno);
+                }
+                chunk->count = want;
+                next += want;
                 pool.Submit();
             }
             CfgChunk* done = pool.WaitOldest();
             if (!done) break;
-            if (std::fwrite(done->records.data(), sizeof(CfgRecord), done->computed, cfg_->Stream()) != done->computed) {
+            if (std::fwrite(done->records.data(), sizeof(CfgRecord), done->computed, files_.Stream(0)) != done->computed) {
                 stopping = true;
-                return Fail(CfgError::Write, cfg_->Reason());
+                return Fail(CfgError::Write, platform::ErrorText(files_.WriteError(0)));
             }
             progress.StepBy(static_cast<int>(ProgressMoves(step, done->first, done->first + done->computed)));
             progress.ProcessMessages();
@@ -207,10 +229,11 @@ CfgError CfgRun::FindAdjacentStations(ProgressSink& progress, int threads) {
             pool.Release();
         }
     }
+    if (!PixelFileWhole()) return PixelFileFault(0);  // it grew while it was read
     ::close(tmpFd_);
     tmpFd_ = -1;
-    if (!cfg_->Commit()) return Fail(CfgError::Write, cfg_->Reason());
-    cfg_.reset();
+    if (const StepFailure failure = files_.Commit(); failure.Failed())
+        return Fail(CfgError::Write, platform::ErrorText(failure.error));
     return CfgError::None;
 }
 
@@ -219,13 +242,18 @@ std::string CfgRun::ErrorText() const {
     case CfgError::None:
         return {};
     case CfgError::Open:
-        return CfgOpenErrorText(openFailures_.front());
+        return CfgOpenErrorText(openFailures_.front().path, openFailures_.front().error);
     case CfgError::StationRead:
         return "File :" + amePath_ + "\r\nholds fewer stations than were written.";
     case CfgError::TooManyStations:
         return "File :" + amePath_ + "\r\nholds more than 32767 stations, which a *.cfg file can't number.";
     case CfgError::NoStation:
         return "No AMeDAS station was written for this map,\r\nso the gray pixels have no nearest stations.";
+    case CfgError::PixelCount:
+        return "File :" + tmpPath_ + "\r\nholds " + errorDetail_ + " gray pixels, but Step 1 wrote " +
+               std::to_string(grayCount_) + ".";
+    case CfgError::PixelRead:
+        return "File :" + tmpPath_ + "\r\ncan't be read.\r\n" + errorDetail_;
     case CfgError::PixelRange:
         return "Gray pixel " + errorDetail_ + " lies beyond pixel 32767,\r\nwhich a *.cfg file can't hold.";
     case CfgError::Write:

@@ -14,7 +14,7 @@
 #include "core/FileIo.h"
 #include "core/Progress.h"
 #include "core/Stations.h"
-#include "platform/SafeFile.h"
+#include "core/StepTransaction.h"
 
 namespace strova {
 
@@ -57,23 +57,38 @@ enum class CfgError {
     StationRead,      // the *.ame file holds fewer records than step 2 wrote
     TooManyStations,  // station numbers above 32767 do not fit the records
     NoStation,        // gray pixels but no station to refer them to
+    PixelCount,       // the pixel file holds other than the gray pixels step 1 wrote
+    PixelRead,        // the pixel file can't be read
     PixelRange,       // a pixel coordinate does not fit the 16-bit fields
     Write,            // the *.cfg file could not be written
 };
 
+// A file that could not be opened, and why (an error number or a
+// platform::FileRefusal).
+struct CfgOpenFailure {
+    std::string path;
+    int error = 0;
+    bool operator==(const CfgOpenFailure&) const = default;
+};
+
 // The whole step for one run: the three files opened on construction, then
-// FindAdjacentStations. Messages have the caption "CfgData Error".
+// FindAdjacentStations. The *.cfg file (`cfgPath`) is output 0 of `files`,
+// which it is written to and committed through. Messages have the caption
+// "CfgData Error".
 class CfgRun {
 public:
-    CfgRun(std::string amePath, std::string cfgPath, std::string tmpPath, int stationCount);
+    // `grayCount`: the gray pixels step 1 wrote to the pixel file, which must
+    // hold exactly these.
+    CfgRun(std::string amePath, std::string cfgPath, std::string tmpPath, int stationCount, std::uint64_t grayCount,
+           StepTransaction& files);
     ~CfgRun();
     CfgRun(const CfgRun&) = delete;
     CfgRun& operator=(const CfgRun&) = delete;
 
     bool Ok() const { return error_ == CfgError::None; }
     CfgError Error() const { return error_; }
-    // The paths that failed to open, in the order *.ame, *.cfg, pixel file.
-    const std::vector<std::string>& OpenFailures() const { return openFailures_; }
+    // The files that failed to open, in the order *.ame, *.cfg, pixel file.
+    const std::vector<CfgOpenFailure>& OpenFailures() const { return openFailures_; }
 
     // Writes one record per gray pixel in file order. `threads` 0 uses all cores.
     CfgError FindAdjacentStations(ProgressSink& progress, int threads = 0);
@@ -83,18 +98,22 @@ public:
 private:
     CfgError Fail(CfgError error, std::string detail = {});
     bool ReadStations(std::vector<AmeRecord>& stations);
+    CfgError PixelFileFault(int readError);
+    bool PixelFileWhole();
 
     std::string amePath_, cfgPath_, tmpPath_;
     int stationCount_;
+    std::uint64_t grayCount_;
+    StepTransaction& files_;
     int ameFd_ = -1;
     int tmpFd_ = -1;
-    std::unique_ptr<platform::SafeFile> cfg_;  // replaces the earlier *.cfg once complete
     CfgError error_ = CfgError::None;
     std::string errorDetail_;
-    std::vector<std::string> openFailures_;
+    std::vector<CfgOpenFailure> openFailures_;
 };
 
-// "File :" + path + CR LF + "can't open."
-std::string CfgOpenErrorText(const std::string& path);
+// "File :" + path + CR LF + "can't open.", and the reason on a line of its
+// own for a refused file (`error` a platform::FileRefusal).
+std::string CfgOpenErrorText(const std::string& path, int error = 0);
 
 }  // namespace strova

@@ -1,9 +1,12 @@
 #include "core/FileIo.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+
+#include "platform/Files.h"
 
 namespace strova {
 
@@ -13,6 +16,7 @@ std::size_t ReadUpTo(int fd, void* buffer, std::size_t size, std::uint64_t offse
     while (done < size) {
         const ssize_t got = ::pread(fd, bytes + done, size - done, static_cast<off_t>(offset + done));
         if (got < 0 && errno == EINTR) continue;
+        if (got == 0) errno = 0;
         if (got <= 0) break;
         done += static_cast<std::size_t>(got);
     }
@@ -21,6 +25,48 @@ std::size_t ReadUpTo(int fd, void* buffer, std::size_t size, std::uint64_t offse
 
 bool ReadExactly(int fd, void* buffer, std::size_t size, std::uint64_t offset) {
     return ReadUpTo(fd, buffer, size, offset) == size;
+}
+
+FilePtr OpenRegularStream(const std::string& path, int& error) {
+    const int fd = platform::OpenRegularFile(path, error);
+    if (fd < 0) return nullptr;
+    FilePtr stream(fdopen(fd, "rb"));
+    if (!stream) {
+        error = errno;
+        ::close(fd);
+    }
+    return stream;
+}
+
+namespace {
+
+FileIdentity IdentityFrom(const struct stat& info) {
+    return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
+            static_cast<std::uint64_t>(info.st_size),
+            static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+}
+
+}  // namespace
+
+FileIdentity IdentityOf(int fd) {
+    struct stat info {};
+    return ::fstat(fd, &info) == 0 ? IdentityFrom(info) : FileIdentity{};
+}
+
+FileIdentity IdentityOf(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 ? IdentityFrom(info) : FileIdentity{};
+}
+
+std::string ReasonText(int error, bool japanese) {
+    if (japanese && error == platform::NotRegularFile) return "通常のﾌｧｲﾙではありません．";
+    if (japanese && error == platform::ForeignLink) return "共有ﾌｫﾙﾀﾞにある他のﾕｰｻﾞのﾘﾝｸです．";
+    return platform::ErrorText(error);
+}
+
+std::string RefusalLine(int error, bool japanese, const std::string& lineBreak) {
+    return error == platform::NotRegularFile || error == platform::ForeignLink ? lineBreak + ReasonText(error, japanese)
+                                                                               : std::string();
 }
 
 }  // namespace strova

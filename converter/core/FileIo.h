@@ -1,5 +1,5 @@
-// Small file helpers the cores share: owned stdio streams and whole reads at
-// an offset.
+// Small file helpers the cores share: owned stdio streams, whole reads at an
+// offset, which file stands under a name, and the reasons messages give.
 #pragma once
 
 #include <cstddef>
@@ -21,9 +21,33 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
+// Opens an existing regular file for reading as platform::OpenRegularFile
+// does (never blocking, links followed only where permitted); null, with
+// the reason in `error`, when it can't.
+FilePtr OpenRegularStream(const std::string& path, int& error);
+
 // Reads `size` bytes at `offset`; false when the file holds fewer.
 bool ReadExactly(int fd, void* buffer, std::size_t size, std::uint64_t offset);
-// Reads up to `size` bytes at `offset`; returns how many were read.
+// Reads up to `size` bytes at `offset`; returns how many were read. When
+// fewer, errno holds the read error, or 0 at the end of the file.
 std::size_t ReadUpTo(int fd, void* buffer, std::size_t size, std::uint64_t offset);
+
+// Which file stands under a name, and in which state: tells whether a file
+// was replaced or changed since it was looked at.
+struct FileIdentity {
+    std::uint64_t device = 0, inode = 0, size = 0;
+    std::int64_t modified = 0;  // nanoseconds
+    bool operator==(const FileIdentity&) const = default;
+};
+FileIdentity IdentityOf(int fd);
+// The identity of the file at `path`, links followed (all 0 when there is none).
+FileIdentity IdentityOf(const std::string& path);
+
+// The reason a message gives for an error number or a platform::FileRefusal,
+// in the message's language: the system's own texts are English in both.
+std::string ReasonText(int error, bool japanese);
+// The reason on a line of its own for a refused file, for the messages that
+// name no reason of the system's: empty for any other error.
+std::string RefusalLine(int error, bool japanese, const std::string& lineBreak = "\r");
 
 }  // namespace strova

@@ -1,14 +1,13 @@
 #include "core/MapPicture.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <vector>
 
 #include "core/FileIo.h"
+#include "platform/Files.h"
 
 namespace strova {
 
@@ -29,10 +28,11 @@ bool MapPicture::Open(const std::string& path) {
     if (fd_ >= 0) ::close(fd_);
     error_ = PictureError::None;
     errno_ = 0;
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd_ < 0) return Fail(PictureError::System, errno);
+    int error = 0;
+    fd_ = platform::OpenRegularFile(path, error);
+    if (fd_ < 0) return Fail(PictureError::System, error);
     const BmpReader reader(path);
-    if (reader.Error() == BmpError::Open) return Fail(PictureError::System, errno);
+    if (reader.Error() == BmpError::Open) return Fail(PictureError::System, reader.SystemError());
     if (reader.Error() == BmpError::Not24Bit) return Fail(PictureError::Not24Bit);
     if (!reader.Ok()) return Fail(PictureError::BadHeaders);
     rows_ = reader.Rows();
@@ -70,7 +70,7 @@ std::string PictureErrorText(const std::string& bitmapPath, PictureError error, 
     case PictureError::None:
         return {};
     case PictureError::System:
-        reason = std::strerror(number);
+        reason = ReasonText(number, japanese);
         break;
     case PictureError::Not24Bit:
         reason = japanese ? "24ﾋﾞｯﾄのﾋﾞｯﾄﾏｯﾌﾟではありません．" : "Not a 24-bit bitmap";

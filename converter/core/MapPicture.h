@@ -28,8 +28,9 @@ public:
     MapPicture(const MapPicture&) = delete;
     MapPicture& operator=(const MapPicture&) = delete;
 
-    // Opens the bitmap and checks that the file holds all its rows; a failure
-    // leaves the picture empty with the reason in Error() and Errno().
+    // Opens the bitmap, a regular file, without blocking, and checks that it
+    // holds all its rows; a failure leaves the picture empty with the reason
+    // in Error() and Errno() (an error number or a platform::FileRefusal).
     bool Open(const std::string& path);
     PictureError Error() const { return error_; }
     int Errno() const { return errno_; }

@@ -204,7 +204,8 @@ std::optional<std::vector<AmeRecord>> LoadInfoFileStations(std::FILE* stream, co
 }
 
 std::optional<std::vector<AmeRecord>> LoadInfoFileStations(const std::string& path, const MapConfig& map) {
-    FilePtr stream(std::fopen(path.c_str(), "rb"));
+    int error = 0;
+    const FilePtr stream = OpenRegularStream(path, error);
     if (!stream) return std::nullopt;
     return LoadInfoFileStations(stream.get(), map);
 }

@@ -87,7 +87,8 @@ std::vector<AmeRecord> LoadLibraryStations(const StationAccessors& library, cons
 // Id. nullopt when the stream holds no line. A line whose five fields can't
 // all be read is skipped and keeps its number.
 std::optional<std::vector<AmeRecord>> LoadInfoFileStations(std::FILE* stream, const MapConfig& map);
-// The same from the file at `path`; nullopt also when it can't be opened.
+// The same from the file at `path`; nullopt also when it can't be opened or
+// is no regular file.
 std::optional<std::vector<AmeRecord>> LoadInfoFileStations(const std::string& path, const MapConfig& map);
 
 // Stations split by the gray pixels: `selected` holds the internal stations

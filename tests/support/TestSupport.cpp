@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <thread>
 #include <cstdlib>
 #include <fstream>
@@ -60,6 +61,22 @@ void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
     if (!out) throw std::runtime_error("cannot write " + path.string());
     out << bytes;
 }
+
+FileSizeLimit::FileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &old_);
+    oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old_;
+    small.rlim_cur = bytes;
+    if (setrlimit(RLIMIT_FSIZE, &small) != 0) throw std::runtime_error("cannot limit the file size");
+}
+
+FileSizeLimit::~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &old_);
+    std::signal(SIGXFSZ, oldHandler_);
+}
+
+HangGuard::HangGuard(unsigned seconds) { alarm(seconds); }
+HangGuard::~HangGuard() { alarm(0); }
 
 pid_t StartProcess(const std::string& program, const std::vector<std::string>& args,
                    const std::map<std::string, std::optional<std::string>>& env) {

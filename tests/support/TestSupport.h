@@ -2,6 +2,7 @@
 // variables set for one test, whole-file reads and writes.
 #pragma once
 
+#include <sys/resource.h>
 #include <sys/types.h>
 
 #include <filesystem>
@@ -45,6 +46,30 @@ private:
 
 std::string ReadFile(const std::filesystem::path& path);
 void WriteFile(const std::filesystem::path& path, const std::string& bytes);
+
+// The disk is full while the object lives: a file can't grow beyond `bytes`,
+// and a write past that fails with EFBIG ("File too large").
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit old_{};
+    void (*oldHandler_)(int) = nullptr;
+};
+
+// Ends the test program (SIGALRM) when the object lives longer than
+// `seconds`: an open that blocks fails the test at once instead of hanging it.
+class HangGuard {
+public:
+    explicit HangGuard(unsigned seconds);
+    ~HangGuard();
+    HangGuard(const HangGuard&) = delete;
+    HangGuard& operator=(const HangGuard&) = delete;
+};
 
 // Starts `program` with `args` (after the program name) in this process's
 // environment changed by `env`: a value replaces or adds a variable, nullopt
