@@ -4,11 +4,13 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCursor>
 #include <QDialog>
 #include <QEnterEvent>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
@@ -107,6 +109,34 @@ TEST_F(ApplicationTest, HintEventCarriesTheLongPartOfControlsAndMenuItems) {
 
     EXPECT_EQ(seen, (QStringList{"Saving the displayed data as a file.", "", "Reading a bitmap file colored gray."}));
     EXPECT_EQ(app.Hint, "Reading a bitmap file colored gray.");
+}
+
+// A dialog closed while the pointer rested on one of its edits: the window
+// that owns it shows the hint of what the pointer is on now.
+TEST_F(ApplicationTest, ClosingAModalFormGivesItsOwnerItsHintBack) {
+    Application app;
+    QMainWindow main;
+    auto* open = new QPushButton("Open", &main);
+    open->setGeometry(10, 10, 80, 30);
+    SetHint(open, "|Reading a bitmap file colored gray.");
+    main.resize(300, 200);
+    main.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
+    QDialog dialog(&main);
+    auto* latitude = new QLineEdit(&dialog);
+    SetHint(latitude, "Range: [-90, 90]");
+    SetModalFormHook([latitude, &app](QWidget* form) {
+        QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
+        QApplication::sendEvent(latitude, &enter);
+        EXPECT_EQ(app.Hint.toStdString(), "Range: [-90, 90]");
+        static_cast<QDialog*>(form)->accept();
+    });
+    for (QWidget* under : {static_cast<QWidget*>(&main), static_cast<QWidget*>(open)}) {
+        QCursor::setPos(under->mapToGlobal(under == open ? QPoint(5, 5) : QPoint(200, 150)));
+        EXPECT_EQ(ShowModal(&dialog), mrOk);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(app.Hint.toStdString(), under == open ? "Reading a bitmap file colored gray." : "");
+    }
 }
 
 TEST_F(ApplicationTest, ShowModalGivesTheModalResults) {

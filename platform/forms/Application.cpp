@@ -4,11 +4,14 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCompleter>
+#include <QCursor>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QFontMetrics>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
 #include <QScreen>
@@ -209,19 +212,22 @@ bool EnsureQApplication(int& argc, char** argv) {
     return true;
 }
 
-int ShowModal(QWidget* form) {
-    QPointer<QWidget> guard(form);
-    if (FormHook()) {
-        QTimer::singleShot(0, form, [guard] {
-            // A copy, so that a hook may replace itself while it runs.
-            ModalFormHook hook = FormHook();
-            if (guard && hook) hook(guard);
-        });
-    }
+namespace {
+
+// The line edits of `form` that complete what is typed, such as a file
+// dialog's name field.
+QList<QLineEdit*> CompletingEdits(QWidget* form) {
+    QList<QLineEdit*> edits = form->findChildren<QLineEdit*>();
+    edits.removeIf([](QLineEdit* edit) { return !edit->completer(); });
+    return edits;
+}
+
+int RunModal(QWidget* form) {
     if (auto* dialog = qobject_cast<QDialog*>(form)) {
         int result = dialog->exec();
         return result == QDialog::Rejected ? mrCancel : result;
     }
+    QPointer<QWidget> guard(form);
     Qt::WindowModality modality = form->windowModality();
     form->setProperty("ModalResult", mrNone);
     form->setWindowModality(Qt::ApplicationModal);
@@ -232,6 +238,46 @@ int ShowModal(QWidget* form) {
     guard->setWindowModality(modality);
     int result = guard->property("ModalResult").toInt();
     return result == mrNone ? mrCancel : result;
+}
+
+// After a modal form has closed: its completion popups go with it, and the
+// window that opened it has the keyboard and shows its own hint again. A
+// file dialog lists folders on a thread of its own, and a listing that
+// arrives after Enter has closed the dialog would open the name field's
+// popup again, on its own, holding the keyboard: a completer without its
+// edit completes nothing, and gets the edit back before the form shows again.
+void AfterModal(QWidget& form) {
+    for (QLineEdit* edit : CompletingEdits(&form)) edit->completer()->setWidget(nullptr);
+    QWidget* owner = form.parentWidget() ? form.parentWidget()->window() : nullptr;
+    if (!owner || !owner->isVisible()) return;
+    owner->activateWindow();
+    RenewHint(owner);
+}
+
+}  // namespace
+
+int ShowModal(QWidget* form) {
+    QPointer<QWidget> guard(form);
+    if (FormHook()) {
+        QTimer::singleShot(0, form, [guard] {
+            // A copy, so that a hook may replace itself while it runs.
+            ModalFormHook hook = FormHook();
+            if (guard && hook) hook(guard);
+        });
+    }
+    for (QLineEdit* edit : CompletingEdits(form)) edit->completer()->setWidget(edit);
+    int result = RunModal(form);
+    if (guard) AfterModal(*guard);
+    return result;
+}
+
+void RenewHint(QWidget* window) {
+    QTimer::singleShot(0, window, [window] {
+        QWidget* under = QApplication::widgetAt(QCursor::pos());
+        if (!under || under->window() != window) under = nullptr;
+        QStatusTipEvent tip(under ? under->statusTip() : QString());
+        QApplication::sendEvent(under ? under : window, &tip);
+    });
 }
 
 Application* MainApplication() { return LiveApplications().empty() ? nullptr : LiveApplications().front(); }

@@ -68,8 +68,16 @@ void SetModalFormHook(ModalFormHook hook);
 // Runs a form modally (QDialog::exec for dialogs), calling the modal form hook
 // once it is shown. Returns the modal result: a dialog closed without a result
 // (its close box, Escape) gives mrCancel. A form that is not a dialog ends its
-// modal state by setting its "ModalResult" property and hiding itself.
+// modal state by setting its "ModalResult" property and hiding itself. Once
+// the form has closed, no completion popup of it stays on the screen, and the
+// window that owns it gets the keyboard back and shows its own hint again.
 int ShowModal(QWidget* form);
+
+// Delivers the hint event of whatever is under the pointer in `window` once
+// the events now pending have run: the long hint of the control under the
+// pointer, or the empty text when the pointer is elsewhere. For a window
+// whose control under a resting pointer has changed or got a new hint.
+void RenewHint(QWidget* window);
 
 // Test hook: while set, help pages go to the hook instead of the desktop's
 // viewer; its result tells whether the page could be shown.
