@@ -16,9 +16,11 @@
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 #include <QWindow>
 
 #include <cstdlib>
+#include <filesystem>
 
 #include "TestSupport.h"
 #include "platform/Exception.h"
@@ -186,15 +188,13 @@ TEST_F(ApplicationTest, FixedPitchDesktopFontGivesWayToTheProportionalOneOfTheLa
 // Message boxes on a real screen: an X server of the test's own (Xvfb).
 constexpr const char* DisplayChild = "VORBEL_BOX_DISPLAY_CHILD";
 
-TEST(MessageBoxOnAScreen, BelongsToTheWindowInFront) {
+TEST(OnAScreen, MessageBoxesAndHelpPages) {
     if (std::getenv(DisplayChild)) GTEST_SKIP() << "this is the run inside the display";
-    std::string xvfbRun = testing_support::FindOnPath("xvfb-run");
-    ASSERT_FALSE(xvfbRun.empty()) << "xvfb-run is missing; scripts/install-deps.sh installs it";
-    std::string self = testing_support::SelfPath();
-    pid_t pid = testing_support::StartProcess(
-        xvfbRun, {"-a", "-s", "-screen 0 1024x768x24", self, "--gtest_filter=MessageBoxOnAScreen.InsideTheDisplay"},
-        {{DisplayChild, "1"}, {"QT_QPA_PLATFORM", std::nullopt}, {MessageLogVariable, std::nullopt}});
-    EXPECT_EQ(testing_support::WaitForExit(pid, 120), 0);
+    ASSERT_FALSE(testing_support::FindOnPath("xvfb-run").empty())
+        << "xvfb-run is missing; scripts/install-deps.sh installs it";
+    EXPECT_EQ(testing_support::RunOnOwnDisplay("MessageBoxOnAScreen.InsideTheDisplay:HelpOnAScreen.InsideTheDisplay",
+                                               DisplayChild, {{MessageLogVariable, std::nullopt}}),
+              0);
 }
 
 // Shows a box over `front` once the event loop runs and checks where it
@@ -220,7 +220,7 @@ void ExpectBoxOver(Application& app, QWidget* front, bool atEdge = false) {
 }
 
 TEST(MessageBoxOnAScreen, InsideTheDisplay) {
-    if (!std::getenv(DisplayChild)) GTEST_SKIP() << "started by BelongsToTheWindowInFront";
+    if (!std::getenv(DisplayChild)) GTEST_SKIP() << "started by OnAScreen.MessageBoxesAndHelpPages";
     EnsureQApplication();
     ASSERT_EQ(QGuiApplication::platformName(), "xcb");
     Application app;
@@ -263,6 +263,33 @@ TEST(MessageBoxOnAScreen, InsideTheDisplay) {
     QEventLoop after;
     QTimer::singleShot(500, &after, &QEventLoop::quit);
     after.exec();
+}
+
+// Help pages on a desktop: Qt hands them to the desktop's opener, here
+// xdg-open, found along the search path.
+TEST(HelpOnAScreen, InsideTheDisplay) {
+    if (!std::getenv(DisplayChild)) GTEST_SKIP() << "started by OnAScreen.MessageBoxesAndHelpPages";
+    EnsureQApplication();
+    ASSERT_EQ(QGuiApplication::platformName(), "xcb");
+    Application app;
+    TempDir dir;
+    std::filesystem::create_directory(dir.path() / "bin");
+    testing_support::WriteFile(dir.file("Strova.html"), "<html></html>");
+    app.HelpFile = QString::fromStdString(dir.file("missing.html"));
+    EXPECT_EQ(app.ShowHelpContents(), HelpResult::Missing);
+
+    app.HelpFile = QString::fromStdString(dir.file("Strova.html"));
+    ScopedEnv path("PATH", dir.file("bin"));
+    ScopedEnv browser("BROWSER", std::nullopt);
+    EXPECT_EQ(app.ShowHelpContents(), HelpResult::NoViewer);
+
+    const std::string opener = dir.file("bin/xdg-open");
+    testing_support::WriteFile(opener, "#!/bin/sh\necho \"$1\" > '" + dir.file("opened.new") + "' && /bin/mv '" +
+                                           dir.file("opened.new") + "' '" + dir.file("opened") + "'\n");
+    std::filesystem::permissions(opener, std::filesystem::perms::owner_all);
+    EXPECT_EQ(app.ShowHelpContents(), HelpResult::Shown);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return std::filesystem::exists(dir.file("opened")); }, 20000));
+    EXPECT_EQ(ReadFile(dir.file("opened")), QUrl::fromLocalFile(app.HelpFile).toString().toStdString() + "\n");
 }
 
 }  // namespace

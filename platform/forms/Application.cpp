@@ -319,10 +319,13 @@ void Application::ShowException(const std::exception& error) {
 
 void Application::ProcessMessages() { QCoreApplication::processEvents(); }
 
-bool Application::ShowHelpContents() {
+HelpResult Application::ShowHelpContents() {
     QString path = QFileInfo(HelpFile).absoluteFilePath();
-    if (ViewerHook()) return ViewerHook()(path);
-    return QFileInfo::exists(path) && QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    if (!QFileInfo::exists(path)) return HelpResult::Missing;
+    // Qt hands the page to the desktop's opener (xdg-open and the like) and
+    // fails only when it finds none to start.
+    bool shown = ViewerHook() ? ViewerHook()(path) : QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    return shown ? HelpResult::Shown : HelpResult::NoViewer;
 }
 
 namespace {

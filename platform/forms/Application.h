@@ -79,8 +79,8 @@ int ShowModal(QWidget* form);
 // whose control under a resting pointer has changed or got a new hint.
 void RenewHint(QWidget* window);
 
-// Test hook: while set, help pages go to the hook instead of the desktop's
-// viewer; its result tells whether the page could be shown.
+// Test hook: while set, help pages that exist go to the hook instead of the
+// desktop's viewer; its result tells whether a program showed the page.
 using HelpViewerHook = std::function<bool(const QString& path)>;
 void SetHelpViewerHook(HelpViewerHook hook);
 
@@ -90,6 +90,10 @@ bool EnsureQApplication();
 // The same for a program's entry, with its command line (both must outlive
 // the QApplication).
 bool EnsureQApplication(int& argc, char** argv);
+
+// What became of a help page: shown, not there, or there but no program of
+// the desktop could be found to open it.
+enum class HelpResult { Shown, Missing, NoViewer };
 
 class Application : public QObject {
     Q_OBJECT
@@ -114,8 +118,8 @@ public:
     // button and the stop icon.
     void ShowException(const std::exception& error);
     void ProcessMessages();
-    // Opens HelpFile with the desktop's viewer; false when that fails.
-    bool ShowHelpContents();
+    // Opens HelpFile with the desktop's viewer.
+    HelpResult ShowHelpContents();
 
 private:
     bool eventFilter(QObject* watched, QEvent* event) override;
