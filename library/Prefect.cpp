@@ -138,6 +138,7 @@ void TFmPrefect::BuildLayout() {
     BtnCan->setDefault(true);
 
     ScrollBox = new QScrollArea(this);
+    platform::UseReadableScrollBars(ScrollBox);
     ScrollContent = new QWidget;
     ScrollBox->setWidget(ScrollContent);
     Panel = new QWidget(ScrollContent);

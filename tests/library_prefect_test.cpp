@@ -25,6 +25,7 @@
 #include "Library.h"
 #include "Locales.h"
 #include "Prefect.h"
+#include "ScreenProbes.h"
 #include "TestSupport.h"
 #include "platform/Module.h"
 #include "platform/ModuleNames.h"
@@ -335,6 +336,8 @@ TEST_F(MapDialog, NarrowMapsAreCentredAndWideOnesScroll) {
         EXPECT_EQ(panel.left(), 0);
         EXPECT_EQ(d.ScrollContent->width(), panel.width() + 4);
         ExpectScrollsJustEnough(d);
+        EXPECT_GE(testing_support::HandleContrast(d.ScrollBox->horizontalScrollBar()),
+                  testing_support::ReadableHandleContrast);
 
         Choose(d.CmbDistrict, 3);  // Nagano: narrow and tall
         EXPECT_EQ(d.Panel->x(), box.width() / 2 - d.Panel->width() / 2);

@@ -12,6 +12,7 @@
 #include <QMenuBar>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
@@ -22,6 +23,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "ScreenProbes.h"
 #include "TestSupport.h"
 #include "platform/Exception.h"
 
@@ -139,6 +141,18 @@ TEST_F(ApplicationTest, ClosingAModalFormGivesItsOwnerItsHintBack) {
         QCoreApplication::processEvents();
         EXPECT_EQ(app.Hint.toStdString(), under == open ? "Reading a bitmap file colored gray." : "");
     }
+}
+
+TEST_F(ApplicationTest, ReadableScrollBarsShowTheirHandleAgainstTheTrack) {
+    QPlainTextEdit memo;
+    memo.setPlainText(QString("line\n").repeated(200));
+    memo.resize(300, 200);
+    memo.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&memo));
+    const int usual = testing_support::HandleContrast(memo.verticalScrollBar());
+    UseReadableScrollBars(&memo);
+    EXPECT_GE(testing_support::HandleContrast(memo.verticalScrollBar()), testing_support::ReadableHandleContrast)
+        << "the usual look differs by " << usual;
 }
 
 TEST_F(ApplicationTest, ShowModalGivesTheModalResults) {

@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 
+#include <QAbstractScrollArea>
 #include <QAction>
 #include <QApplication>
 #include <QCompleter>
@@ -14,8 +15,11 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
+#include <QProxyStyle>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStatusTipEvent>
+#include <QStyleOptionSlider>
 #include <QTimer>
 #include <QUrl>
 #include <QWidget>
@@ -408,6 +412,38 @@ QFont FontInPixels(const QString& family, int pixels) {
     QFont font(MapFontFamily(family));
     font.setPixelSize(pixels);
     return font;
+}
+
+namespace {
+
+// The application's style, with the handle of a scroll bar drawn as a
+// button of darker gray: the usual styles draw it a shade lighter than its
+// track, which on a light gray window is hard to make out.
+class ReadableScrollBarStyle : public QProxyStyle {
+public:
+    ReadableScrollBarStyle() : QProxyStyle(QApplication::style()->name()) {}
+
+    void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option, QPainter* painter,
+                            const QWidget* widget) const override {
+        const auto* bar = qstyleoption_cast<const QStyleOptionSlider*>(option);
+        if (control != CC_ScrollBar || !bar) return QProxyStyle::drawComplexControl(control, option, painter, widget);
+        QStyleOptionSlider track = *bar;
+        track.subControls &= ~SC_ScrollBarSlider;
+        QProxyStyle::drawComplexControl(control, &track, painter, widget);
+        if (!(bar->subControls & SC_ScrollBarSlider)) return;
+        QStyleOptionSlider handle = *bar;
+        handle.subControls = SC_ScrollBarSlider;
+        handle.palette.setColor(QPalette::Button, QColor(128, 128, 128));
+        QProxyStyle::drawComplexControl(control, &handle, painter, widget);
+    }
+};
+
+}  // namespace
+
+void UseReadableScrollBars(QAbstractScrollArea* area) {
+    auto* style = new ReadableScrollBarStyle;
+    style->setParent(area);  // a widget does not own its style
+    for (QScrollBar* bar : {area->horizontalScrollBar(), area->verticalScrollBar()}) bar->setStyle(style);
 }
 
 }  // namespace platform

@@ -15,6 +15,7 @@
 #include <functional>
 #include <string>
 
+class QAbstractScrollArea;
 class QAction;
 class QWidget;
 
@@ -153,5 +154,9 @@ QFont FontInPixels(const QString& family, int pixels);
 // Japanese desktop often is), in which case the family's proportional font of
 // the user's language in the same size. EnsureQApplication applies it.
 QFont ProportionalUiFont(const QFont& desktopFont);
+
+// Gives the scroll bars of `area` a handle that stands out against its track
+// (the usual look draws it a shade lighter, hard to see on a light window).
+void UseReadableScrollBars(QAbstractScrollArea* area);
 
 }  // namespace platform
