@@ -175,6 +175,26 @@ TEST_F(OpenUF1Test, OpensWithTheListFocusedAndTabsToOkAndCancel) {
     EXPECT_EQ(result, 471999);
 }
 
+// After a click on the folder button and a cancelled folder dialog, the list
+// has the keyboard again and Enter presses OK, not the folder button.
+TEST_F(OpenUF1Test, EnterAfterTheFolderButtonPressesOk) {
+    AddFiles({"0471999.uf1"});
+    int folderDialogs = 0;
+    onFileDialog = [&](QFileDialog* files) {
+        ++folderDialogs;
+        files->reject();
+    };
+    int result = Run([](TOpenUF1* dialog) {
+        ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
+        QTest::mouseClick(dialog->BtnIncludedPath, Qt::LeftButton);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == dialog->LvwFiles; }));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        if (dialog->isVisible()) dialog->BbtnCancel->click();
+    });
+    EXPECT_EQ(folderDialogs, 1);
+    EXPECT_EQ(result, 471999);
+}
+
 // The longest names, a standard year and eight-digit sizes, in the fonts of
 // both languages.
 TEST_F(OpenUF1Test, ColumnsFitTheListInBothLanguages) {
