@@ -107,6 +107,7 @@ void TAmeForm::BuildLayout() {
     top->addLayout(row);
 
     ScrollBox = new QScrollArea(this);
+    platform::UseReadableScrollBars(ScrollBox);
     Image = new TMapImage;
     Image->OnReadFailure = [this] { ShowPictureError(); };
     ScrollBox->setWidget(Image);

@@ -69,6 +69,7 @@ void TInputDialog::BuildLayout() {
     GroupBox1 = new QGroupBox(" &Bottom Left ", this);
     platform::SetHint(GroupBox1, "(0, 0)| ");
     GroupBox2 = new QGroupBox(" &Top Right ", this);
+    for (QGroupBox* box : {GroupBox1, GroupBox2}) box->installEventFilter(this);
     LongitLbl1 = Label("Longitude in deg.:", GroupBox1);
     LatitLbl1 = Label("Latitude in deg.:", GroupBox1);
     LongitLbl2 = Label("Longitude in deg.:", GroupBox2);
@@ -217,6 +218,13 @@ void TInputDialog::OkBtnClick() {
 }
 
 bool TInputDialog::eventFilter(QObject* watched, QEvent* event) {
+    // A group's accelerator goes to its longitude, the first edit of the
+    // group in the tab order, from wherever the focus was: Qt would go back
+    // to the edit of the group that had the focus last.
+    if (event->type() == QEvent::Shortcut && (watched == GroupBox1 || watched == GroupBox2)) {
+        (watched == GroupBox1 ? LongitEd1 : LongitEd2)->setFocus(Qt::ShortcutFocusReason);
+        return true;
+    }
     auto* edit = qobject_cast<QLineEdit*>(watched);
     if (edit && event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);

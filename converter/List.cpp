@@ -99,6 +99,7 @@ void TListForm::BuildLayout() {
     Memo->setLineWrapMode(QPlainTextEdit::NoWrap);
     Memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    platform::UseReadableScrollBars(Memo);
     Memo->setAttribute(Qt::WA_InputMethodEnabled, false);
     column->addWidget(Memo);
 

@@ -440,8 +440,15 @@ void TMainForm::HelpUsageMenuClick() {
         std::string beside = strova::ProgramFolder() + name;
         if (std::filesystem::exists(beside, unseen)) App().HelpFile = Text(beside);
     }
-    if (!App().ShowHelpContents())
-        strova::ShowErrorBox("<" + App().HelpFile + ">\rThe help file can't be opened.");
+    switch (App().ShowHelpContents()) {
+        case platform::HelpResult::Shown: return;
+        case platform::HelpResult::Missing:
+            return strova::ShowErrorBox("<" + App().HelpFile + ">\rThe help file can't be opened.");
+        case platform::HelpResult::NoViewer:
+            return strova::ShowErrorBox("<" + App().HelpFile + ">\r" +
+                                        (JPMode ? "このﾍﾙﾌﾟﾍﾟｰｼﾞを開くﾌﾟﾛｸﾞﾗﾑが見つかりません．"
+                                                : "No program was found to open this help page."));
+    }
 }
 
 void TMainForm::HelpAboutMenuClick() {

@@ -3,16 +3,24 @@
 #include <QColor>
 #include <QDialog>
 #include <QFile>
-#include <QFontMetrics>
+#include <QFontMetricsF>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QPalette>
+#include <QScrollBar>
 #include <QSignalBlocker>
+#include <QStyle>
 #include <QTreeWidget>
 
+#include <algorithm>
+#include <cmath>
+#include <iterator>
+#include <numeric>
+
 #include "platform/Cp932.h"
+#include "platform/forms/Application.h"
 
 namespace vorbel {
 
@@ -30,8 +38,9 @@ const ColumnText Columns[FileColumnCount] = {
     {"地点名", "Stn.Name", false, "Hamaonishibetsu "}, {"年", "Year", false, "STANDARD YEAR"},
     {"更新日", "Update", false, "XX/XX/XXX"},       {"ｻｲｽﾞ", "Size", true, "99,999,999"},
 };
+constexpr int StationNumberColumn = 1;
 constexpr int StationNameColumn = 2;
-constexpr int ColumnSpare = 24;
+constexpr int YearColumn = 3;
 
 QString Cp932Text(const std::string& bytes) { return QString::fromStdString(platform::Cp932ToUtf8(bytes)); }
 
@@ -91,24 +100,52 @@ void SetUpFileList(QTreeWidget* list, int left, int top, int width, int height) 
     list->header()->setSectionsClickable(true);
     list->header()->setSectionsMovable(false);
     list->header()->setStretchLastSection(false);
+    platform::UseReadableScrollBars(list);
 }
 
+namespace {
+
+// The width the columns have beside the list's frame and its vertical
+// scroll bar: wider columns would bring up a horizontal one.
+int ColumnRoom(const QTreeWidget* list) {
+    return list->width() - 2 * list->frameWidth() - list->verticalScrollBar()->sizeHint().width();
+}
+
+// Columns narrower than `room` leave the rest to the station name. Wider ones
+// (the Japanese font is wider than the samples were made for) take the excess
+// from the station number, name and year, in proportion to their widths:
+// their samples are far wider than the numbers, kanji names and years they
+// show in Japanese.
+void FitColumns(int (&widths)[FileColumnCount], int room) {
+    const int sum = std::accumulate(std::begin(widths), std::end(widths), 0);
+    if (sum <= room) {
+        widths[StationNameColumn] += room - sum;
+        return;
+    }
+    const int roomy = widths[StationNumberColumn] + widths[StationNameColumn] + widths[YearColumn];
+    const int kept = std::max(0, roomy - (sum - room));
+    widths[StationNumberColumn] = widths[StationNumberColumn] * kept / roomy;
+    widths[YearColumn] = widths[YearColumn] * kept / roomy;
+    widths[StationNameColumn] = kept - widths[StationNumberColumn] - widths[YearColumn];
+}
+
+}  // namespace
+
 void SetFileColumns(QTreeWidget* list, bool japanese, const QString& firstSample) {
-    QFontMetrics metrics(list->font());
+    QFontMetricsF metrics(list->font());  // whole pixels would cut the last one short
+    // A cell draws its text inside a margin on either side.
+    const int margins = 2 * (list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1);
     auto* header = list->headerItem();
-    int sum = 0;
+    int widths[FileColumnCount];
     for (int column = 0; column < FileColumnCount; ++column) {
         const ColumnText& text = Columns[column];
         header->setText(column, Text(japanese ? text.japanese : text.english));
         header->setTextAlignment(column, AlignmentOf(column));
-        int width = metrics.horizontalAdvance(text.sample ? Text(text.sample) : firstSample);
-        list->setColumnWidth(column, width);
-        sum += width;
+        const QString sample = text.sample ? Text(text.sample) : firstSample;
+        widths[column] = static_cast<int>(std::ceil(metrics.horizontalAdvance(sample))) + margins;
     }
-    if (sum < list->width()) {
-        int others = sum - list->columnWidth(StationNameColumn);
-        list->setColumnWidth(StationNameColumn, list->width() - others - ColumnSpare);
-    }
+    FitColumns(widths, ColumnRoom(list));
+    for (int column = 0; column < FileColumnCount; ++column) list->setColumnWidth(column, widths[column]);
 }
 
 void SetUpShowField(QLineEdit* edit, int left, int top, int width, int height, const QColor& textColor) {

@@ -50,10 +50,12 @@ void SetUpListDialog(QDialog* dialog, int width, int height);
 RowFormat LocaleRowFormat(bool japanese);
 
 // A report view at `geometry`: whole-row single selection, no editing, the
-// column headers clickable.
+// column headers clickable, readable scroll bars.
 void SetUpFileList(QTreeWidget* list, int left, int top, int width, int height);
 // Captions of the language and widths from the sample texts measured in the
-// list's font; the station-name column takes the room left over.
+// list's font, with the cells' margins, fitted to the list beside its
+// vertical scroll bar: the station name takes the room left over, and where
+// there is too little, the station number, name and year give it up.
 void SetFileColumns(QTreeWidget* list, bool japanese, const QString& firstSample);
 // A read-only field on the button face, left out of the tab order.
 void SetUpShowField(QLineEdit* edit, int left, int top, int width, int height, const QColor& textColor);

@@ -49,6 +49,8 @@ void TOpenUF1::BuildLayout() {
     BtnIncludedPath = new QPushButton(Text("ﾌｧｲﾙの場所(&I) :"), this);
     BtnIncludedPath->setGeometry(16, 8, 169, 25);
     BtnIncludedPath->setFocusPolicy(Qt::ClickFocus);
+    // Enter presses OK, also after a click on this button.
+    BtnIncludedPath->setAutoDefault(false);
     std::tie(EdtPath, LvwFiles, LblCount) = AddFolderListAndCount(this);
     LblDesc = new QLabel(Text("選択されたﾌｧｲﾙ:"), this);
     LblDesc->setGeometry(8, 256, 137, 25);
@@ -61,6 +63,7 @@ void TOpenUF1::BuildLayout() {
     BbtnCancel = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), Text("&CANCEL"), this);
     BbtnCancel->setGeometry(456, 252, 99, 33);
     OpenDialog = new QFileDialog(this, Text("Change folder including uf1 files"));
+    OpenDialog->setOption(QFileDialog::DontUseNativeDialog);
     OpenDialog->setNameFilter(Text("uf1 files (*.uf1)"));
     OpenDialog->setDefaultSuffix(Text("uf1"));
     OpenDialog->setFileMode(QFileDialog::ExistingFile);
@@ -139,6 +142,7 @@ void TOpenUF1::BtnIncludedPathClick() {
     }
     LblCount->setText(CountText(JPMode, ScanFolder(), Text("uf1")));
     if (QTreeWidgetItem* first = LvwFiles->topLevelItem(0)) LvwFiles->setCurrentItem(first);
+    LvwFiles->setFocus();
 }
 
 void TOpenUF1::LvwFilesSelectItem(QTreeWidgetItem* item, bool) {

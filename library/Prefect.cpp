@@ -138,6 +138,7 @@ void TFmPrefect::BuildLayout() {
     BtnCan->setDefault(true);
 
     ScrollBox = new QScrollArea(this);
+    platform::UseReadableScrollBars(ScrollBox);
     ScrollContent = new QWidget;
     ScrollBox->setWidget(ScrollContent);
     Panel = new QWidget(ScrollContent);
@@ -239,8 +240,11 @@ void TFmPrefect::FillPrefectures(std::int16_t district) {
     CmbPrefecture->setCurrentIndex(district == 0 ? 0 : district - region_ - 1);
 }
 
+// The memo follows the new map: the pointer may rest on the picture, a pin
+// or a label button of it without having moved.
 void TFmPrefect::LoadMap(QObject* sender) {
     mapReady_ = BuildMap();
+    platform::RenewHint(this);
     if (!mapReady_) ShowNoMap();
     CmbLocation->clear();
     for (int id = first_; mapReady_ && id <= last_; ++id)

@@ -7,7 +7,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libqt6printsupport6 libgl-dev
   libgtest-dev googletest
   fonts-liberation fonts-ipafont-gothic
-  xvfb xauth
+  xvfb xauth openbox xdotool
   util-linux imagemagick python3-pil
   locales
 )

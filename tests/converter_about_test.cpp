@@ -1,5 +1,5 @@
 // The version window: a left click on its picture or its OK button closes
-// it; other buttons of the mouse leave it open.
+// it; other buttons of the mouse leave it open. Its texts are readable.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include "About.h"
+#include "ScreenProbes.h"
 #include "platform/forms/Application.h"
 
 namespace {
@@ -27,6 +28,16 @@ TEST(VersionWindow, ClosesOnALeftClickOnly) {
         EXPECT_FALSE(window.isVisible()) << onPicture;
         EXPECT_EQ(window.result(), platform::mrOk);
     }
+}
+
+// Every text of the picture lies on open sea, and so does the OK button
+// that stands over it.
+TEST(VersionWindow, TextsAndButtonLieOnOpenSea) {
+    platform::EnsureQApplication();
+    TVerInfo window(nullptr, false);
+    const QImage picture = window.Image->pixmap().toImage();
+    EXPECT_EQ(testing_support::TextPixelsNearLand(picture), 0);
+    EXPECT_EQ(testing_support::LandPixels(picture, window.OkBtn->geometry().adjusted(-4, -4, 4, 4)), 0);
 }
 
 }  // namespace

@@ -27,6 +27,7 @@
 #include "LibraryBinding.h"
 #include "WindowHelpers.h"
 #include "Bitmaps.h"
+#include "ScreenProbes.h"
 #include "TestSupport.h"
 #include "core/BmpCore.h"
 
@@ -201,6 +202,8 @@ TEST_F(AmeFormTest, TheWindowShowsEveryMapPixelForPixelWhereverItIsScrolled) {
         form->show();
         QApplication::processEvents();
         ASSERT_EQ(form->Image->size(), QSize(width, height));
+        EXPECT_GE(testing_support::HandleContrast(form->ScrollBox->verticalScrollBar()),
+                  testing_support::ReadableHandleContrast);
         const QSize view = form->ScrollBox->viewport()->size();
         for (const Spot& spot : spots) {
             // Bring the spot to the middle of the view, as far as the scroll bars go.

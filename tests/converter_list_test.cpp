@@ -9,7 +9,9 @@
 #include <QPlainTextEdit>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QScrollBar>
 #include <QStatusBar>
+#include <QTest>
 #include <QToolButton>
 
 #include <sys/resource.h>
@@ -21,6 +23,7 @@
 #include <set>
 
 #include "MessageBoxRecorder.h"
+#include "ScreenProbes.h"
 #include "TestSupport.h"
 #include "core/LogPrint.h"
 #include "platform/Exception.h"
@@ -188,6 +191,14 @@ TEST_F(ListFormTest, CaptionHintsAndStatusBarFollowTheLanguage) {
     EXPECT_EQ(HintOf(japanese.CopyBtn), "Clipboard Copy|ﾛｸﾞの内容をｸﾘｯﾌﾟﾎﾞｰﾄﾞにｺﾋﾟｰします．");
     EXPECT_EQ(japanese.StatusBar->font().family(), "IPAPGothic");
     EXPECT_EQ(japanese.StatusBar->font().pointSize(), 9);
+}
+
+TEST_F(ListFormTest, ItsScrollBarsAreReadable) {
+    Fill(100);
+    TListForm form(nullptr, log, false);
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    EXPECT_GE(testing_support::HandleContrast(form.Memo->verticalScrollBar()), testing_support::ReadableHandleContrast);
 }
 
 TEST_F(ListFormTest, SaveDialogShowsTheFileTypesAsWritten) {

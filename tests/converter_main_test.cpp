@@ -376,6 +376,20 @@ TEST_F(MainFormTest, HelpOpensThePageOfTheLanguage) {
     EXPECT_TRUE(boxes.empty());
 }
 
+// A page that is there but that no program of the desktop opens.
+TEST_F(MainFormTest, HelpThatNoProgramOpensSaysSoInTheLanguage) {
+    auto form = Create(true);
+    SetHelpViewerHook([](const QString&) { return false; });
+    form->HelpUsageMenuClick();
+    form->OptionUSMenu->trigger();  // Japanese
+    form->HelpUsageMenuClick();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].text, "<" + strova::ProgramFolder() + "Strova.html>\rNo program was found to open this help page.");
+    EXPECT_EQ(boxes[0].caption, "Strova - Error");
+    EXPECT_EQ(boxes[0].flags, MB_ICONERROR);
+    EXPECT_EQ(boxes[1].text, "<" + strova::ProgramFolder() + "StrovaJ.html>\rこのﾍﾙﾌﾟﾍﾟｰｼﾞを開くﾌﾟﾛｸﾞﾗﾑが見つかりません．");
+}
+
 TEST_F(MainFormTest, VersionWindowClosesOnAClickOnItsPicture) {
     auto form = Create(false);
     bool shown = false;

@@ -1,20 +1,32 @@
-// Strova in a real window: the program runs on an X server of its own (Xvfb)
-// and a screenshot of the screen is kept under the build folder.
+// Strova in real windows on an X server of their own (Xvfb): the program
+// comes up (a screenshot of the screen is kept under the build folder), and
+// its windows answer real keys on a desktop with a window manager.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 
+#include <QApplication>
+#include <QCursor>
 #include <QGuiApplication>
 #include <QImage>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QScreen>
+#include <QStatusBar>
 
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <thread>
 
+#include "Desktop.h"
+#include "Input.h"
+#include "LibraryBinding.h"
+#include "Main.h"
 #include "TestSupport.h"
+#include "WindowHelpers.h"
+#include "platform/Module.h"
+#include "platform/ModuleNames.h"
 #include "platform/forms/Application.h"
 
 using testing_support::BinDir;
@@ -36,13 +48,8 @@ int SilverPixels(const QImage& image) {
 
 TEST(XvfbTest, StrovaComesUpInARealWindow) {
     if (std::getenv(ChildVariable)) GTEST_SKIP() << "this is the run inside the display";
-    std::string xvfbRun = FindOnPath("xvfb-run");
-    if (xvfbRun.empty()) GTEST_SKIP() << "xvfb-run is not installed";
-    std::string self = fs::read_symlink("/proc/self/exe").string();
-    pid_t pid = testing_support::StartProcess(
-        xvfbRun, {"-a", "-s", "-screen 0 800x600x24", self, "--gtest_filter=XvfbTest.InsideTheDisplay"},
-        {{ChildVariable, "1"}, {"QT_QPA_PLATFORM", std::nullopt}});
-    EXPECT_EQ(testing_support::WaitForExit(pid, 120), 0);
+    if (FindOnPath("xvfb-run").empty()) GTEST_SKIP() << "xvfb-run is not installed";
+    EXPECT_EQ(testing_support::RunOnOwnDisplay("XvfbTest.InsideTheDisplay", ChildVariable), 0);
     EXPECT_TRUE(fs::exists(fs::path(STROVA_TEST_TMP).parent_path() / "artifacts" / "strova_xvfb.png"));
 }
 
@@ -77,6 +84,72 @@ TEST(XvfbTest, InsideTheDisplay) {
     waitpid(strova, nullptr, 0);
     EXPECT_TRUE(appeared);
     if (fs::exists(dir.file("boxes.log"))) ADD_FAILURE() << "boxes shown:\n" << testing_support::ReadFile(dir.file("boxes.log"));
+}
+
+// The user's check on a desktop, with real keys: a bitmap's path typed into
+// File > Open, Enter, then Ctrl+R brings up the bounds dialog. There the
+// group accelerators go to the longitudes, wherever the focus was; and once
+// the dialog has closed, the main window's status bar no longer shows the
+// hint of the edit the pointer rested on.
+constexpr const char* DesktopChild = "STROVA_DESKTOP_CHILD";
+
+TEST(KeyboardOnADesktop, OpenEnterRunAndTheBoundsDialog) {
+    if (std::getenv(DesktopChild)) GTEST_SKIP() << "this is the run inside the display";
+    ASSERT_FALSE(FindOnPath("xvfb-run").empty()) << "xvfb-run is missing; scripts/install-deps.sh installs it";
+    EXPECT_EQ(testing_support::RunOnOwnDisplay("KeyboardOnADesktop.InsideTheDisplay", DesktopChild), 0);
+}
+
+TEST(KeyboardOnADesktop, InsideTheDisplay) {
+    if (!std::getenv(DesktopChild)) GTEST_SKIP() << "started by OpenEnterRunAndTheBoundsDialog";
+    for (const char* tool : {"openbox", "xdotool"})
+        ASSERT_FALSE(FindOnPath(tool).empty()) << tool << " is missing; scripts/install-deps.sh installs it";
+    platform::EnsureQApplication();
+    ASSERT_EQ(QGuiApplication::platformName(), "xcb");
+    TempDir dir;
+    testing_support::ScopedEnv store("VORBEL_REGISTRY", dir.file("registry.reg"));
+    fs::copy_file(testing_support::SourceDir() + "/resources/maps/kanto_sample.bmp", dir.file("map.bmp"));
+    const fs::path before = fs::current_path();
+    fs::current_path(dir.path());  // where the run writes its pixel file
+    strova::App();
+    strova::LibraryPath = BinDir() + "/" + platform::LibraryFileName;
+    strova::VorbelModule = platform::LoadModule(strova::LibraryPath);
+    ASSERT_NE(strova::VorbelModule, nullptr) << platform::LastLoadError();
+    testing_support::WindowManager manager;
+    TMainForm main(nullptr);
+    ASSERT_TRUE(testing_support::WindowManager::Front(main));
+
+    QStringList shown, bounds;
+    QString hintOnLatitude;
+    platform::SetModalFormHook([&](QWidget* form) {
+        shown << form->metaObject()->className();
+        auto* input = qobject_cast<TInputDialog*>(form);
+        if (!input) return;
+        QCursor::setPos(input->LatitEd1->mapToGlobal(input->LatitEd1->rect().center()));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !main.StatBar->currentMessage().isEmpty(); }));
+        hintOnLatitude = main.StatBar->currentMessage();
+        QObject::connect(input, &QDialog::finished, [&bounds, input] {
+            bounds = {input->LongitEd1->text(), input->LatitEd1->text(), input->LongitEd2->text(),
+                      input->LatitEd2->text()};
+        });
+    });
+    // Each window is waited for and has the keyboard before keys go to it.
+    const std::string script =
+        "set -e; x() { xdotool \"$@\"; }\n"
+        "front() { timeout 20 xdotool search --sync --onlyvisible --name \"$1\" windowactivate --sync; }\n"
+        "x key F3; front '^Select a Bitmap File'; x type --delay 40 '" + dir.file("map.bmp") + "'; x key Return\n"
+        "sleep 1; x key ctrl+r; front 'Input Dialog for Gray Map'\n"
+        "x key Tab Tab Tab alt+b; x type 138.4; x key Tab; x type 34.8; x key alt+t; x type 141; x key Escape\n";
+    EXPECT_EQ(testing_support::RunUserScript(script, 120), 0);
+    platform::SetModalFormHook(nullptr);
+    QCoreApplication::processEvents();
+
+    EXPECT_EQ(shown.join(" ").toStdString(), "QFileDialog TInputDialog");
+    EXPECT_EQ(bounds.join(" ").toStdString(), "138.4 34.8 141 0.0");
+    EXPECT_EQ(hintOnLatitude.toStdString(), "Range: [-90, 90] ");
+    QWidget* under = QApplication::widgetAt(QCursor::pos());
+    const QString mainHint = under && under->window() == &main ? under->statusTip() : QString();
+    EXPECT_EQ(main.StatBar->currentMessage().toStdString(), mainHint.toStdString());
+    fs::current_path(before);
 }
 
 }  // namespace

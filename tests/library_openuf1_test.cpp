@@ -175,6 +175,40 @@ TEST_F(OpenUF1Test, OpensWithTheListFocusedAndTabsToOkAndCancel) {
     EXPECT_EQ(result, 471999);
 }
 
+// After a click on the folder button and a cancelled folder dialog, the list
+// has the keyboard again and Enter presses OK, not the folder button.
+TEST_F(OpenUF1Test, EnterAfterTheFolderButtonPressesOk) {
+    AddFiles({"0471999.uf1"});
+    int folderDialogs = 0;
+    onFileDialog = [&](QFileDialog* files) {
+        ++folderDialogs;
+        files->reject();
+    };
+    int result = Run([](TOpenUF1* dialog) {
+        ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
+        QTest::mouseClick(dialog->BtnIncludedPath, Qt::LeftButton);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == dialog->LvwFiles; }));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        if (dialog->isVisible()) dialog->BbtnCancel->click();
+    });
+    EXPECT_EQ(folderDialogs, 1);
+    EXPECT_EQ(result, 471999);
+}
+
+// The longest names, a standard year and eight-digit sizes, in the fonts of
+// both languages.
+TEST_F(OpenUF1Test, ColumnsFitTheListInBothLanguages) {
+    AddFiles({"0049999.uf1", "0131999.uf1", "3071999.uf1", "3951999.uf1", "9999999.uf1", "abc.uf1"});
+    for (int station = 100; station < 112; ++station) WriteFile(data.file("0" + std::to_string(station) + "2001.uf1"), "");
+    std::filesystem::resize_file(data.file("3951999.uf1"), 12345678);
+    for (bool japanese : {true, false}) {
+        TOpenUF1 dialog(nullptr, japanese, 1);
+        dialog.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+        ExpectColumnsFitTheList(dialog.LvwFiles);
+    }
+}
+
 TEST_F(OpenUF1Test, FolderWithoutFiles) {
     MessageBoxRecorder boxes;
     int result = Run([](TOpenUF1* dialog) {

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QCursor>
 #include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
@@ -25,6 +26,7 @@
 #include "Library.h"
 #include "Locales.h"
 #include "Prefect.h"
+#include "ScreenProbes.h"
 #include "TestSupport.h"
 #include "platform/Module.h"
 #include "platform/ModuleNames.h"
@@ -402,6 +404,8 @@ TEST_F(MapDialog, NarrowMapsAreCentredAndWideOnesScroll) {
         EXPECT_EQ(panel.left(), 0);
         EXPECT_EQ(d.ScrollContent->width(), panel.width() + 4);
         ExpectScrollsJustEnough(d);
+        EXPECT_GE(testing_support::HandleContrast(d.ScrollBox->horizontalScrollBar()),
+                  testing_support::ReadableHandleContrast);
 
         Choose(d.CmbDistrict, 3);  // Nagano: narrow and tall
         EXPECT_EQ(d.Panel->x(), box.width() / 2 - d.Panel->width() / 2);
@@ -499,6 +503,26 @@ TEST_F(MapDialog, MemoShowsTheLongHintWhileTheDialogOwnsTheHintEvent) {
     });
     EXPECT_EQ(MapDlg(), 999);
     vorbel::App().OnHint = nullptr;
+}
+
+// The district changed with the keyboard while the pointer rests on the map:
+// the memo follows the new map.
+TEST_F(MapDialog, MemoFollowsTheMapUnderAPointerAtRest) {
+    OnShow([](TFmPrefect& d) {
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&d));
+        QWidget* view = d.ScrollBox->viewport();
+        QCursor::setPos(view->mapToGlobal(view->rect().center()));
+        QApplication::processEvents();
+        EXPECT_TRUE(d.Memo->toPlainText().startsWith("There are 12 stations as follows:\n"));
+        QTest::keyClick(d.CmbDistrict, Qt::Key_Down);
+        QApplication::processEvents();
+        EXPECT_EQ(d.District(), 4001);
+        const QString list = platform::HintOf(d.ImgMap).mid(1).replace("\r\n", "\n");
+        EXPECT_TRUE(list.startsWith("There are 29 stations as follows:\n"));
+        EXPECT_EQ(d.Memo->toPlainText().toStdString(), list.toStdString());
+        d.BtnCan->click();
+    });
+    EXPECT_EQ(SelectDlg(true), 999);
 }
 
 // The dialog as the user sees it: every pin head on the picture, yellow at

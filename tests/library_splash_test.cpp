@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QTimer>
 
+#include "ScreenProbes.h"
 #include "SplDlg.h"
 #include "SplDlg2.h"
 #include "platform/forms/Application.h"
@@ -33,6 +34,12 @@ TEST(SplashTest, PictureIs320By240With24BitsPerPixel) {
     EXPECT_EQ(le32(18), 320);
     EXPECT_EQ(le32(22), 240);
     EXPECT_EQ(qFromLittleEndian<quint16>(bytes.constData() + 28), 24);
+}
+
+TEST(SplashTest, TextsLieOnOpenSea) {
+    SplashDlg_On();  // registers the library's pictures
+    SplashDlg_Off();
+    EXPECT_EQ(testing_support::TextPixelsNearLand(QImage(":/vorbel/splash.bmp")), 0);
 }
 
 // The frame's outer bevel is raised and its inner one lowered, two pixels

@@ -4,20 +4,26 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCursor>
 #include <QDialog>
 #include <QEnterEvent>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 #include <QWindow>
 
 #include <cstdlib>
+#include <filesystem>
 
+#include "ScreenProbes.h"
 #include "TestSupport.h"
 #include "platform/Exception.h"
 
@@ -109,6 +115,46 @@ TEST_F(ApplicationTest, HintEventCarriesTheLongPartOfControlsAndMenuItems) {
     EXPECT_EQ(app.Hint, "Reading a bitmap file colored gray.");
 }
 
+// A dialog closed while the pointer rested on one of its edits: the window
+// that owns it shows the hint of what the pointer is on now.
+TEST_F(ApplicationTest, ClosingAModalFormGivesItsOwnerItsHintBack) {
+    Application app;
+    QMainWindow main;
+    auto* open = new QPushButton("Open", &main);
+    open->setGeometry(10, 10, 80, 30);
+    SetHint(open, "|Reading a bitmap file colored gray.");
+    main.resize(300, 200);
+    main.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
+    QDialog dialog(&main);
+    auto* latitude = new QLineEdit(&dialog);
+    SetHint(latitude, "Range: [-90, 90]");
+    SetModalFormHook([latitude, &app](QWidget* form) {
+        QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
+        QApplication::sendEvent(latitude, &enter);
+        EXPECT_EQ(app.Hint.toStdString(), "Range: [-90, 90]");
+        static_cast<QDialog*>(form)->accept();
+    });
+    for (QWidget* under : {static_cast<QWidget*>(&main), static_cast<QWidget*>(open)}) {
+        QCursor::setPos(under->mapToGlobal(under == open ? QPoint(5, 5) : QPoint(200, 150)));
+        EXPECT_EQ(ShowModal(&dialog), mrOk);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(app.Hint.toStdString(), under == open ? "Reading a bitmap file colored gray." : "");
+    }
+}
+
+TEST_F(ApplicationTest, ReadableScrollBarsShowTheirHandleAgainstTheTrack) {
+    QPlainTextEdit memo;
+    memo.setPlainText(QString("line\n").repeated(200));
+    memo.resize(300, 200);
+    memo.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&memo));
+    const int usual = testing_support::HandleContrast(memo.verticalScrollBar());
+    UseReadableScrollBars(&memo);
+    EXPECT_GE(testing_support::HandleContrast(memo.verticalScrollBar()), testing_support::ReadableHandleContrast)
+        << "the usual look differs by " << usual;
+}
+
 TEST_F(ApplicationTest, ShowModalGivesTheModalResults) {
     QDialog dialog;
     SetModalFormHook([](QWidget* form) { static_cast<QDialog*>(form)->done(mrAbort); });
@@ -156,15 +202,13 @@ TEST_F(ApplicationTest, FixedPitchDesktopFontGivesWayToTheProportionalOneOfTheLa
 // Message boxes on a real screen: an X server of the test's own (Xvfb).
 constexpr const char* DisplayChild = "VORBEL_BOX_DISPLAY_CHILD";
 
-TEST(MessageBoxOnAScreen, BelongsToTheWindowInFront) {
+TEST(OnAScreen, MessageBoxesAndHelpPages) {
     if (std::getenv(DisplayChild)) GTEST_SKIP() << "this is the run inside the display";
-    std::string xvfbRun = testing_support::FindOnPath("xvfb-run");
-    ASSERT_FALSE(xvfbRun.empty()) << "xvfb-run is missing; scripts/install-deps.sh installs it";
-    std::string self = testing_support::SelfPath();
-    pid_t pid = testing_support::StartProcess(
-        xvfbRun, {"-a", "-s", "-screen 0 1024x768x24", self, "--gtest_filter=MessageBoxOnAScreen.InsideTheDisplay"},
-        {{DisplayChild, "1"}, {"QT_QPA_PLATFORM", std::nullopt}, {MessageLogVariable, std::nullopt}});
-    EXPECT_EQ(testing_support::WaitForExit(pid, 120), 0);
+    ASSERT_FALSE(testing_support::FindOnPath("xvfb-run").empty())
+        << "xvfb-run is missing; scripts/install-deps.sh installs it";
+    EXPECT_EQ(testing_support::RunOnOwnDisplay("MessageBoxOnAScreen.InsideTheDisplay:HelpOnAScreen.InsideTheDisplay",
+                                               DisplayChild, {{MessageLogVariable, std::nullopt}}),
+              0);
 }
 
 // Shows a box over `front` once the event loop runs and checks where it
@@ -190,7 +234,7 @@ void ExpectBoxOver(Application& app, QWidget* front, bool atEdge = false) {
 }
 
 TEST(MessageBoxOnAScreen, InsideTheDisplay) {
-    if (!std::getenv(DisplayChild)) GTEST_SKIP() << "started by BelongsToTheWindowInFront";
+    if (!std::getenv(DisplayChild)) GTEST_SKIP() << "started by OnAScreen.MessageBoxesAndHelpPages";
     EnsureQApplication();
     ASSERT_EQ(QGuiApplication::platformName(), "xcb");
     Application app;
@@ -233,6 +277,33 @@ TEST(MessageBoxOnAScreen, InsideTheDisplay) {
     QEventLoop after;
     QTimer::singleShot(500, &after, &QEventLoop::quit);
     after.exec();
+}
+
+// Help pages on a desktop: Qt hands them to the desktop's opener, here
+// xdg-open, found along the search path.
+TEST(HelpOnAScreen, InsideTheDisplay) {
+    if (!std::getenv(DisplayChild)) GTEST_SKIP() << "started by OnAScreen.MessageBoxesAndHelpPages";
+    EnsureQApplication();
+    ASSERT_EQ(QGuiApplication::platformName(), "xcb");
+    Application app;
+    TempDir dir;
+    std::filesystem::create_directory(dir.path() / "bin");
+    testing_support::WriteFile(dir.file("Strova.html"), "<html></html>");
+    app.HelpFile = QString::fromStdString(dir.file("missing.html"));
+    EXPECT_EQ(app.ShowHelpContents(), HelpResult::Missing);
+
+    app.HelpFile = QString::fromStdString(dir.file("Strova.html"));
+    ScopedEnv path("PATH", dir.file("bin"));
+    ScopedEnv browser("BROWSER", std::nullopt);
+    EXPECT_EQ(app.ShowHelpContents(), HelpResult::NoViewer);
+
+    const std::string opener = dir.file("bin/xdg-open");
+    testing_support::WriteFile(opener, "#!/bin/sh\necho \"$1\" > '" + dir.file("opened.new") + "' && /bin/mv '" +
+                                           dir.file("opened.new") + "' '" + dir.file("opened") + "'\n");
+    std::filesystem::permissions(opener, std::filesystem::perms::owner_all);
+    EXPECT_EQ(app.ShowHelpContents(), HelpResult::Shown);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return std::filesystem::exists(dir.file("opened")); }, 20000));
+    EXPECT_EQ(ReadFile(dir.file("opened")), QUrl::fromLocalFile(app.HelpFile).toString().toStdString() + "\n");
 }
 
 }  // namespace

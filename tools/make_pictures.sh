@@ -6,25 +6,33 @@ set -euo pipefail
 cd "$(dirname "$0")/../resources"
 font=Liberation-Sans-Bold
 
-# A gray land mass with station dots over a sea gradient: what the programs work on.
+# A gray land mass with station dots over a sea gradient: what the programs
+# work on. The first argument places the land (an ImageMagick affine
+# matrix); every text and the version window's OK button lie on open sea.
 land() {
-    convert -size 320x240 gradient:'#1d4e89-#6fa8dc' \
+    local place=$1; shift
+    convert -size 320x240 gradient:'#173f70-#3a72b0' \
         -fill '#c0c0c0' -stroke '#808080' -strokewidth 1 \
-        -draw "polygon 250,18 282,30 296,58 276,70 258,62 240,86 214,104 196,132 170,150 150,176 118,188 92,214 70,226 48,218 60,196 88,180 110,160 140,146 168,122 190,96 214,72 232,44" \
-        -draw "polygon 40,150 58,142 70,158 58,176 40,170" \
+        -draw "affine $place polygon 250,18 282,30 296,58 276,70 258,62 240,86 214,104 196,132 170,150 150,176 118,188 92,214 70,226 48,218 60,196 88,180 110,160 140,146 168,122 190,96 214,72 232,44" \
+        -draw "affine $place polygon 40,150 58,142 70,158 58,176 40,170" \
         -stroke none -fill '#c0392b' \
-        -draw "circle 256,40 259,40" -draw "circle 230,80 233,80" -draw "circle 200,118 203,118" \
-        -draw "circle 160,150 163,150" -draw "circle 120,176 123,176" -draw "circle 80,204 83,204" \
-        -draw "circle 52,158 55,158" "$@"
+        -draw "affine $place circle 256,40 259,40" -draw "affine $place circle 230,80 233,80" \
+        -draw "affine $place circle 200,118 203,118" -draw "affine $place circle 160,150 163,150" \
+        -draw "affine $place circle 120,176 123,176" -draw "affine $place circle 80,204 83,204" \
+        -draw "affine $place circle 52,158 55,158" "$@"
 }
 
-land -font "$font" -fill white -stroke '#0b2545' -strokewidth 1 \
+# The splash: the land across the picture, the names above it on the left
+# and "Loading..." in the bottom right corner.
+land 1,0,0,1,0,0 -font "$font" -fill white -stroke '#0b2545' -strokewidth 1 \
     -pointsize 34 -annotate +16+52 'Vorbel' \
     -stroke none -pointsize 13 -annotate +18+74 'AMeDAS station tools' \
-    -pointsize 11 -annotate +18+226 'Loading...' \
+    -pointsize 11 -gravity southeast -annotate +12+10 'Loading...' \
     -type TrueColor BMP3:splash.bmp
 
-land -font "$font" -fill white -stroke '#0b2545' -strokewidth 1 \
+# The version window: its OK button stands at 116,192 (89 x 33) over the
+# picture, so the land keeps to the right of it and below the names.
+land 0.45,0,0,0.45,187,88 -font "$font" -fill white -stroke '#0b2545' -strokewidth 1 \
     -pointsize 34 -annotate +16+52 'Strova' \
     -stroke none -pointsize 13 -annotate +18+74 'Gray maps to nearest-station tables' \
     -pointsize 11 -annotate +18+96 'Version 1.0' \

@@ -2,17 +2,24 @@
 
 #include <dlfcn.h>
 
+#include <QAbstractScrollArea>
 #include <QAction>
 #include <QApplication>
+#include <QCompleter>
+#include <QCursor>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QFontMetrics>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
+#include <QProxyStyle>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStatusTipEvent>
+#include <QStyleOptionSlider>
 #include <QTimer>
 #include <QUrl>
 #include <QWidget>
@@ -209,19 +216,22 @@ bool EnsureQApplication(int& argc, char** argv) {
     return true;
 }
 
-int ShowModal(QWidget* form) {
-    QPointer<QWidget> guard(form);
-    if (FormHook()) {
-        QTimer::singleShot(0, form, [guard] {
-            // A copy, so that a hook may replace itself while it runs.
-            ModalFormHook hook = FormHook();
-            if (guard && hook) hook(guard);
-        });
-    }
+namespace {
+
+// The line edits of `form` that complete what is typed, such as a file
+// dialog's name field.
+QList<QLineEdit*> CompletingEdits(QWidget* form) {
+    QList<QLineEdit*> edits = form->findChildren<QLineEdit*>();
+    edits.removeIf([](QLineEdit* edit) { return !edit->completer(); });
+    return edits;
+}
+
+int RunModal(QWidget* form) {
     if (auto* dialog = qobject_cast<QDialog*>(form)) {
         int result = dialog->exec();
         return result == QDialog::Rejected ? mrCancel : result;
     }
+    QPointer<QWidget> guard(form);
     Qt::WindowModality modality = form->windowModality();
     form->setProperty("ModalResult", mrNone);
     form->setWindowModality(Qt::ApplicationModal);
@@ -232,6 +242,46 @@ int ShowModal(QWidget* form) {
     guard->setWindowModality(modality);
     int result = guard->property("ModalResult").toInt();
     return result == mrNone ? mrCancel : result;
+}
+
+// After a modal form has closed: its completion popups go with it, and the
+// window that opened it has the keyboard and shows its own hint again. A
+// file dialog lists folders on a thread of its own, and a listing that
+// arrives after Enter has closed the dialog would open the name field's
+// popup again, on its own, holding the keyboard: a completer without its
+// edit completes nothing, and gets the edit back before the form shows again.
+void AfterModal(QWidget& form) {
+    for (QLineEdit* edit : CompletingEdits(&form)) edit->completer()->setWidget(nullptr);
+    QWidget* owner = form.parentWidget() ? form.parentWidget()->window() : nullptr;
+    if (!owner || !owner->isVisible()) return;
+    owner->activateWindow();
+    RenewHint(owner);
+}
+
+}  // namespace
+
+int ShowModal(QWidget* form) {
+    QPointer<QWidget> guard(form);
+    if (FormHook()) {
+        QTimer::singleShot(0, form, [guard] {
+            // A copy, so that a hook may replace itself while it runs.
+            ModalFormHook hook = FormHook();
+            if (guard && hook) hook(guard);
+        });
+    }
+    for (QLineEdit* edit : CompletingEdits(form)) edit->completer()->setWidget(edit);
+    int result = RunModal(form);
+    if (guard) AfterModal(*guard);
+    return result;
+}
+
+void RenewHint(QWidget* window) {
+    QTimer::singleShot(0, window, [window] {
+        QWidget* under = QApplication::widgetAt(QCursor::pos());
+        if (!under || under->window() != window) under = nullptr;
+        QStatusTipEvent tip(under ? under->statusTip() : QString());
+        QApplication::sendEvent(under ? under : window, &tip);
+    });
 }
 
 Application* MainApplication() { return LiveApplications().empty() ? nullptr : LiveApplications().front(); }
@@ -273,10 +323,13 @@ void Application::ShowException(const std::exception& error) {
 
 void Application::ProcessMessages() { QCoreApplication::processEvents(); }
 
-bool Application::ShowHelpContents() {
+HelpResult Application::ShowHelpContents() {
     QString path = QFileInfo(HelpFile).absoluteFilePath();
-    if (ViewerHook()) return ViewerHook()(path);
-    return QFileInfo::exists(path) && QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    if (!QFileInfo::exists(path)) return HelpResult::Missing;
+    // Qt hands the page to the desktop's opener (xdg-open and the like) and
+    // fails only when it finds none to start.
+    bool shown = ViewerHook() ? ViewerHook()(path) : QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    return shown ? HelpResult::Shown : HelpResult::NoViewer;
 }
 
 namespace {
@@ -359,6 +412,38 @@ QFont FontInPixels(const QString& family, int pixels) {
     QFont font(MapFontFamily(family));
     font.setPixelSize(pixels);
     return font;
+}
+
+namespace {
+
+// The application's style, with the handle of a scroll bar drawn as a
+// button of darker gray: the usual styles draw it a shade lighter than its
+// track, which on a light gray window is hard to make out.
+class ReadableScrollBarStyle : public QProxyStyle {
+public:
+    ReadableScrollBarStyle() : QProxyStyle(QApplication::style()->name()) {}
+
+    void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option, QPainter* painter,
+                            const QWidget* widget) const override {
+        const auto* bar = qstyleoption_cast<const QStyleOptionSlider*>(option);
+        if (control != CC_ScrollBar || !bar) return QProxyStyle::drawComplexControl(control, option, painter, widget);
+        QStyleOptionSlider track = *bar;
+        track.subControls &= ~SC_ScrollBarSlider;
+        QProxyStyle::drawComplexControl(control, &track, painter, widget);
+        if (!(bar->subControls & SC_ScrollBarSlider)) return;
+        QStyleOptionSlider handle = *bar;
+        handle.subControls = SC_ScrollBarSlider;
+        handle.palette.setColor(QPalette::Button, QColor(128, 128, 128));
+        QProxyStyle::drawComplexControl(control, &handle, painter, widget);
+    }
+};
+
+}  // namespace
+
+void UseReadableScrollBars(QAbstractScrollArea* area) {
+    auto* style = new ReadableScrollBarStyle;
+    style->setParent(area);  // a widget does not own its style
+    for (QScrollBar* bar : {area->horizontalScrollBar(), area->verticalScrollBar()}) bar->setStyle(style);
 }
 
 }  // namespace platform

@@ -15,6 +15,7 @@
 #include <functional>
 #include <string>
 
+class QAbstractScrollArea;
 class QAction;
 class QWidget;
 
@@ -68,11 +69,19 @@ void SetModalFormHook(ModalFormHook hook);
 // Runs a form modally (QDialog::exec for dialogs), calling the modal form hook
 // once it is shown. Returns the modal result: a dialog closed without a result
 // (its close box, Escape) gives mrCancel. A form that is not a dialog ends its
-// modal state by setting its "ModalResult" property and hiding itself.
+// modal state by setting its "ModalResult" property and hiding itself. Once
+// the form has closed, no completion popup of it stays on the screen, and the
+// window that owns it gets the keyboard back and shows its own hint again.
 int ShowModal(QWidget* form);
 
-// Test hook: while set, help pages go to the hook instead of the desktop's
-// viewer; its result tells whether the page could be shown.
+// Delivers the hint event of whatever is under the pointer in `window` once
+// the events now pending have run: the long hint of the control under the
+// pointer, or the empty text when the pointer is elsewhere. For a window
+// whose control under a resting pointer has changed or got a new hint.
+void RenewHint(QWidget* window);
+
+// Test hook: while set, help pages that exist go to the hook instead of the
+// desktop's viewer; its result tells whether a program showed the page.
 using HelpViewerHook = std::function<bool(const QString& path)>;
 void SetHelpViewerHook(HelpViewerHook hook);
 
@@ -82,6 +91,10 @@ bool EnsureQApplication();
 // The same for a program's entry, with its command line (both must outlive
 // the QApplication).
 bool EnsureQApplication(int& argc, char** argv);
+
+// What became of a help page: shown, not there, or there but no program of
+// the desktop could be found to open it.
+enum class HelpResult { Shown, Missing, NoViewer };
 
 class Application : public QObject {
     Q_OBJECT
@@ -106,8 +119,8 @@ public:
     // button and the stop icon.
     void ShowException(const std::exception& error);
     void ProcessMessages();
-    // Opens HelpFile with the desktop's viewer; false when that fails.
-    bool ShowHelpContents();
+    // Opens HelpFile with the desktop's viewer.
+    HelpResult ShowHelpContents();
 
 private:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -141,5 +154,9 @@ QFont FontInPixels(const QString& family, int pixels);
 // Japanese desktop often is), in which case the family's proportional font of
 // the user's language in the same size. EnsureQApplication applies it.
 QFont ProportionalUiFont(const QFont& desktopFont);
+
+// Gives the scroll bars of `area` a handle that stands out against its track
+// (the usual look draws it a shade lighter, hard to see on a light window).
+void UseReadableScrollBars(QAbstractScrollArea* area);
 
 }  // namespace platform

@@ -3,9 +3,12 @@
 // the parts both dialogs place alike.
 #pragma once
 
+#include <QFontMetricsF>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QStringList>
+#include <QStyle>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
@@ -77,6 +80,21 @@ inline void ExpectShowField(const QLineEdit* field, const QRect& geometry, const
     EXPECT_EQ(field->focusPolicy(), Qt::ClickFocus);
     EXPECT_EQ(field->palette().color(QPalette::Text), color);
     EXPECT_EQ(field->palette().color(QPalette::Base), field->palette().color(QPalette::Button));
+}
+
+// Every cell of the list shows its text whole, and the columns leave room for
+// a vertical scroll bar without needing a horizontal one.
+inline void ExpectColumnsFitTheList(QTreeWidget* list) {
+    ASSERT_TRUE(list->verticalScrollBar()->isVisible()) << "too few rows to try the room of the scroll bar";
+    EXPECT_EQ(list->horizontalScrollBar()->maximum(), 0);
+    // A cell draws its text inside a margin on either side.
+    const qreal margins = 2 * (list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1);
+    const QFontMetricsF metrics(list->font());
+    for (int column = 0; column < list->columnCount(); ++column)
+        for (int row = 0; row < list->topLevelItemCount(); ++row) {
+            const QString text = list->topLevelItem(row)->text(column);
+            EXPECT_LE(metrics.horizontalAdvance(text) + margins, list->columnWidth(column)) << text.toStdString();
+        }
 }
 
 // The folder field in teal above the list, the count label below it.

@@ -180,6 +180,16 @@ std::string FindOnPath(const std::string& name) {
     return {};
 }
 
+int RunOnOwnDisplay(const std::string& filter, const std::string& childVariable,
+                    const std::map<std::string, std::optional<std::string>>& env) {
+    std::map<std::string, std::optional<std::string>> inside = env;
+    inside[childVariable] = "1";
+    inside["QT_QPA_PLATFORM"] = std::nullopt;
+    pid_t pid = StartProcess(FindOnPath("xvfb-run"),
+                             {"-a", "-s", "-screen 0 1024x768x24", SelfPath(), "--gtest_filter=" + filter}, inside);
+    return WaitForExit(pid, 300);
+}
+
 std::string BinDir() { return STROVA_BIN_DIR; }
 std::string SourceDir() { return STROVA_SOURCE_DIR; }
 

@@ -102,6 +102,13 @@ void OpenToOrdinaryUser(const std::filesystem::path& folder);
 // The program `name` as the search path finds it; empty when it is nowhere.
 std::string FindOnPath(const std::string& name);
 
+// Runs the tests `filter` of this program again on an X server of their own
+// (xvfb-run, a 1024 x 768 screen), with `childVariable` set so that they know
+// they are the run inside, in this environment changed by `env`. Returns
+// their exit code.
+int RunOnOwnDisplay(const std::string& filter, const std::string& childVariable,
+                    const std::map<std::string, std::optional<std::string>>& env = {});
+
 // The built modules' folder (where strova, libvorbel.so and libbruvik.so lie).
 std::string BinDir();
 std::string SourceDir();
