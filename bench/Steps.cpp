@@ -1,5 +1,8 @@
 #include "Steps.h"
 
+#include <utility>
+
+#include "Measure.h"
 #include "core/AmeCore.h"
 #include "core/BmpCore.h"
 #include "core/CfgCore.h"
@@ -14,10 +17,12 @@ bool ScanStep(const std::string& bmpPath, const std::string& tmpPath) {
 
 bool PlaceStep(const std::string& tmpPath, std::uint32_t grayCount, const std::vector<strova::AmeRecord>& stations,
                const std::string& amePath) {
-    strova::FilePtr tmp(std::fopen(tmpPath.c_str(), "rb"));
-    const auto placement = strova::PlaceStations(tmp.get(), grayCount, stations);
-    strova::FilePtr ame(std::fopen(amePath.c_str(), "wb"));
-    return placement && strova::WriteAmeFile(ame.get(), placement->selected);
+    const auto placement = strova::PlaceStations(OpenFile(tmpPath, "rb").get(), grayCount, stations);
+    if (!placement) return false;
+    strova::FilePtr ame = OpenFile(amePath, "wb");
+    Written(strova::WriteAmeFile(ame.get(), placement->selected), amePath);
+    CloseWritten(std::move(ame), amePath);
+    return true;
 }
 
 bool NearestStep(const std::string& amePath, const std::string& cfgPath, const std::string& tmpPath, int stationCount) {
