@@ -59,11 +59,12 @@ struct Options {
     bool scale = false;
 };
 
-// The least time of `rounds` runs and the largest peak; ok when every run was.
+// The least time of `rounds` runs and the largest peak; ok when every run
+// was. A run that failed ends the rounds: the next would fail alike.
 Measure Best(int rounds, const std::function<Measure()>& run) {
     Measure best;
     best.ok = true;
-    for (int round = 0; round < rounds; ++round) {
+    for (int round = 0; round < rounds && best.ok; ++round) {
         const Measure m = run();
         best.seconds = std::min(best.seconds, m.seconds);
         best.peakKiB = std::max(best.peakKiB, m.peakKiB);
@@ -107,7 +108,7 @@ double WriteSeconds(const std::string& bytes, const std::string& path) {
         fs::remove(path);
         const Clock::time_point start = Clock::now();
         strova::FilePtr file = bench::OpenFile(path, "wb");
-        bench::Written(std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size(), path);
+        bench::Check(std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size(), path);
         bench::CloseWritten(std::move(file), path);
         best = std::min(best, Seconds(start));
     }
@@ -159,7 +160,10 @@ bool Run(const Options& options, const std::string& dir) {
     std::uint32_t gray = 0;
     // The references of steps 1 and 2 take seconds and count the best of
     // three runs; that of step 3 takes minutes and runs once.
-    const Measure scanRef = Timed([&] { return plain::ScanGrayPixels(file("japan.bmp"), file("ref.loc"), gray); }, 3);
+    const Measure scanRef = Timed([&] {
+        bench::Check(plain::ScanGrayPixels(file("japan.bmp"), file("ref.loc"), gray), file("ref.loc"));
+        return true;
+    }, 3);
     // Each run makes a new pixel file, as the first run of a session does.
     // The bitmap is read like cat does just before each run, and the best
     // scan is set against the best read: the least each of them needs on
@@ -170,9 +174,9 @@ bool Run(const Options& options, const std::string& dir) {
         [&] { fs::remove(file("prod.loc")); }, [&] { cat = std::min(cat, bench::CatSeconds(file("japan.bmp"))); });
     std::printf("%u gray pixels; bitmap %.1f MiB, read from the page cache (cat) in %.4f s\n", gray,
                 fs::file_size(file("japan.bmp")) / 1048576.0, cat);
+    bool ok = Report("step 1 gray scan", scanRef, scan, Slurp(file("ref.loc")) == Slurp(file("prod.loc")));
     // Later steps read the pixel files: without them nothing more can be measured.
-    if (!Report("step 1 gray scan", scanRef, scan, Slurp(file("ref.loc")) == Slurp(file("prod.loc"))))
-        throw bench::BenchError(dir + ": the gray scan failed; is the folder full?");
+    if (!scan.ok) throw bench::BenchError("the production scan failed: later steps have no pixel file to read");
     std::printf("%-28s production / cat = %.2f; writing the pixel file alone from memory takes %.4f s\n", "",
                 scan.seconds / cat, WriteSeconds(Slurp(file("prod.loc")), file("copy.loc")));
 
@@ -181,21 +185,25 @@ bool Run(const Options& options, const std::string& dir) {
     std::vector<strova::AmeRecord> refSelected;
     const Measure placeRef = Timed([&] {
         std::vector<strova::PixelRecord> pixels(gray);
-        const bool read = std::fread(pixels.data(), 8, gray, bench::OpenFile(file("ref.loc"), "rb").get()) == gray;
+        bench::Check(std::fread(pixels.data(), 8, gray, bench::OpenFile(file("ref.loc"), "rb").get()) == gray,
+                     file("ref.loc"));
         int internal = 0;
         refSelected = plain::PlaceStations(pixels, stations, internal);
-        return read;
+        return true;
     }, 3);
     strova::FilePtr refAme = bench::OpenFile(file("ref.ame"), "wb");
-    bench::Written(strova::WriteAmeFile(refAme.get(), refSelected), file("ref.ame"));
+    bench::Check(strova::WriteAmeFile(refAme.get(), refSelected), file("ref.ame"));
     bench::CloseWritten(std::move(refAme), file("ref.ame"));
     const Measure place = BestInChild([&] { return bench::PlaceStep(file("prod.loc"), gray, stations, file("prod.ame")); });
     std::printf("%zu stations inside the bounds\n", stations.size());
-    bool ok = Report("step 2 station placement", placeRef, place, Slurp(file("ref.ame")) == Slurp(file("prod.ame")));
+    ok = Report("step 2 station placement", placeRef, place, Slurp(file("ref.ame")) == Slurp(file("prod.ame"))) && ok;
 
     // Step 3: the ten nearest stations of every gray pixel.
     const int count = static_cast<int>(refSelected.size());
-    const Measure nearestRef = Timed([&] { return plain::WriteCfg(refSelected, file("ref.loc"), file("ref.cfg")); }, 1);
+    const Measure nearestRef = Timed([&] {
+        bench::Check(plain::WriteCfg(refSelected, file("ref.loc"), file("ref.cfg")), file("ref.cfg"));
+        return true;
+    }, 1);
     const Measure nearest =
         BestInChild([&] { return bench::NearestStep(file("prod.ame"), file("prod.cfg"), file("prod.loc"), count); });
     ok = Report("step 3 nearest stations", nearestRef, nearest, Slurp(file("ref.cfg")) == Slurp(file("prod.cfg"))) && ok;
@@ -223,9 +231,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "strova_bench: %s\n", error.what());
     }
     std::error_code ignored;
-    if (options.keep.empty() && !dir.empty())
+    if (options.keep.empty())
         fs::remove_all(dir, ignored);
-    else if (!options.scale)
+    else if (ok && !options.scale)
         std::printf("files kept in %s (python3 bench/kdtree_compare.py %s compares scipy's cKDTree)\n", dir.c_str(),
                     dir.c_str());
     return ok ? 0 : 1;

@@ -70,11 +70,11 @@ strova::FilePtr OpenFile(const std::string& path, const char* mode) {
     return file;
 }
 
-void Written(bool ok, const std::string& path) {
+void Check(bool ok, const std::string& path) {
     if (!ok) throw BenchError(path + ": " + std::strerror(errno));
 }
 
-void CloseWritten(strova::FilePtr file, const std::string& path) { Written(std::fclose(file.release()) == 0, path); }
+void CloseWritten(strova::FilePtr file, const std::string& path) { Check(std::fclose(file.release()) == 0, path); }
 
 double CatSeconds(const std::string& path) {
     std::vector<char> buffer(128 << 10);

@@ -34,9 +34,9 @@ public:
 // The file opened with fopen's `mode`; BenchError naming it and the system's
 // reason when it can't be.
 strova::FilePtr OpenFile(const std::string& path, const char* mode);
-// BenchError naming the file `path` and the system's reason unless a write
-// to it was `ok`.
-void Written(bool ok, const std::string& path);
+// BenchError naming the file `path` and the system's reason unless what was
+// done with it was `ok`.
+void Check(bool ok, const std::string& path);
 // Closes a file written to, whose last bytes may be written only now.
 void CloseWritten(strova::FilePtr file, const std::string& path);
 

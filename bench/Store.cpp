@@ -42,7 +42,7 @@ bool ReportLayout(const std::string& path, int keys, decltype(&::GetStrRegistry)
     {
         strova::FilePtr file = OpenFile(path, "wb");
         const std::string text = StoreText(keys);
-        Written(std::fwrite(text.data(), 1, text.size(), file.get()) == text.size(), path);
+        Check(std::fwrite(text.data(), 1, text.size(), file.get()) == text.size(), path);
         CloseWritten(std::move(file), path);
     }
     setenv("VORBEL_REGISTRY", path.c_str(), 1);
