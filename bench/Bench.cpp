@@ -152,7 +152,8 @@ bool Run(const Options& options, const std::string& dir) {
     const strova::MapConfig map{bench::kJapanLeftLon, bench::kJapanBottomLat, bench::kJapanRightLon,
                                 bench::kJapanTopLat, options.size, options.size};
     std::string error;
-    if (!bench::WriteJapanGrayMap(file("japan.bmp"), options.size, options.size, &error)) throw bench::BenchError(error);
+    if (!bench::WriteJapanGrayMap(file("japan.bmp"), options.size, options.size, &error))
+        throw bench::BenchError(error);
     std::printf("all-Japan gray map %dx%d (%.1f..%.1f E, %.1f..%.1f N), %u hardware threads\n", options.size,
                 options.size, map.LeftLon, map.RightLon, map.BottomLat, map.TopLat, std::thread::hardware_concurrency());
 
@@ -206,7 +207,8 @@ bool Run(const Options& options, const std::string& dir) {
     }, 1);
     const Measure nearest =
         BestInChild([&] { return bench::NearestStep(file("prod.ame"), file("prod.cfg"), file("prod.loc"), count); });
-    ok = Report("step 3 nearest stations", nearestRef, nearest, Slurp(file("ref.cfg")) == Slurp(file("prod.cfg"))) && ok;
+    ok = Report("step 3 nearest stations", nearestRef, nearest, Slurp(file("ref.cfg")) == Slurp(file("prod.cfg"))) &&
+         ok;
 
     return bench::ReportStore(dir) && ok;
 }
