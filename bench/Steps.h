@@ -1,5 +1,6 @@
 // The production code of the three steps as both benchmark modes run it,
-// on the files of one map; each returns whether the step succeeded.
+// on the files of one map; each returns true or throws BenchError with the
+// converter's message.
 #pragma once
 
 #include <cstdint>

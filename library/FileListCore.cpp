@@ -14,11 +14,21 @@ namespace {
 constexpr const char* RootKey = "\\Software\\Vorbel";
 constexpr std::size_t DataNameLength = 7;
 
-// The seven-digit base name of a data file, or empty for any other name.
+// The seven-character base name of a data file, or empty for any other name.
 std::string DataBaseName(const std::string& name) {
     std::string base = SplitFileName(name).base;
-    bool digits = std::all_of(base.begin(), base.end(), [](char c) { return c >= '0' && c <= '9'; });
-    return base.size() == DataNameLength && digits ? base : std::string();
+    return base.size() == DataNameLength ? base : std::string();
+}
+
+// The integer a part of a base name writes: decimal digits after an optional
+// sign ("-01" is -1); -1 for a part that writes no integer.
+int IntegerOf(std::string_view part) {
+    std::string_view digits = part.starts_with('-') || part.starts_with('+') ? part.substr(1) : part;
+    if (digits.empty() || !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return -1;
+    int value = 0;
+    for (char c : digits) value = value * 10 + (c - '0');
+    return part.starts_with('-') ? -value : value;
 }
 
 std::string TwoDigits(int value) {
@@ -66,12 +76,12 @@ FileNameParts SplitFileName(const std::string& name) {
 
 int StationFromFileName(const std::string& name) {
     std::string base = DataBaseName(name);
-    return base.empty() ? -1 : std::stoi(base.substr(0, 3));
+    return base.empty() ? -1 : IntegerOf(std::string_view(base).substr(0, 3));
 }
 
 int YearFromFileName(const std::string& name) {
     std::string base = DataBaseName(name);
-    return base.empty() ? -1 : std::stoi(base.substr(3));
+    return base.empty() ? -1 : IntegerOf(std::string_view(base).substr(3));
 }
 
 std::string DefaultDataFolder(const std::string& dllPath) {

@@ -24,9 +24,11 @@ struct FileNameParts {
 // character; otherwise the whole name is the base name.
 FileNameParts SplitFileName(const std::string& name);
 
-// A data file's base name is SSSYYYY: seven decimal digits, the station ID
-// (with leading zeros) and the year (9999 for the standard year). Both give
-// -1 for any other base name.
+// A data file's base name is SSSYYYY: seven characters, the station ID
+// (with leading zeros) and the year (9999 for the standard year). Each reads
+// its part as an integer, a sign allowed ("-011999" is station -1, year
+// 1999), and gives -1 for a part that is no integer and for a base name of
+// any other length.
 int StationFromFileName(const std::string& name);
 int YearFromFileName(const std::string& name);
 constexpr int StandardYear = 9999;

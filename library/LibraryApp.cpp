@@ -20,11 +20,13 @@ __attribute__((destructor)) void DropApplication() {
 }  // namespace
 
 platform::Application& App() {
-    // The QApplication made for a program without Qt sets the C library's
-    // locale from the environment; the program's own printf and scanf would
-    // then write and read "138,4". Its number texts stay as they were.
-    const std::string numbers = std::setlocale(LC_NUMERIC, nullptr);
-    if (platform::EnsureQApplication()) std::setlocale(LC_NUMERIC, numbers.c_str());
+    // The QApplication made for a program without Qt sets every category of
+    // the C library's locale from the environment; the program's own printf
+    // and scanf would then write and read "138,4", and its dates and system
+    // messages would change language. Its locale stays as it was, category by
+    // category (the query gives them all in one text).
+    const std::string callers = std::setlocale(LC_ALL, nullptr);
+    if (platform::EnsureQApplication()) std::setlocale(LC_ALL, callers.c_str());
     if (!app) app = new platform::Application;  // outlives every window of the library
     return *app;
 }

@@ -152,8 +152,9 @@ void TPin::SetAttrib(TPinAttrib* attributes) {
     // Size, offsets and painting all read the attributes: a pin keeps its own
     // rather than take none.
     if (!attributes || attributes == attributes_) return;
-    // The pin owns its attributes: the replaced ones would otherwise leak.
-    delete attributes_;
+    // The replaced attributes stay the caller's (two pins may swap theirs);
+    // they no longer repaint this pin, which may go before them.
+    if (attributes_->Owner() == this) attributes_->SetOwner(nullptr);
     attributes_ = attributes;
     attributes_->SetOwner(this);
 }

@@ -16,7 +16,11 @@ const std::string RootKey = "\\Software\\Vorbel\\";
 // A null text argument is taken as the empty text.
 std::string Text(const char* text) { return text ? text : ""; }
 
-void CopyText(const std::string& text, char* buffer) { std::memcpy(buffer, text.c_str(), text.size() + 1); }
+// The text up to its first NUL, and that NUL: nothing more reaches the
+// caller's buffer, whatever the stored value holds after it.
+void CopyText(const std::string& text, char* buffer) {
+    std::memcpy(buffer, text.c_str(), std::strlen(text.c_str()) + 1);
+}
 
 // Opens `key` (creating it) and runs `write` on it; a failure stores nothing.
 template <typename Write>

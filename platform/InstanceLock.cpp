@@ -25,23 +25,20 @@ bool IsOwnWritableFolder(const std::string& folder) {
            info.st_uid == geteuid() && access(folder.c_str(), W_OK | X_OK) == 0;
 }
 
-// The places of the lock files, in groups, best first in each. A start uses
-// the first place it can have of every group: the runtime folder when it is
-// usable, and always the temp folder or else the settings folder, which
-// starts of the user whose runtime folders differ (one set, one unset) find
-// alike.
-std::vector<std::vector<std::string>> Candidates(const std::string& name) {
-    std::vector<std::vector<std::string>> groups;
+// The places of the lock files; a start uses every one it can have. The
+// runtime folder when it is usable and the temp folder serve the starts of
+// one session; the settings store's folder is the one place every start of
+// the user shares, with or without a runtime folder and whatever its temp
+// folder, and, being the user's own, nobody else can fill it.
+std::vector<std::string> Places(const std::string& name) {
+    std::vector<std::string> places;
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    if (runtime && IsOwnWritableFolder(runtime)) groups.push_back({(std::filesystem::path(runtime) / name).string()});
-    std::vector<std::string> fallbacks;
+    if (runtime && IsOwnWritableFolder(runtime)) places.push_back((std::filesystem::path(runtime) / name).string());
     std::error_code error;
     std::filesystem::path temp = std::filesystem::temp_directory_path(error);
-    if (!error) fallbacks.push_back((temp / (name + "-" + std::to_string(geteuid()))).string());
-    // The settings store's folder is the user's own, which nobody else can fill.
-    fallbacks.push_back((std::filesystem::path(RegistryStorePath()).parent_path() / name).string());
-    groups.push_back(fallbacks);
-    return groups;
+    if (!error) places.push_back((temp / (name + "-" + std::to_string(geteuid()))).string());
+    places.push_back((std::filesystem::path(RegistryStorePath()).parent_path() / name).string());
+    return places;
 }
 
 // Opens the lock file at `path`, creating it, without following a link and
@@ -67,20 +64,17 @@ public:
     LockFiles(const LockFiles&) = delete;
     LockFiles& operator=(const LockFiles&) = delete;
 
-    // The first usable place of every group; throws when there is none at
-    // all, naming the last place tried.
+    // Every usable place; throws when there is none at all, naming the last
+    // place tried.
     explicit LockFiles(const std::string& name) {
         std::string problem;
-        for (const auto& group : Candidates(name)) {
-            for (const std::string& candidate : group) {
-                std::error_code ignored;
-                std::filesystem::create_directories(std::filesystem::path(candidate).parent_path(), ignored);
-                if (int fd = OpenOwnFile(candidate); fd >= 0) {
-                    Add(fd, candidate);
-                    break;
-                }
-                problem = candidate + ": " + std::strerror(errno);
-            }
+        for (const std::string& place : Places(name)) {
+            std::error_code ignored;
+            std::filesystem::create_directories(std::filesystem::path(place).parent_path(), ignored);
+            if (int fd = OpenOwnFile(place); fd >= 0)
+                Add(fd, place);
+            else
+                problem = place + ": " + std::strerror(errno);
         }
         if (files_.empty()) throw Exception(problem);
     }

@@ -4,12 +4,13 @@
 // nothing stale behind.
 //
 // The lock files are the user's own: one in $XDG_RUNTIME_DIR when that is a
-// folder of the user's that the user can write, and always one in the temp
-// folder under the marker's name followed by "-" and the user id, or, when
-// another user holds that name, in the folder of the user's settings store.
-// A start holds all of them, so starts with and without a runtime folder
-// still exclude each other. A file is used only when it is a regular file of
-// the user's that nobody else can open, so nobody else can hold the lock.
+// folder of the user's that the user can write, one in the temp folder under
+// the marker's name followed by "-" and the user id, and one in the folder of
+// the user's settings store. A start holds every one it can have: the last is
+// the same for every start of the user, with or without a runtime folder and
+// whatever the temp folder, and no other user can take it away or stand in
+// its place. A file is used only when it is a regular file of the user's
+// that nobody else can open, so nobody else can hold the lock.
 #pragma once
 
 #include <string>

@@ -14,7 +14,9 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <unordered_map>
 
+#include "Cp932.h"
 #include "SafeFile.h"
 
 namespace platform {
@@ -59,7 +61,20 @@ int CompareNames(std::string_view a, std::string_view b) {
     return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
 }
 
-bool SameName(std::string_view a, std::string_view b) { return CompareNames(a, b) == 0; }
+bool SameName(std::string_view a, std::string_view b) { return a.size() == b.size() && CompareNames(a, b) == 0; }
+
+// A hash of the name with letter case folded away, so that the same name
+// (SameName) has the same hash; `seed` tells names of different places apart.
+std::uint64_t FoldedHash(std::string_view name, std::uint64_t seed) {
+    std::uint64_t hash = 14695981039346656037u ^ seed;  // FNV-1a
+    bool trailByte = false;
+    for (char c : name) {
+        auto folded = static_cast<unsigned char>(!trailByte && c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        hash = (hash ^ folded) * 1099511628211u;
+        trailByte = !trailByte && IsLeadByte(c);
+    }
+    return hash;
+}
 
 // Path components; empty ones (doubled, leading or trailing separators) are dropped.
 std::vector<std::string> Components(std::string_view path) {
@@ -85,9 +100,21 @@ std::string Joined(const std::vector<std::string>& parts, std::size_t count) {
     return path;
 }
 
+// The path with its components joined by single separators.
 std::string NormalPath(std::string_view path) {
-    auto parts = Components(path);
-    return Joined(parts, parts.size());
+    std::string normal;
+    bool separator = false;  // one is due before the next component
+    for (std::size_t i = 0, n; i < path.size(); i += n) {
+        n = CharLength(path, i);
+        if (n == 1 && path[i] == '\\') {
+            separator = !normal.empty();
+            continue;
+        }
+        if (separator) normal += '\\';
+        separator = false;
+        normal.append(path.substr(i, n));
+    }
+    return normal;
 }
 
 // Line breaks and NULs can't stand in a line of the export format.
@@ -186,12 +213,23 @@ bool ParseHexNumber(std::string_view digits, std::uint32_t& number) {
     return true;
 }
 
+// What a reading of the export format keeps of the keys and values it meets.
+class StoreSink {
+public:
+    virtual ~StoreSink() = default;
+    // A key line names the key at `path`; it is given once for every key
+    // above it and then for itself, whose values follow.
+    virtual void Key(std::string path) = 0;
+    virtual void Value(RegistryValue value) = 0;
+};
+
+// Checks the whole text and hands its keys and values to a sink.
 class Parser {
 public:
-    explicit Parser(std::string_view text) : in_(text) {}
+    Parser(std::string_view text, StoreSink& sink) : in_(text), sink_(sink) {}
 
-    RegistryKeys Run() {
-        if (!SkipToHeader()) return {};
+    void Run() {
+        if (!SkipToHeader()) return;
         std::string_view line;
         while (in_.Next(line)) {
             if (line.empty() || line[0] == ';') continue;
@@ -202,9 +240,6 @@ public:
             else
                 throw Error("expected a [key] or a \"name\"=value line");
         }
-        // An unnamed hive section without values says nothing.
-        if (!keys_.empty() && keys_.front().path.empty() && keys_.front().values.empty()) keys_.erase(keys_.begin());
-        return std::move(keys_);
     }
 
 private:
@@ -228,36 +263,38 @@ private:
         if (path.starts_with('-')) throw Error("deleting keys is not supported");
         if (!SameName(path.substr(0, Hive.size()), Hive) || (path.size() > Hive.size() && path[Hive.size()] != '\\'))
             throw Error("keys must lie under " + std::string(Hive));
-        current_ = &EnsureKey(keys_, NormalPath(path.substr(Hive.size())));
+        const std::string key = NormalPath(path.substr(Hive.size()));
+        for (std::size_t i = 0; i < key.size(); i += CharLength(key, i))
+            if (key[i] == '\\') sink_.Key(key.substr(0, i));
+        sink_.Key(key);
+        inKey_ = true;
     }
 
     void ReadValue(std::string_view line) {
-        if (!current_) throw Error("a value must follow a [key] line");
+        if (!inKey_) throw Error("a value must follow a [key] line");
         RegistryValue value;
         std::size_t pos = 1;
         if (line[0] == '"')
             value.name = Quoted(line, pos);
         if (pos >= line.size() || line[pos] != '=') throw Error("expected '=' after the value name");
         ReadData(line.substr(pos + 1), value);
-        SetValue(*current_, value);
+        sink_.Value(std::move(value));
     }
 
     // The text of a quoted string from just after its opening quote; `pos`
     // ends after the closing quote. Only \\ and \" are escapes.
     std::string Quoted(std::string_view line, std::size_t& pos) const {
         std::string text;
-        for (; pos < line.size(); ++pos) {
-            char c = line[pos];
-            if (c == '"') {
-                ++pos;
-                return text;
-            }
-            if (c == '\\') {
-                if (++pos >= line.size() || (line[pos] != '\\' && line[pos] != '"'))
-                    throw Error("a backslash in a quoted text must be written \\\\");
-                c = line[pos];
-            }
-            text += c;
+        while (pos < line.size()) {
+            const std::size_t quote = line.find('"', pos);
+            const std::size_t stop = std::min(line.substr(0, quote).find('\\', pos), quote);
+            if (stop == line.npos) break;
+            text.append(line.substr(pos, stop - pos));
+            pos = stop + 1;
+            if (line[stop] == '"') return text;
+            if (pos >= line.size() || (line[pos] != '\\' && line[pos] != '"'))
+                throw Error("a backslash in a quoted text must be written \\\\");
+            text += line[pos++];
         }
         throw Error("a quoted text has no closing '\"'");
     }
@@ -316,8 +353,90 @@ private:
     }
 
     LineReader in_;
-    RegistryKeys keys_;
-    RegistryKey* current_ = nullptr;  // valid until the next key line
+    StoreSink& sink_;
+    bool inKey_ = false;  // a key line came before
+};
+
+// The whole store. Keys and values are found by the hashes of their folded
+// names as they come, and the keys are put in order once at the end, so the
+// time a reading takes grows with the size of the store, not with its square.
+class StoreBuilder : public StoreSink {
+public:
+    // Sections of one key are merged; keys that appear only as the parents of
+    // other keys are there too.
+    void Key(std::string path) override {
+        const std::uint64_t hash = FoldedHash(path, 0);
+        auto [from, to] = keyIndex_.equal_range(hash);
+        for (auto at = from; at != to; ++at)
+            if (SameName(keys_[at->second].path, path)) {
+                current_ = at->second;
+                return;
+            }
+        current_ = keys_.size();
+        keyIndex_.emplace(hash, current_);
+        keys_.push_back(RegistryKey{std::move(path), {}});
+    }
+
+    // A later value replaces the data of an earlier one of the same name in
+    // the same key, which keeps its place and spelling.
+    void Value(RegistryValue value) override {
+        auto& values = keys_[current_].values;
+        const std::uint64_t hash = FoldedHash(value.name, current_ + 1);
+        auto [from, to] = valueIndex_.equal_range(hash);
+        for (auto at = from; at != to; ++at) {
+            auto [key, place] = at->second;
+            if (key == current_ && SameName(values[place].name, value.name)) {
+                values[place].kind = value.kind;
+                values[place].data = std::move(value.data);
+                return;
+            }
+        }
+        valueIndex_.emplace(hash, std::pair(current_, values.size()));
+        values.push_back(std::move(value));
+    }
+
+    RegistryKeys Keys() && {
+        // A store this program wrote has its keys in order already.
+        auto before = [](const RegistryKey& a, const RegistryKey& b) { return CompareNames(a.path, b.path) < 0; };
+        if (!std::is_sorted(keys_.begin(), keys_.end(), before)) std::sort(keys_.begin(), keys_.end(), before);
+        // An unnamed hive section without values says nothing.
+        if (!keys_.empty() && keys_.front().path.empty() && keys_.front().values.empty()) keys_.erase(keys_.begin());
+        return std::move(keys_);
+    }
+
+private:
+    RegistryKeys keys_;  // in the order they were first named
+    std::size_t current_ = 0;
+    // The keys and the values (key, place among its values) by FoldedHash.
+    std::unordered_multimap<std::uint64_t, std::size_t> keyIndex_;
+    std::unordered_multimap<std::uint64_t, std::pair<std::size_t, std::size_t>> valueIndex_;
+};
+
+// What one read asks of the store: whether a key exists and, when a name is
+// given, that value of it. Nothing else is kept.
+class ValueLookup : public StoreSink {
+public:
+    ValueLookup(std::string path, const std::string* name) : path_(std::move(path)), name_(name) {}
+
+    void Key(std::string path) override {
+        inKey_ = SameName(path, path_);
+        keyFound_ = keyFound_ || inKey_;
+    }
+    // The last value of that name counts, as it does for the whole store.
+    void Value(RegistryValue value) override {
+        if (inKey_ && name_ && SameName(value.name, *name_)) value_ = std::move(value);
+    }
+
+    // The hive itself always exists.
+    bool KeyFound() const { return path_.empty() || keyFound_; }
+    const std::optional<RegistryValue>& Found() const { return value_; }
+
+private:
+    std::string path_;
+    const std::string* name_;
+    bool inKey_ = false;
+    bool keyFound_ = false;
+    std::optional<RegistryValue> value_;
 };
 
 // ---- writing the export format ---------------------------------------------
@@ -421,15 +540,18 @@ private:
     std::string problem_;
 };
 
-// The store's keys; none when the file does not exist. Throws RegistryError
-// naming the file when it can't be read or parsed.
-RegistryKeys LoadStore(const std::string& path) {
+// Hands the keys and values of the store file at `path` to `sink`; nothing
+// when the file does not exist. Throws RegistryError naming the file when it
+// can't be read or parsed.
+void ParseStore(const std::string& path, StoreSink& sink) {
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        if (errno == ENOENT) return {};
+        if (errno == ENOENT) return;
         throw RegistryError(SystemError(path, "can't read the registry store"));
     }
     std::string text;
+    struct stat info {};
+    if (fstat(fd, &info) == 0) text.reserve(static_cast<std::size_t>(info.st_size));
     char chunk[65536];
     ssize_t got;
     while ((got = read(fd, chunk, sizeof chunk)) != 0) {
@@ -443,25 +565,35 @@ RegistryKeys LoadStore(const std::string& path) {
     }
     close(fd);
     try {
-        return ParseRegistryText(text);
+        Parser(text, sink).Run();
     } catch (const RegistryError& error) {
         throw RegistryError(path + ", " + error.what());
     }
 }
 
-RegistryKeys LoadShared(const std::string& storePath) {
-    std::string path = FollowLinks(storePath);
-    if (access(path.c_str(), F_OK) != 0 && errno == ENOENT) return {};
-    StoreLock lock(path, LOCK_SH);
-    return LoadStore(path);
+RegistryKeys LoadStore(const std::string& path) {
+    StoreBuilder store;
+    ParseStore(path, store);
+    return std::move(store).Keys();
 }
 
-// The keys as readers see them: a store that can't be read counts as empty.
-RegistryKeys ReadStore() {
+// Reads the store as readers do, under a shared lock when it can be had.
+void ParseShared(StoreSink& sink) {
+    std::string path = FollowLinks(RegistryStorePath());
+    if (access(path.c_str(), F_OK) != 0 && errno == ENOENT) return;
+    StoreLock lock(path, LOCK_SH);
+    ParseStore(path, sink);
+}
+
+// What a reader sees of the key at `path` and its value `name` (none for
+// nullptr): a store that can't be read counts as empty.
+ValueLookup LookUp(const std::string& path, const std::string* name) {
+    ValueLookup lookup(path, name);
     try {
-        return LoadShared(RegistryStorePath());
+        ParseShared(lookup);
+        return lookup;
     } catch (const RegistryError&) {
-        return {};
+        return ValueLookup(path, name);
     }
 }
 
@@ -504,13 +636,31 @@ void ChangeStore(const std::function<bool(RegistryKeys&)>& change) {
     if (change(keys)) ReplaceStore(path, FormatRegistryText(keys));
 }
 
+// An expandable text as the registry editor exports it: UTF-16LE code units
+// up to the first NUL unit, in code page 932. The reader took the last byte
+// of the terminating unit away with the NUL of a text in hex form.
+std::string ExpandableText(std::string units) {
+    if (units.size() % 2 != 0) units += '\0';
+    for (std::size_t i = 0; i < units.size(); i += 2) {
+        if (units[i] == '\0' && units[i + 1] == '\0') {
+            units.resize(i);
+            break;
+        }
+    }
+    return Utf16LeToCp932(units);
+}
+
 RegistryError InvalidType(const std::string& name) {
     return RegistryError("Invalid data type for '" + name + "'");
 }
 
 }  // namespace
 
-RegistryKeys ParseRegistryText(std::string_view text) { return Parser(text).Run(); }
+RegistryKeys ParseRegistryText(std::string_view text) {
+    StoreBuilder store;
+    Parser(text, store).Run();
+    return std::move(store).Keys();
+}
 
 std::string FormatRegistryText(const RegistryKeys& keys) {
     std::string out(Header);
@@ -535,7 +685,8 @@ std::string RegistryStorePath() {
 
 std::string RegistryStoreProblem() {
     try {
-        LoadShared(RegistryStorePath());
+        StoreBuilder store;
+        ParseShared(store);
         return "";
     } catch (const RegistryError& error) {
         return error.what();
@@ -553,11 +704,6 @@ std::optional<std::string> Resolve(const std::string& key, const std::string& cu
     return NormalPath(absolute ? key : current + "\\" + key);
 }
 
-const RegistryValue* FindValue(const RegistryKeys& keys, const std::string& path, const std::string& name) {
-    const RegistryKey* key = FindKey(keys, path);
-    return key ? FindValue(*key, name) : nullptr;
-}
-
 }  // namespace
 
 bool Registry::OpenKey(const std::string& key, bool canCreate) {
@@ -570,7 +716,7 @@ bool Registry::OpenKey(const std::string& key, bool canCreate) {
         } catch (const RegistryError&) {
             return false;
         }
-    } else if (!HasKey(ReadStore(), *path)) {
+    } else if (!LookUp(*path, nullptr).KeyFound()) {
         return false;
     }
     current_ = *path;
@@ -603,54 +749,23 @@ void Registry::CloseKey() {
     open_ = false;
 }
 
-bool Registry::KeyExists(const std::string& key) const {
-    auto path = Resolve(key, current_, open_);
-    return path && HasKey(ReadStore(), *path);
-}
-
-bool Registry::ValueExists(const std::string& name) const { return Find(ReadStore(), name) != nullptr; }
-
-RegDataType Registry::GetDataType(const std::string& name) const {
-    RegistryKeys keys = ReadStore();
-    const RegistryValue* value = Find(keys, name);
-    switch (value ? value->kind : 0) {
-        case RegSz: return RegDataType::String;
-        case RegExpandSz: return RegDataType::ExpandString;
-        case RegDword: return RegDataType::Integer;
-        case RegBinary: return RegDataType::Binary;
-        default: return RegDataType::Unknown;
-    }
-}
+bool Registry::ValueExists(const std::string& name) const { return Find(name).has_value(); }
 
 std::string Registry::ReadString(const std::string& name) const {
-    RegistryKeys keys = ReadStore();
-    const RegistryValue* value = Find(keys, name);
+    std::optional<RegistryValue> value = Find(name);
     if (!value || (value->kind != RegSz && value->kind != RegExpandSz)) throw InvalidType(name);
-    return value->data;
+    return value->kind == RegExpandSz ? ExpandableText(value->data) : value->data;
 }
 
 std::int32_t Registry::ReadInteger(const std::string& name) const {
-    RegistryKeys keys = ReadStore();
-    const RegistryValue* value = Find(keys, name);
+    std::optional<RegistryValue> value = Find(name);
     if (!value || value->kind != RegDword || value->data.size() != 4) throw InvalidType(name);
     std::uint32_t number = 0;
     for (int i = 3; i >= 0; --i) number = number * 256 + static_cast<unsigned char>(value->data[i]);
     return static_cast<std::int32_t>(number);
 }
 
-std::vector<std::uint8_t> Registry::ReadBinaryData(const std::string& name) const {
-    RegistryKeys keys = ReadStore();
-    const RegistryValue* value = Find(keys, name);
-    if (!value || value->kind == RegSz || value->kind == RegExpandSz || value->kind == RegDword)
-        throw InvalidType(name);
-    return {value->data.begin(), value->data.end()};
-}
-
 void Registry::WriteString(const std::string& name, const std::string& value) { Write({name, RegSz, value}); }
-
-void Registry::WriteExpandString(const std::string& name, const std::string& value) {
-    Write({name, RegExpandSz, value});
-}
 
 void Registry::WriteInteger(const std::string& name, std::int32_t value) {
     std::string data;
@@ -658,25 +773,8 @@ void Registry::WriteInteger(const std::string& name, std::int32_t value) {
     Write({name, RegDword, data});
 }
 
-void Registry::WriteBinaryData(const std::string& name, const std::vector<std::uint8_t>& value) {
-    Write({name, RegBinary, std::string(value.begin(), value.end())});
-}
-
-bool Registry::DeleteValue(const std::string& name) {
-    bool deleted = false;
-    if (!open_) return false;
-    ChangeStore([&](RegistryKeys& keys) {
-        RegistryKey* key = FindKey(keys, current_);
-        RegistryValue* value = key ? FindValue(*key, name) : nullptr;
-        if (value) key->values.erase(key->values.begin() + (value - key->values.data()));
-        deleted = value != nullptr;
-        return deleted;
-    });
-    return deleted;
-}
-
-const RegistryValue* Registry::Find(const RegistryKeys& keys, const std::string& name) const {
-    return open_ ? FindValue(keys, current_, name) : nullptr;
+std::optional<RegistryValue> Registry::Find(const std::string& name) const {
+    return open_ ? LookUp(current_, &name).Found() : std::nullopt;
 }
 
 // The value goes to the open key, which is made again if it went missing.

@@ -23,14 +23,16 @@
 // second byte of a double-byte character is never a separator or a letter.
 // Values are byte strings passed through unchanged: texts are written
 // between quotes with \ and " escaped (in hex(1) form when they hold a line
-// break or a NUL), expandable texts as hex(2) and binary data as hex bytes,
-// each text in hex form followed by its NUL.
+// break or a NUL), followed by their NUL in hex form. Values of other kinds
+// (expandable texts, binary data) come only from files people bring and are
+// written back as they were read.
 //
 // A store that does not parse is never overwritten: reads behave as for an
 // empty store, writes fail with a RegistryError naming the file and the line.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,8 +40,6 @@
 #include "Exception.h"
 
 namespace platform {
-
-enum class RegDataType { Unknown, String, ExpandString, Integer, Binary };
 
 // A store file that can't be read, parsed or replaced; says which file and
 // (for a parse error) which line.
@@ -106,29 +106,26 @@ public:
     // RegistryError when the store can't be read or changed.
     bool OpenOrCreateKey(const std::string& key, const RegistryValue& value);
     void CloseKey();
-    bool KeyExists(const std::string& key) const;
     // The open key's full path (without the hive), empty when none is open.
     const std::string& CurrentPath() const { return current_; }
 
     bool ValueExists(const std::string& name) const;
-    RegDataType GetDataType(const std::string& name) const;
 
     // Readers throw RegistryError ("Invalid data type for '<name>'") when the
     // value is missing or of another type, as the framework's accessor did.
-    std::string ReadString(const std::string& name) const;  // String or ExpandString
+    // A text as stored; an expandable text (which the registry editor
+    // exports as UTF-16LE) in code page 932, its references not expanded.
+    std::string ReadString(const std::string& name) const;
     std::int32_t ReadInteger(const std::string& name) const;
-    std::vector<std::uint8_t> ReadBinaryData(const std::string& name) const;
 
     // Writers throw RegistryError when no key is open or the store can't be
     // replaced.
     void WriteString(const std::string& name, const std::string& value);
-    void WriteExpandString(const std::string& name, const std::string& value);
     void WriteInteger(const std::string& name, std::int32_t value);
-    void WriteBinaryData(const std::string& name, const std::vector<std::uint8_t>& value);
-    bool DeleteValue(const std::string& name);
 
 private:
-    const RegistryValue* Find(const RegistryKeys& keys, const std::string& name) const;
+    // The open key's value `name` as the store holds it now.
+    std::optional<RegistryValue> Find(const std::string& name) const;
     void Write(const RegistryValue& value);
     // Creates the key at the full `path` with `value` (when given) unless it
     // exists; true when it was created.

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <functional>
 #include <random>
+#include <span>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -67,11 +68,23 @@ struct ScanResult {
     std::string tmp;
 };
 
+std::span<const std::uint8_t> Bytes(const std::string& bitmap) {
+    return {reinterpret_cast<const std::uint8_t*>(bitmap.data()), bitmap.size()};
+}
+
+// The scan of `bitmap` as a file; the same bitmap read from memory, in this
+// thread, must give the same records and the same error.
 ScanResult Scan(const TempDir& dir, const std::string& bitmap, ProgressSink& bar = NoProgress(), int threads = 0) {
     WriteFile(dir.file("map.bmp"), bitmap);
     BmpReader reader(dir.file("map.bmp"));
     const BmpError error = reader.ScanGrayPixels(dir.file("tmp.loc"), bar, threads);
-    return {error, reader.GrayCount(), ReadFile(dir.file("tmp.loc"))};
+    const ScanResult result{error, reader.GrayCount(), ReadFile(dir.file("tmp.loc"))};
+    BmpReader inMemory("map.bmp", Bytes(bitmap));
+    std::vector<PixelRecord> pixels;
+    EXPECT_EQ(inMemory.ScanGrayPixels(pixels), error);
+    EXPECT_EQ(inMemory.GrayCount(), result.gray);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(pixels.data()), pixels.size() * sizeof(PixelRecord)), result.tmp);
+    return result;
 }
 
 }  // namespace
@@ -179,7 +192,9 @@ TEST(BmpCore, HeadersThatCannotBeScannedAreRefused) {
     TempDir dir;
     const auto errorOf = [&](const std::string& bytes) {
         WriteFile(dir.file("x.bmp"), bytes);
-        return BmpReader(dir.file("x.bmp")).Error();
+        const BmpError error = BmpReader(dir.file("x.bmp")).Error();
+        EXPECT_EQ(BmpReader("x.bmp", Bytes(bytes)).Error(), error) << "read from memory";
+        return error;
     };
     const std::string ok = MakeBitmap(2, 2, [](int, int) { return true; });
     EXPECT_EQ(errorOf(ok), BmpError::None);

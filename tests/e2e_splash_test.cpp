@@ -3,8 +3,12 @@
 #include <gtest/gtest.h>
 #include <locale.h>
 
+#include <cerrno>
 #include <clocale>
 #include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <string>
 
 #include "TestSupport.h"
 #include "platform/Module.h"
@@ -34,13 +38,18 @@ TEST(SplashExportsTest, WorkInAProgramWithoutQt) {
 }
 
 // The QApplication the library makes would set the program's C library
-// locale from the environment; the program's own number texts must keep
-// reading and writing '.', whatever the desktop's locale.
-TEST(SplashExportsTest, LeaveTheProgramsNumberTextsAlone) {
-    locale_t comma = newlocale(LC_ALL_MASK, "de_DE.UTF-8", locale_t{});
-    ASSERT_NE(comma, locale_t{}) << "the locale de_DE.UTF-8 is not installed; scripts/install-deps.sh makes it";
-    freelocale(comma);
-    testing_support::ScopedEnv all("LC_ALL", "de_DE.UTF-8");
+// locale from the environment: its number texts, dates and system messages
+// must stay as the program had them, every category alike, whatever the
+// desktop's locale. This program chose German dates and nothing else.
+TEST(SplashExportsTest, LeaveTheProgramsLocaleAlone) {
+    locale_t german = newlocale(LC_ALL_MASK, "de_DE.UTF-8", locale_t{});
+    ASSERT_NE(german, locale_t{}) << "the locale de_DE.UTF-8 is not installed; scripts/install-deps.sh makes it";
+    freelocale(german);
+    testing_support::ScopedEnv all("LC_ALL", std::nullopt);
+    testing_support::ScopedEnv messages("LC_MESSAGES", std::nullopt);
+    testing_support::ScopedEnv lang("LANG", "de_DE.UTF-8");
+    ASSERT_NE(std::setlocale(LC_TIME, "de_DE.UTF-8"), nullptr);
+    const std::string before = std::setlocale(LC_ALL, nullptr);
     platform::ModuleHandle vorbel =
         platform::LoadModule(testing_support::BinDir() + "/" + platform::LibraryFileName);
     ASSERT_NE(vorbel, nullptr) << platform::LastLoadError();
@@ -50,12 +59,18 @@ TEST(SplashExportsTest, LeaveTheProgramsNumberTextsAlone) {
 
     on();
     off();
-    char text[16];
+    EXPECT_EQ(std::setlocale(LC_ALL, nullptr), before);
+    char text[32];
     std::snprintf(text, sizeof text, "%lf", 138.4);
     EXPECT_STREQ(text, "138.400000");
     double read = 0;
     EXPECT_EQ(std::sscanf("34.8", "%lf", &read), 1);
     EXPECT_EQ(read, 34.8);
+    std::tm thursday{};
+    thursday.tm_year = 124, thursday.tm_mon = 0, thursday.tm_mday = 4, thursday.tm_wday = 4;
+    std::strftime(text, sizeof text, "%A", &thursday);
+    EXPECT_STREQ(text, "Donnerstag");
+    EXPECT_STREQ(std::strerror(ENOENT), "No such file or directory");
 }
 
 }  // namespace

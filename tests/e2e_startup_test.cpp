@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -309,6 +310,39 @@ TEST_F(TwoStarts, StartsWithAndWithoutARuntimeFolder) {
     EXPECT_EQ(ReadFile(tempLock), "");
 }
 
+// Starts without a runtime folder and with different temp folders (two
+// logins of the user) exclude each other through the settings folder.
+TEST_F(TwoStarts, StartsWithDifferentTempFolders) {
+    TempDir otherTemp;
+    fs::permissions(otherTemp.path(), fs::perms::all | fs::perms::sticky_bit);
+    ExpectOneInstance({{"XDG_RUNTIME_DIR", std::nullopt}, {"TMPDIR", temp.path().string()}},
+                      {{"XDG_RUNTIME_DIR", std::nullopt}, {"TMPDIR", otherTemp.path().string()}}, dir.file(lockName));
+}
+
+// Another user who plants the temp folder's lock name before a start and
+// removes it once the start runs lets no second start run beside it: both
+// starts hold the lock beside the settings store.
+TEST_F(StartupTest, ALockNamePlantedAndRemovedByAnotherUserLetsNoSecondStartRun) {
+    if (OrdinaryUserId() == geteuid()) GTEST_SKIP() << "needs root to start as one user and plant as another";
+    TempDir temp;
+    testing_support::OpenToOrdinaryUser(temp.path());
+    fs::permissions(temp.path(), fs::perms::all | fs::perms::sticky_bit);
+    const std::string lockName = platform::StrovaInstanceLockName;
+    const std::string planted = temp.file(lockName + "-" + std::to_string(geteuid()));
+    const Env env = {{"XDG_RUNTIME_DIR", std::nullopt}, {"TMPDIR", temp.path().string()}};
+    ASSERT_EQ(testing_support::AsOrdinaryUser([&] {
+                  WriteFile(planted, "");
+                  return chmod(planted.c_str(), 0666);
+              }),
+              0);
+    Instance first(Start(env));
+    ASSERT_TRUE(WaitUntilRunning(first, dir.file(lockName)));
+    ASSERT_EQ(testing_support::AsOrdinaryUser([&] { return std::remove(planted.c_str()); }), 0);
+    EXPECT_EQ(RunToEnd(env), 0);
+    EXPECT_EQ(Boxes(), InvokedAlready);
+    EXPECT_TRUE(HoldsLock(first.pid(), dir.file(lockName))) << "the first instance must be left running";
+}
+
 // With no place at all for the lock file the start ends with the reason: it
 // never goes on unchecked.
 TEST_F(StartupTest, NoPlaceForTheInstanceLockEndsTheStartWithTheReason) {
@@ -408,8 +442,11 @@ TEST_F(UnwritableStore, FirstStartNamesTheStoreAndTheReason) {
     EXPECT_EQ(RunToEndAsUser(), 0);
     EXPECT_EQ(Boxes(), CantStore("can't write the registry store: Permission denied"));
     EXPECT_EQ(ReadFile(store), before);
+    // No temporary file is left beside the store and its locks.
     for (const auto& entry : fs::directory_iterator(settings.path()))
-        EXPECT_TRUE(entry.path() == store || entry.path() == store + ".lock") << entry.path();
+        EXPECT_TRUE(entry.path() == store || entry.path() == store + ".lock" ||
+                    entry.path() == settings.file(platform::StrovaInstanceLockName))
+            << entry.path();
 }
 
 // A first start killed while it writes the store (here: by the file size

@@ -121,7 +121,7 @@ TEST_F(OpenUF1Test, JapaneseTexts) {
 }
 
 TEST_F(OpenUF1Test, NamesThatDoNotConformOrLieOutsideTheTable) {
-    AddFiles({"0449999.uf1", "9999999.uf1", "0471999.bak.uf1", ".uf1", "abc.uf1", "abcdefg.uf1"});
+    AddFiles({"0449999.uf1", "9999999.uf1", "0471999.bak.uf1", ".uf1", "abc.uf1", "abcdefg.uf1", "-011999.uf1"});
     {
         TOpenUF1 dialog(nullptr, false, 1);
         auto cells = [&](const char* name) {
@@ -133,12 +133,14 @@ TEST_F(OpenUF1Test, NamesThatDoNotConformOrLieOutsideTheTable) {
         EXPECT_EQ(cells("0471999.bak.uf1"), (QStringList{"47", Pron(47), "1999"}));
         EXPECT_EQ(cells(".uf1"), (QStringList{"-1", "", "-1"}));
         EXPECT_EQ(cells("abcdefg.uf1"), (QStringList{"-1", "", "-1"}));
+        EXPECT_EQ(cells("-011999.uf1"), (QStringList{"-1", "", "1999"}));
     }
     EXPECT_EQ(ChooseAndOk("0449999.uf1"), 449999);
     EXPECT_EQ(ChooseAndOk("9999999.uf1"), 9999999);  // the same value as a cancel
     EXPECT_EQ(ChooseAndOk("0471999.bak.uf1"), 471999);
     EXPECT_EQ(ChooseAndOk("abc.uf1"), -10001);
     EXPECT_EQ(ChooseAndOk(".uf1"), -10001);
+    EXPECT_EQ(ChooseAndOk("-011999.uf1"), -1 * 10000 + 1999);
 }
 
 TEST_F(OpenUF1Test, CancelAndCloseBox) {

@@ -6,6 +6,9 @@
 #include <QTest>
 #include <QWidget>
 
+#include <memory>
+#include <vector>
+
 #include "platform/forms/Application.h"
 #include "vorbel/Pin.h"
 
@@ -95,6 +98,7 @@ TEST_F(PinTest, AnchoredPinFollowsItsDirection) {
 // size and place from them when it is next painted.
 TEST_F(PinTest, HandedOverAttributesShapeThePinAtItsNextPaint) {
     QWidget parent;
+    std::vector<std::unique_ptr<TPinAttrib>> made;
     parent.resize(200, 200);
     TPin anchored(&parent, 100, 50);
     TPin free(&parent);
@@ -105,6 +109,7 @@ TEST_F(PinTest, HandedOverAttributesShapeThePinAtItsNextPaint) {
         auto* attributes = new TPinAttrib;
         attributes->SetDir(dt10Key8);
         attributes->SetLength(30);
+        made.emplace_back(pin->PinStyle());  // the caller's once replaced
         pin->SetAttrib(attributes);
         pin->repaint();
     }
@@ -139,26 +144,49 @@ struct CountedAttributes : TPinAttrib {
     int& freed;
 };
 
-TEST_F(PinTest, ReplacedAttributesBelongToThePin) {
+// A pin owns the attributes it holds at its end, and only those: the ones
+// SetAttrib replaces stay their holder's, so that two pins may swap theirs.
+TEST_F(PinTest, APinFreesOnlyTheAttributesItHoldsAtItsEnd) {
     QWidget parent;
     int freed = 0;
+    std::unique_ptr<TPinAttrib> made;
     {
         TPin pin(&parent, 40, 40);
+        made.reset(pin.PinStyle());
         auto* attributes = new CountedAttributes(freed);
         pin.SetAttrib(attributes);
         EXPECT_EQ(pin.PinStyle(), attributes);
+        EXPECT_EQ(made->Owner(), nullptr) << "replaced attributes repaint the pin no more";
         attributes->SetDir(dt10Key8);  // repaints this pin now
         EXPECT_EQ(pin.ButtonTop(), 19);
         EXPECT_EQ(pin.geometry(), QRect(34, 34, 12, 24));
         pin.SetAttrib(attributes);
         pin.SetAttrib(nullptr);
         EXPECT_EQ(pin.PinStyle(), attributes);
-        pin.PinStyle()->SetDir(dt10Key2);
         EXPECT_EQ(freed, 0);
-        pin.SetAttrib(new CountedAttributes(freed));
-        EXPECT_EQ(freed, 1);
     }
-    EXPECT_EQ(freed, 2);
+    EXPECT_EQ(freed, 1);
+
+    // Two pins swap their attributes; each frees the other's, once.
+    freed = 0;
+    auto* a = new TPin(&parent, 10, 10);
+    auto* b = new TPin(&parent, 90, 90);
+    TPinAttrib* first = a->PinStyle();
+    TPinAttrib* second = b->PinStyle();
+    a->SetAttrib(second);
+    b->SetAttrib(first);
+    EXPECT_EQ(first->Owner(), b);
+    EXPECT_EQ(second->Owner(), a);
+    first->SetDir(dt10Key2);  // repaints b, which now holds it
+    EXPECT_EQ(b->ButtonTop(), -42);
+    EXPECT_EQ(a->ButtonTop(), -11);
+    auto* counted = new CountedAttributes(freed);
+    a->SetAttrib(counted);
+    b->SetAttrib(second);
+    delete b;  // frees second
+    made.reset(first);
+    delete a;  // frees counted
+    EXPECT_EQ(freed, 1);
 }
 
 // The pin drawn over a blue map, in its own coordinates.

@@ -45,7 +45,7 @@ protected:
         GetBinRegistry(buffer);
         return Written();
     }
-    bool KeyExists(const std::string& key) { return platform::Registry().KeyExists(key); }
+    bool KeyExists(const std::string& key) { return platform::Registry().OpenKey(key, false); }
 };
 
 TEST_F(Settings, TextReaderTellsAMissingKeyFromAMissingValue) {
@@ -66,16 +66,25 @@ TEST_F(Settings, TextsPassThroughAsBytes) {
     SetStrRegistry("Strova", "Name", cp932.c_str());
     EXPECT_EQ(Str("Strova", "Name"), cp932);
 
-    // Expandable texts read as stored, their references not expanded.
-    platform::Registry r;
-    ASSERT_TRUE(r.OpenKey("\\Software\\Vorbel\\Strova", false));
-    r.WriteExpandString("Expand", "%HOME%/x");
-    EXPECT_EQ(Str("Strova", "Expand"), "%HOME%/x");
-    // A value that holds no text reads as the empty text.
-    r.WriteBinaryData("Blob", {'a', 'b'});
-    SetIntRegistry("Strova", "Number", 7);
-    EXPECT_EQ(Str("Strova", "Blob"), "");
-    EXPECT_EQ(Str("Strova", "Number"), "");
+}
+
+// Values as the registry editor exports them: an expandable text arrives in
+// code page 932, its references not expanded; a text ends at its first NUL,
+// and nothing after that NUL reaches the buffer; a value that holds no text
+// reads as the empty text.
+TEST_F(Settings, TextReadersCopyTheTextAndItsNulOnly) {
+    testing_support::WriteFile(store, "Windows Registry Editor Version 5.00\r\n\r\n"
+                                      "[HKEY_CURRENT_USER\\Software\\Vorbel]\r\n"
+                                      "\"DllPath\"=hex(2):2f,00,6f,00,70,00,74,00,2f,00,68,88,2f,00,00,00\r\n"
+                                      "\"TmpPath\"=hex(2):25,00,54,00,4d,00,50,00,25,00,00,00\r\n"
+                                      "\"Nul\"=hex(1):61,00,62,00\r\n"
+                                      "\"Blob\"=hex:61,62\r\n"
+                                      "\"Number\"=dword:00000007\r\n");
+    EXPECT_EQ(Bin(), "/opt/\x95\x5C/");
+    EXPECT_EQ(Tmp(), "%TMP%");
+    EXPECT_EQ(Str("", "Nul"), "a");
+    EXPECT_EQ(Str("", "Blob"), "");
+    EXPECT_EQ(Str("", "Number"), "");
 }
 
 TEST_F(Settings, IntegerReadersAnswerMinusOneOrFalseForAnythingMissing) {

@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 #include "core/Parallel.h"
 #include "platform/Files.h"
@@ -77,6 +78,21 @@ PixelRecord* CollectGray(const std::uint8_t* bytes, std::int32_t count, std::int
     return out;
 }
 
+// The bytes of a bitmap: its open file, or the bitmap itself in memory.
+struct ByteSource {
+    int fd = -1;
+    std::span<const std::uint8_t> memory;
+
+    // Reads up to `size` bytes at `offset`; returns how many were read.
+    std::size_t ReadUpTo(void* buffer, std::size_t size, std::uint64_t offset) const {
+        if (fd >= 0) return strova::ReadUpTo(fd, buffer, size, offset);
+        if (offset >= memory.size()) return 0;
+        const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(size, memory.size() - offset));
+        std::memcpy(buffer, memory.data() + offset, count);
+        return count;
+    }
+};
+
 // File offset of the pixel at `position`, its place in scan order:
 // y * width + x, rows from the bottom of the picture.
 std::uint64_t PixelOffset(const PixelRows& rows, std::int64_t position) {
@@ -98,14 +114,14 @@ struct ScanChunk {
 // ends early (it stops at the first pixel the file does not hold whole).
 // Rows stored top-down lie in the file in the opposite order of the scan:
 // the block then begins at the range's last row and ends in its first.
-std::int64_t ScanRange(int fd, const PixelRows& rows, std::int64_t first, std::int64_t last,
+std::int64_t ScanRange(const ByteSource& source, const PixelRows& rows, std::int64_t first, std::int64_t last,
                        std::vector<std::uint8_t>& block, PixelRecord*& out) {
     const std::int64_t lastRowStart = std::max(first, (last - 1) / rows.width * rows.width);
     const std::int64_t firstRowEnd = std::min(last, (first / rows.width + 1) * rows.width);
     const std::uint64_t begin = PixelOffset(rows, rows.topDown ? lastRowStart : first);
     const std::uint64_t size = PixelOffset(rows, rows.topDown ? firstRowEnd - 1 : last - 1) + 3 - begin;
     if (block.size() < size) block.resize(size);
-    const std::size_t got = ReadUpTo(fd, block.data(), size, begin);
+    const std::size_t got = source.ReadUpTo(block.data(), size, begin);
     for (std::int64_t p = first; p < last;) {
         const std::int32_t x = static_cast<std::int32_t>(p % rows.width);
         const std::int64_t inRow = std::min<std::int64_t>(rows.width - x, last - p);
@@ -120,14 +136,14 @@ std::int64_t ScanRange(int fd, const PixelRows& rows, std::int64_t first, std::i
 }
 
 // Scans the chunk a read at a time and keeps its gray pixels.
-void ScanChunkPixels(int fd, const PixelRows& rows, ScanChunk& chunk) {
+void ScanChunkPixels(const ByteSource& source, const PixelRows& rows, ScanChunk& chunk) {
     thread_local std::vector<std::uint8_t> block;
     if (!chunk.gray) chunk.gray = std::make_unique_for_overwrite<PixelRecord[]>(kChunkPixels);
     PixelRecord* out = chunk.gray.get();
     chunk.scanned = 0;
     for (std::int64_t p = chunk.first; p < chunk.last;) {
         const std::int64_t end = std::min(p + kReadPixels, chunk.last);
-        const std::int64_t scanned = ScanRange(fd, rows, p, end, block, out);
+        const std::int64_t scanned = ScanRange(source, rows, p, end, block, out);
         chunk.scanned += scanned;
         if (scanned < end - p) break;
         p = end;
@@ -233,6 +249,17 @@ BmpReader::BmpReader(std::string path) : path_(std::move(path)) {
     ReadHeaders();
 }
 
+BmpReader::BmpReader(std::string path, std::span<const std::uint8_t> bytes) : path_(std::move(path)), memory_(bytes) {
+    const ByteSource source{-1, bytes};
+    if (source.ReadUpTo(&fileHeader_, sizeof fileHeader_, 0) != sizeof fileHeader_ ||
+        source.ReadUpTo(&infoHeader_, sizeof infoHeader_, sizeof fileHeader_) != sizeof infoHeader_) {
+        Fail(BmpError::Read);
+        return;
+    }
+    fileSize_ = bytes.size();
+    CheckHeaders();
+}
+
 BmpReader::~BmpReader() {
     if (fd_ >= 0) ::close(fd_);
 }
@@ -250,6 +277,10 @@ void BmpReader::ReadHeaders() {
     struct stat status {};
     if (::fstat(fd_, &status) != 0) return Fail(BmpError::Read);
     fileSize_ = static_cast<std::uint64_t>(status.st_size);
+    CheckHeaders();
+}
+
+void BmpReader::CheckHeaders() {
     if (infoHeader_.biBitCount != 24) return Fail(BmpError::Not24Bit);
     // Compressed rows would be scanned as pixels; a header of 16 bytes or
     // less has no compression field (the bytes read there are pixels).
@@ -299,7 +330,7 @@ BmpError BmpReader::ScanGrayPixels(const std::string& tmpPath, ProgressSink& pro
     {
         const int workerCount = threads > 0 ? threads : std::min(kScanThreads, WorkerThreads());
         OrderedWorkers<ScanChunk> workers(workerCount, workerCount + 2, [&](ScanChunk& chunk) {
-            if (!stopping) ScanChunkPixels(fd_, rows, chunk);
+            if (!stopping) ScanChunkPixels(ByteSource{fd_, memory_}, rows, chunk);
         });
         for (std::int64_t next = 0; result == BmpError::None;) {
             for (ScanChunk* chunk; next < total && (chunk = workers.FreeSlot()) != nullptr; next = chunk->last) {
@@ -332,6 +363,26 @@ BmpError BmpReader::ScanGrayPixels(const std::string& tmpPath, ProgressSink& pro
     progress.SetToMaximum();
     ::close(fd_);
     fd_ = -1;
+    return BmpError::None;
+}
+
+BmpError BmpReader::ScanGrayPixels(std::vector<PixelRecord>& pixels) {
+    pixels.clear();
+    if (!Ok()) return error_;
+    const PixelRows rows = Rows();
+    const std::int64_t total = std::int64_t{rows.width} * rows.height;
+    ScanChunk chunk;
+    for (std::int64_t next = 0; next < total; next = chunk.last) {
+        chunk.first = next;
+        chunk.last = std::min(next + kChunkPixels, total);
+        ScanChunkPixels(ByteSource{fd_, memory_}, rows, chunk);
+        pixels.insert(pixels.end(), chunk.gray.get(), chunk.gray.get() + chunk.grayCount);
+        grayCount_ += static_cast<std::uint32_t>(chunk.grayCount);
+        if (chunk.scanned < chunk.last - chunk.first) {
+            Fail(BmpError::Read);
+            return error_;
+        }
+    }
     return BmpError::None;
 }
 

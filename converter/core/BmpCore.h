@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -94,6 +95,9 @@ struct PixelRows {
 class BmpReader {
 public:
     explicit BmpReader(std::string path);
+    // A bitmap held in memory, read the same way; `path` names it in the
+    // header dump. The bytes must outlive the reader.
+    BmpReader(std::string path, std::span<const std::uint8_t> bytes);
     ~BmpReader();
     BmpReader(const BmpReader&) = delete;
     BmpReader& operator=(const BmpReader&) = delete;
@@ -118,15 +122,19 @@ public:
     // file is a read error after the records of the pixels before the cut.
     // `threads` scanning threads; 0 takes as many as the memory can feed.
     BmpError ScanGrayPixels(const std::string& tmpPath, ProgressSink& progress, int threads = 0);
+    // The same scan in this thread, into `pixels` instead of a file.
+    BmpError ScanGrayPixels(std::vector<PixelRecord>& pixels);
     // The header dump of the process log.
     std::vector<std::string> InfoLines() const;
 
 private:
     void Fail(BmpError error);
     void ReadHeaders();
+    void CheckHeaders();
 
     std::string path_;
     int fd_ = -1;
+    std::span<const std::uint8_t> memory_;  // the bitmap, when it is not read from a file
     std::uint64_t fileSize_ = 0;
     BitmapFileHeader fileHeader_{};
     BitmapInfoHeader infoHeader_{};

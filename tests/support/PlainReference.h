@@ -14,6 +14,7 @@
 
 #include "core/BmpCore.h"
 #include "core/CfgCore.h"
+#include "core/FileIo.h"
 #include "core/Stations.h"
 
 namespace plain {
@@ -24,7 +25,8 @@ inline std::vector<char> Bytes(const void* data, std::size_t size) {
 }
 
 // Step 1: seek to every row, read every pixel on its own. Returns false on a
-// short read (the records before it are written) and counts the gray pixels.
+// short read (the records before it are written) or a failed write, and
+// counts the gray pixels.
 inline bool ScanGrayPixels(const std::string& bitmapPath, const std::string& tmpPath, std::uint32_t& grayCount) {
     grayCount = 0;
     std::FILE* bmp = std::fopen(bitmapPath.c_str(), "rb");
@@ -45,12 +47,12 @@ inline bool ScanGrayPixels(const std::string& bitmapPath, const std::string& tmp
             }
             if (rgb[0] == 192 && rgb[1] == 192 && rgb[2] == 192) {
                 const std::int32_t record[2] = {x, r};
-                std::fwrite(record, 8, 1, tmp);
+                ok = ok && std::fwrite(record, 8, 1, tmp) == 1;
                 ++grayCount;
             }
         }
     }
-    if (tmp) std::fclose(tmp);
+    if (tmp && std::fclose(tmp) != 0) ok = false;
     std::fclose(bmp);
     return ok;
 }
@@ -160,18 +162,18 @@ inline strova::CfgRecord NearestRecord(const std::vector<strova::AmeRecord>& sta
 // Step 3 over a whole pixel file, reading one record at a time.
 inline bool WriteCfg(const std::vector<strova::AmeRecord>& stations, const std::string& tmpPath,
                      const std::string& cfgPath) {
-    std::FILE* tmp = std::fopen(tmpPath.c_str(), "rb");
-    std::FILE* cfg = std::fopen(cfgPath.c_str(), "wb");
+    strova::FilePtr tmp(std::fopen(tmpPath.c_str(), "rb"));
+    strova::FilePtr cfg(std::fopen(cfgPath.c_str(), "wb"));
     if (!tmp || !cfg) return false;
     std::vector<double> dist;
     std::vector<std::uint32_t> order;
     strova::PixelRecord pixel;
-    while (std::fread(&pixel, 8, 1, tmp) == 1) {
+    bool written = true;
+    while (written && std::fread(&pixel, 8, 1, tmp.get()) == 1) {
         const strova::CfgRecord record = NearestRecord(stations, pixel, dist, order);
-        std::fwrite(&record, 24, 1, cfg);
+        written = std::fwrite(&record, 24, 1, cfg.get()) == 1;
     }
-    std::fclose(tmp);
-    return std::fclose(cfg) == 0;
+    return std::fclose(cfg.release()) == 0 && written;
 }
 
 }  // namespace plain

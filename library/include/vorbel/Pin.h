@@ -97,7 +97,8 @@ public:
     // nothing for a direction outside 0..7.
     virtual void Paint(QPainter& canvas);
     // Takes ownership of `attributes` in place of the current ones, which
-    // are freed; a null pointer changes nothing.
+    // are not freed: they go back to whoever holds them, without an owner to
+    // repaint. A null pointer changes nothing.
     virtual void SetAttrib(TPinAttrib* attributes);
 
     void SetColor(TColor color);

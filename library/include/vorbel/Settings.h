@@ -5,9 +5,9 @@
 // so an empty subkey names the root key itself. No function shows a message or
 // lets a failure through: each answers with its plain result.
 //
-// Texts are NUL-terminated code page 932 bytes. Text results are copied with
-// their NUL into the caller's buffer, which must hold the longest text it may
-// receive and at least 4 bytes.
+// Texts are NUL-terminated code page 932 bytes. A text result is copied up to
+// its first NUL and with that NUL, nothing more, into the caller's buffer,
+// which must hold the longest text it may receive and at least 4 bytes.
 #pragma once
 
 #include "Export.h"
