@@ -17,6 +17,7 @@
 #include <unordered_map>
 
 #include "Cp932.h"
+#include "Files.h"
 #include "SafeFile.h"
 
 namespace platform {
@@ -499,8 +500,8 @@ void AppendValue(std::string& out, const RegistryValue& value) {
 
 // ---- the store file --------------------------------------------------------
 
-std::string SystemError(const std::string& path, const std::string& what) {
-    return path + ": " + what + ": " + std::strerror(errno);
+std::string SystemError(const std::string& path, const std::string& what, int error = errno) {
+    return path + ": " + what + ": " + ErrorText(error);
 }
 
 std::string HomeFolder() {
@@ -514,18 +515,32 @@ std::filesystem::path FolderOf(const std::string& path) {
     return folder.empty() ? "." : folder;
 }
 
+// The file the store is kept in: the end of its links, as far as they may
+// be followed. Another user's link in a shared folder such as /tmp is
+// refused, so that it never redirects the user's settings.
+std::string StoreFile() {
+    const std::string path = RegistryStorePath();
+    std::string target;
+    if (const int error = FollowPermittedLinks(path, target); error != 0)
+        throw RegistryError(SystemError(path, "can't use the registry store", error));
+    return target;
+}
+
 // A flock on a companion file beside the store, which (unlike the store
 // itself) is never replaced.
 // Writers must hold it; readers go on without it when it can't be had (in a
-// folder closed to writing, say), as they only ever see whole files.
+// folder closed to writing, say), as they only ever see whole files. It is
+// never a link or a pipe: either could make the lock block or land elsewhere.
 class StoreLock {
 public:
     StoreLock(const std::string& storePath, int operation) {
         std::string lockPath = storePath + ".lock";
-        fd_ = open(lockPath.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0600);
-        bool locked = fd_ >= 0;
-        while (locked && flock(fd_, operation) != 0) locked = errno == EINTR;
-        if (!locked) problem_ = SystemError(storePath, "can't lock the registry store");
+        fd_ = open(lockPath.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+        struct stat info {};
+        int error = fd_ < 0 ? errno : fstat(fd_, &info) != 0 ? errno : S_ISREG(info.st_mode) ? 0 : NotRegularFile;
+        while (error == 0 && flock(fd_, operation) != 0)
+            if (errno != EINTR) error = errno;
+        if (error != 0) problem_ = SystemError(storePath, "can't lock the registry store", error);
     }
     ~StoreLock() {
         if (fd_ >= 0) close(fd_);
@@ -544,10 +559,11 @@ private:
 // when the file does not exist. Throws RegistryError naming the file when it
 // can't be read or parsed.
 void ParseStore(const std::string& path, StoreSink& sink) {
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int error = 0;
+    int fd = OpenRegularFile(path, error);
     if (fd < 0) {
-        if (errno == ENOENT) return;
-        throw RegistryError(SystemError(path, "can't read the registry store"));
+        if (error == ENOENT) return;
+        throw RegistryError(SystemError(path, "can't read the registry store", error));
     }
     std::string text;
     struct stat info {};
@@ -579,7 +595,7 @@ RegistryKeys LoadStore(const std::string& path) {
 
 // Reads the store as readers do, under a shared lock when it can be had.
 void ParseShared(StoreSink& sink) {
-    std::string path = FollowLinks(RegistryStorePath());
+    std::string path = StoreFile();
     if (access(path.c_str(), F_OK) != 0 && errno == ENOENT) return;
     StoreLock lock(path, LOCK_SH);
     ParseStore(path, sink);
@@ -607,8 +623,12 @@ bool IsReadOnly(const std::string& path) {
 // Whether a change of the store could be written now: an open for writing
 // is refused, as for a key closed to the user, when it could not.
 bool StoreWritable() {
-    std::string path = FollowLinks(RegistryStorePath());
-    return !IsReadOnly(path) && ReplaceError(path) == 0;
+    try {
+        std::string path = StoreFile();
+        return !IsReadOnly(path) && ReplaceError(path) == 0;
+    } catch (const RegistryError&) {
+        return false;
+    }
 }
 
 // Writes `text` whole over the store, so that the store is always either the
@@ -618,7 +638,7 @@ void ReplaceStore(const std::string& path, const std::string& text) {
     SafeFile file(path);
     int error = IsReadOnly(path) ? EACCES : 0;
     if (error == 0 && !(file.Open() && file.Write(text.data(), text.size()) && file.Commit())) error = file.Error();
-    if (error != 0) throw RegistryError(path + ": can't write the registry store: " + std::strerror(error));
+    if (error != 0) throw RegistryError(SystemError(path, "can't write the registry store", error));
 }
 
 // Runs `change` on the current keys under the exclusive lock and writes the
@@ -626,7 +646,7 @@ void ReplaceStore(const std::string& path, const std::string& text) {
 // or that is read-only, is left alone and the change fails.
 void ChangeStore(const std::function<bool(RegistryKeys&)>& change) {
     // The lock and the store are those of the file a link points to.
-    std::string path = FollowLinks(RegistryStorePath());
+    std::string path = StoreFile();
     std::error_code error;
     std::filesystem::create_directories(FolderOf(path), error);
     if (error) throw RegistryError(path + ": can't create the folder: " + error.message());

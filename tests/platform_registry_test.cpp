@@ -411,6 +411,16 @@ std::string FailedWrite(const std::string& name) {
     }
 }
 
+// What making a key with its first value says when the store can't take it.
+std::string FailedCreate() {
+    try {
+        Registry().OpenOrCreateKey("\\Software\\Vorbel", {"DllPath", platform::RegSz, "/opt/"});
+        return "created";
+    } catch (const RegistryError& error) {
+        return error.what();
+    }
+}
+
 // As the ordinary user, a store in a folder closed to writing: the messages
 // name the store, never the temporary file, with the system's reason.
 TEST_F(RegistryStore, FailedChangesNameTheStoreAndTheReason) {
@@ -481,6 +491,42 @@ TEST_F(RegistryStore, ALinkedStoreIsWrittenThroughToItsTarget) {
     }
     EXPECT_TRUE(std::filesystem::exists(target + ".lock"));
     EXPECT_EQ(FilesInDir(), std::vector<std::string>{"registry.reg"});
+}
+
+// A pipe under the store's name or its lock's never holds a reader or a
+// writer, and another user's link in a shared folder never takes the user's
+// settings to another file: reads see no store, writes are refused by name.
+TEST_F(RegistryStore, PipesAndOtherUsersLinksNeitherHoldNorRedirectIt) {
+    testing_support::HangGuard guard(20);
+    ASSERT_EQ(mkfifo(store.c_str(), 0600), 0);
+    EXPECT_FALSE(KeyExists("\\Software"));
+    EXPECT_EQ(platform::RegistryStoreProblem(), store + ": can't read the registry store: Not a regular file");
+    EXPECT_FALSE(Registry().OpenKey("\\Software\\Vorbel", true));
+    EXPECT_EQ(FailedCreate(), store + ": can't read the registry store: Not a regular file");
+    std::filesystem::remove(store);
+    std::filesystem::remove(store + ".lock");
+    ASSERT_EQ(mkfifo((store + ".lock").c_str(), 0600), 0);
+    EXPECT_FALSE(KeyExists("\\Software"));
+    EXPECT_EQ(FailedWrite("New"), "no key");
+    EXPECT_FALSE(Registry().OpenKey("\\Software\\Vorbel", true));
+    EXPECT_EQ(FailedCreate(), store + ": can't lock the registry store: Not a regular file");
+    EXPECT_FALSE(std::filesystem::exists(store));
+    std::filesystem::remove(store + ".lock");
+
+    if (geteuid() != 0) return;  // only root can plant another user's link
+    testing_support::TempDir victim;
+    const std::string secret = victim.file("registry.reg");
+    WriteFile(secret, "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software]\n\n");
+    std::filesystem::permissions(dir.path(), std::filesystem::perms::all | std::filesystem::perms::sticky_bit);
+    std::filesystem::create_symlink(secret, store);
+    ASSERT_EQ(lchown(store.c_str(), 4242, 4242), 0);
+    EXPECT_FALSE(KeyExists("\\Software"));
+    EXPECT_EQ(platform::RegistryStoreProblem(),
+              store + ": can't use the registry store: A link of another user in a shared folder");
+    EXPECT_FALSE(Registry().OpenKey("\\Software\\Vorbel", true));
+    EXPECT_EQ(FailedCreate(), store + ": can't use the registry store: A link of another user in a shared folder");
+    EXPECT_EQ(ReadFile(secret), "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software]\n\n");
+    EXPECT_FALSE(std::filesystem::exists(secret + ".lock"));
 }
 
 TEST_F(RegistryStore, AKeyAndItsFirstValueAreMadeInOneChange) {
