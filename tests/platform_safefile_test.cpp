@@ -306,6 +306,14 @@ TEST(SafeFile, LinksOfOtherUsersInASharedFolderAreNotFollowed) {
     EXPECT_EQ(platform::ErrorText(error), "A link of another user in a shared folder");
     EXPECT_EQ(ReadFile(dir.file("private/secret.txt")), "secret");
     EXPECT_TRUE(fs::is_symlink(foreign));
+    // A link to a folder in the middle of the path counts as the last one does.
+    const std::string through = dir.file("shared/out");
+    fs::create_directory_symlink(dir.file("private"), through);
+    ASSERT_EQ(lchown(through.c_str(), kOther, kOther), 0);
+    EXPECT_FALSE(WriteWhole(through + "/secret.txt", "overwritten"));
+    EXPECT_EQ(platform::OpenRegularFile(through + "/secret.txt", error), -1);
+    EXPECT_EQ(error, platform::ForeignLink);
+    EXPECT_EQ(ReadFile(dir.file("private/secret.txt")), "secret");
 
     EXPECT_TRUE(WriteWhole(plant("shared", "own.cfg", geteuid()), "own"));
     EXPECT_EQ(ReadFile(dir.file("private/secret.txt")), "own");
