@@ -342,6 +342,21 @@ TEST(SafeFile, DISABLED_AsOrdinaryUser) {
     }
     EXPECT_TRUE(WriteWhole((dir / "open/mine.ame").string(), "new"));
     EXPECT_EQ(platform::ReplaceError((dir / "open/mine.ame").string()), 0);
+
+    // The kernel gives no second link to a file the user may write but not
+    // read (protected hardlinks), as a FAT folder gives none to any file: the
+    // replaced file is moved aside instead, and an undo moves it back.
+    const std::string blind = (dir / "open/blind.bak").string();
+    struct stat before {}, after {};
+    ASSERT_EQ(stat(blind.c_str(), &before), 0);
+    {
+        SafeFile file(blind);
+        EXPECT_TRUE(file.Open() && file.Write("new", 3) && file.Commit(true) && file.Undo());
+    }
+    ASSERT_EQ(stat(blind.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    SafeFile kept(blind);
+    EXPECT_TRUE(kept.Open() && kept.Write("new", 3) && kept.Commit(true));
 }
 
 TEST(SafeFile, TheUsersPermissionsDecide) {
@@ -350,6 +365,9 @@ TEST(SafeFile, TheUsersPermissionsDecide) {
     fs::create_directories(dir.file("closed"));
     testing_support::OpenToOrdinaryUser(dir.file("open"));
     WriteFile(dir.file("open/locked.ame"), "earlier");
+    WriteFile(dir.file("open/blind.bak"), "older");
+    fs::permissions(dir.file("open/blind.bak"), fs::perms::owner_read | fs::perms::owner_write |
+                                                    fs::perms::group_write | fs::perms::others_write);
     WriteFile(dir.file("closed/writable.ame"), "earlier");  // the file is, its folder isn't
     fs::permissions(dir.file("closed/writable.ame"), fs::perms::all);
     fs::permissions(dir.file("open/locked.ame"), fs::perms::owner_read | fs::perms::others_read);
@@ -365,7 +383,8 @@ TEST(SafeFile, TheUsersPermissionsDecide) {
     EXPECT_EQ(ReadFile(dir.file("open/locked.ame")), "earlier");
     EXPECT_EQ(ReadFile(dir.file("closed/writable.ame")), "earlier");
     EXPECT_EQ(ReadFile(dir.file("open/mine.ame")), "new");
-    EXPECT_EQ(Entries(dir.file("open")), (std::set<std::string>{"locked.ame", "mine.ame"}));
+    EXPECT_EQ(ReadFile(dir.file("open/blind.bak")), "new");
+    EXPECT_EQ(Entries(dir.file("open")), (std::set<std::string>{"blind.bak", "locked.ame", "mine.ame"}));
 }
 
 }  // namespace
