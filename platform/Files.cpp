@@ -113,29 +113,50 @@ bool MayFollowLink(const std::string& link, const struct stat& linkInfo) {
     return (folder.st_mode & shared) != shared || folder.st_uid == linkInfo.st_uid;
 }
 
-// Follows the links of `path` one by one; with `permitted`, only those that
-// MayFollowLink lets through.
-int Follow(std::string path, std::string& target, bool permitted) {
-    for (int hop = 0; hop < kLinkLimit; ++hop) {
-        target = path;
+// `folder` + "/" + `entry`, where an empty folder is the current one.
+std::string Join(const std::string& folder, const std::string& entry) {
+    if (folder.empty()) return entry;
+    return folder.ends_with('/') ? folder + entry : folder + "/" + entry;
+}
+
+// Walks `path` entry by entry and follows every link on the way, one to a
+// folder in the middle as well as the last one, as the kernel does; with
+// `permitted`, only those that MayFollowLink lets through (`target` is then
+// the refused link).
+int Follow(const std::string& path, std::string& target, bool permitted) {
+    std::string walked = path.starts_with('/') ? "/" : "";  // no link in it
+    std::string rest = path;
+    for (int hops = 0; !rest.empty();) {
+        const std::size_t cut = rest.find('/');
+        const std::string entry = rest.substr(0, cut);
+        rest.erase(0, cut == std::string::npos ? rest.size() : cut + 1);
+        if (entry.empty()) continue;
+        target = Join(walked, entry);
         struct stat info {};
-        if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return 0;
-        if (permitted && !MayFollowLink(path, info)) return ForeignLink;
         char link[4096];
-        const ssize_t length = readlink(path.c_str(), link, sizeof link - 1);
-        if (length < 0) return 0;
-        const std::string next(link, static_cast<std::size_t>(length));
-        path = next.starts_with('/') || path.find('/') == std::string::npos ? next : ContainingFolder(path) + "/" + next;
+        const ssize_t length = lstat(target.c_str(), &info) == 0 && S_ISLNK(info.st_mode)
+                                   ? readlink(target.c_str(), link, sizeof link - 1)
+                                   : -1;
+        if (length < 0) {
+            walked = target;
+            continue;
+        }
+        if (permitted && !MayFollowLink(target, info)) return ForeignLink;
+        if (++hops > kLinkLimit) return ELOOP;
+        // What the link says takes its place, read from the folder it lies in.
+        if (!rest.empty()) rest.insert(0, "/");
+        rest.insert(0, link, static_cast<std::size_t>(length));
+        if (link[0] == '/') walked = "/";
     }
-    target = path;
-    return ELOOP;
+    target = walked;
+    return 0;
 }
 
 }  // namespace
 
 std::string FollowLinks(std::string path) {
     std::string target;
-    Follow(std::move(path), target, false);
+    Follow(path, target, false);
     return target;
 }
 

@@ -64,8 +64,9 @@ std::string ErrorText(int error);
 // The folder that the last entry of `path` lies in ("." for a bare name).
 std::string ContainingFolder(const std::string& path);
 
-// `path` with its symbolic links followed to the file they end at (which
-// need not exist). A loop of links ends after 40 links.
+// `path` with every symbolic link on it followed, those to a folder on the
+// way as well as the last one, to the file it ends at (which need not exist).
+// A loop of links ends after 40 links.
 std::string FollowLinks(std::string path);
 // The same, but a link is followed only where the kernel's protected-symlinks
 // rule would follow it: the link is the user's own, or its folder is not both

@@ -349,7 +349,7 @@ int ReplaceError(const std::string& path) {
 
 void RemoveStaleTemporaries(const std::string& path) {
     std::string target;
-    FollowPermittedLinks(path, target);  // another user's link: only its own folder is looked at
+    if (FollowPermittedLinks(path, target) != 0) return;  // no writer goes through another user's link
     const std::string folder = ContainingFolder(target), name = NameOf(target);
     DIR* entries = opendir(folder.c_str());
     if (!entries) return;

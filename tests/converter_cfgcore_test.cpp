@@ -4,7 +4,9 @@
 // pixel file that must be the one step 1 wrote.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -289,11 +291,26 @@ TEST(CfgRun, ThePixelFileMustHoldWhatStepOneWrote) {
     EXPECT_EQ(run(whole.substr(0, whole.size() / 2), NoProgress()),
               std::pair(CfgError::PixelCount, prefix + "50000" + wrote));
     EXPECT_EQ(run(whole + whole, NoProgress()), std::pair(CfgError::PixelCount, prefix + "200000" + wrote));
-    EXPECT_EQ(run(whole + "1234", NoProgress()), std::pair(CfgError::PixelCount, prefix + "100000" + wrote));
+    EXPECT_EQ(run(whole + "1234", NoProgress()),
+              std::pair(CfgError::PixelCount, prefix + "100000 gray pixels and 4 bytes, but Step 1 wrote 100000."));
     ChangingPixelFile cut([&] { std::filesystem::resize_file(dir.file("tmp.loc"), 8 * 70000); });
     EXPECT_EQ(run(whole, cut), std::pair(CfgError::PixelCount, prefix + "70000" + wrote));
     ChangingPixelFile grow([&] { std::filesystem::resize_file(dir.file("tmp.loc"), 8 * 100001); });
     EXPECT_EQ(run(whole, grow), std::pair(CfgError::PixelCount, prefix + "100001" + wrote));
     EXPECT_EQ(run(whole, NoProgress()).first, CfgError::None);
     EXPECT_EQ(ReadFile(dir.file("m.cfg")).size(), 100000u * sizeof(CfgRecord));
+
+    // A read error is no end of the file: the kernel fails every read of the
+    // speed of a device that has none, a regular file of one page.
+    const std::string unreadable = "/sys/class/net/lo/speed";
+    const int probe = open(unreadable.c_str(), O_RDONLY | O_CLOEXEC);
+    char byte = 0;
+    const bool fails = probe >= 0 && read(probe, &byte, 1) < 0;
+    const std::string reason = std::strerror(errno);
+    if (probe >= 0) close(probe);
+    if (!fails || std::filesystem::file_size(unreadable) != 512 * 8) GTEST_SKIP() << unreadable << " reads";
+    WriteFile(dir.file("m.cfg"), "earlier");
+    EXPECT_EQ(CfgStep(dir.file("m.ame"), dir.file("m.cfg"), unreadable, 20, 512).Run(),
+              std::pair(CfgError::PixelRead, "File :" + unreadable + "\r\ncan't be read.\r\n" + reason));
+    EXPECT_EQ(ReadFile(dir.file("m.cfg")), "earlier");
 }

@@ -241,8 +241,8 @@ TEST_F(OutputsTest, AFailedBackupLeavesTheOlderBackupsAlone) {
 // other pixels than step 1 wrote, and leaves the earlier *.cfg as it was.
 TEST_F(OutputsTest, APixelFileCutWhileTheStationWindowIsOpenFailsStepThree) {
     WriteEarlierFiles();
-    onStations = [](TAmeForm* form) {
-        fs::resize_file("tmp_$$$.loc", fs::file_size("tmp_$$$.loc") / 2);
+    onStations = [this](TAmeForm* form) {
+        fs::resize_file("tmp_$$$.loc", main->GrayCount / 2 * sizeof(strova::PixelRecord));
         form->BBtnOk->click();
     };
     EXPECT_FALSE(Run());

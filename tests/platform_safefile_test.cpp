@@ -306,6 +306,14 @@ TEST(SafeFile, LinksOfOtherUsersInASharedFolderAreNotFollowed) {
     EXPECT_EQ(platform::ErrorText(error), "A link of another user in a shared folder");
     EXPECT_EQ(ReadFile(dir.file("private/secret.txt")), "secret");
     EXPECT_TRUE(fs::is_symlink(foreign));
+    // A link to a folder in the middle of the path counts as the last one does.
+    const std::string through = dir.file("shared/out");
+    fs::create_directory_symlink(dir.file("private"), through);
+    ASSERT_EQ(lchown(through.c_str(), kOther, kOther), 0);
+    EXPECT_FALSE(WriteWhole(through + "/secret.txt", "overwritten"));
+    EXPECT_EQ(platform::OpenRegularFile(through + "/secret.txt", error), -1);
+    EXPECT_EQ(error, platform::ForeignLink);
+    EXPECT_EQ(ReadFile(dir.file("private/secret.txt")), "secret");
 
     EXPECT_TRUE(WriteWhole(plant("shared", "own.cfg", geteuid()), "own"));
     EXPECT_EQ(ReadFile(dir.file("private/secret.txt")), "own");
@@ -334,6 +342,21 @@ TEST(SafeFile, DISABLED_AsOrdinaryUser) {
     }
     EXPECT_TRUE(WriteWhole((dir / "open/mine.ame").string(), "new"));
     EXPECT_EQ(platform::ReplaceError((dir / "open/mine.ame").string()), 0);
+
+    // The kernel gives no second link to a file the user may write but not
+    // read (protected hardlinks), as a FAT folder gives none to any file: the
+    // replaced file is moved aside instead, and an undo moves it back.
+    const std::string blind = (dir / "open/blind.bak").string();
+    struct stat before {}, after {};
+    ASSERT_EQ(stat(blind.c_str(), &before), 0);
+    {
+        SafeFile file(blind);
+        EXPECT_TRUE(file.Open() && file.Write("new", 3) && file.Commit(true) && file.Undo());
+    }
+    ASSERT_EQ(stat(blind.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    SafeFile kept(blind);
+    EXPECT_TRUE(kept.Open() && kept.Write("new", 3) && kept.Commit(true));
 }
 
 TEST(SafeFile, TheUsersPermissionsDecide) {
@@ -342,6 +365,9 @@ TEST(SafeFile, TheUsersPermissionsDecide) {
     fs::create_directories(dir.file("closed"));
     testing_support::OpenToOrdinaryUser(dir.file("open"));
     WriteFile(dir.file("open/locked.ame"), "earlier");
+    WriteFile(dir.file("open/blind.bak"), "older");
+    fs::permissions(dir.file("open/blind.bak"), fs::perms::owner_read | fs::perms::owner_write |
+                                                    fs::perms::group_write | fs::perms::others_write);
     WriteFile(dir.file("closed/writable.ame"), "earlier");  // the file is, its folder isn't
     fs::permissions(dir.file("closed/writable.ame"), fs::perms::all);
     fs::permissions(dir.file("open/locked.ame"), fs::perms::owner_read | fs::perms::others_read);
@@ -357,7 +383,8 @@ TEST(SafeFile, TheUsersPermissionsDecide) {
     EXPECT_EQ(ReadFile(dir.file("open/locked.ame")), "earlier");
     EXPECT_EQ(ReadFile(dir.file("closed/writable.ame")), "earlier");
     EXPECT_EQ(ReadFile(dir.file("open/mine.ame")), "new");
-    EXPECT_EQ(Entries(dir.file("open")), (std::set<std::string>{"locked.ame", "mine.ame"}));
+    EXPECT_EQ(ReadFile(dir.file("open/blind.bak")), "new");
+    EXPECT_EQ(Entries(dir.file("open")), (std::set<std::string>{"blind.bak", "locked.ame", "mine.ame"}));
 }
 
 }  // namespace

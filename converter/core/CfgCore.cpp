@@ -152,7 +152,10 @@ CfgError CfgRun::PixelFileFault(int readError) {
     struct stat info {};
     if (readError == 0 && ::fstat(tmpFd_, &info) != 0) readError = errno;
     if (readError != 0) return Fail(CfgError::PixelRead, platform::ErrorText(readError));
-    return Fail(CfgError::PixelCount, std::to_string(static_cast<std::uint64_t>(info.st_size) / sizeof(PixelRecord)));
+    const auto size = static_cast<std::uint64_t>(info.st_size);
+    const std::uint64_t rest = size % sizeof(PixelRecord);  // bytes of no whole record
+    return Fail(CfgError::PixelCount, std::to_string(size / sizeof(PixelRecord)) + " gray pixels" +
+                                          (rest != 0 ? " and " + std::to_string(rest) + " bytes" : ""));
 }
 
 bool CfgRun::ReadStations(std::vector<AmeRecord>& stations) {
@@ -250,7 +253,7 @@ std::string CfgRun::ErrorText() const {
     case CfgError::NoStation:
         return "No AMeDAS station was written for this map,\r\nso the gray pixels have no nearest stations.";
     case CfgError::PixelCount:
-        return "File :" + tmpPath_ + "\r\nholds " + errorDetail_ + " gray pixels, but Step 1 wrote " +
+        return "File :" + tmpPath_ + "\r\nholds " + errorDetail_ + ", but Step 1 wrote " +
                std::to_string(grayCount_) + ".";
     case CfgError::PixelRead:
         return "File :" + tmpPath_ + "\r\ncan't be read.\r\n" + errorDetail_;
