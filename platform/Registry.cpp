@@ -514,6 +514,17 @@ std::string StoreFile() {
     return target;
 }
 
+// A lock file that root (sudo) makes beside another user's store would shut
+// that user out of every later change: it goes to the store's owner and
+// group, where the process may (only root may give a file away). Only a file
+// of this process's own with no other name is given, never a link someone
+// made to another file. False when nothing was given.
+bool GiveToStoreOwner(int fd, const struct stat& lock, const std::string& storePath) {
+    struct stat store {};
+    return lock.st_uid == geteuid() && lock.st_nlink == 1 && stat(storePath.c_str(), &store) == 0 &&
+           (store.st_uid != lock.st_uid || store.st_gid != lock.st_gid) && fchown(fd, store.st_uid, store.st_gid) == 0;
+}
+
 // A flock on a companion file beside the store, which (unlike the store
 // itself) is never replaced.
 // Writers must hold it; readers go on without it when it can't be had (in a
@@ -526,6 +537,7 @@ public:
         fd_ = open(lockPath.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
         struct stat info {};
         int error = fd_ < 0 ? errno : fstat(fd_, &info) != 0 ? errno : S_ISREG(info.st_mode) ? 0 : NotRegularFile;
+        if (error == 0) GiveToStoreOwner(fd_, info, storePath);
         while (error == 0 && flock(fd_, operation) != 0)
             if (errno != EINTR) error = errno;
         if (error != 0) problem_ = SystemError(storePath, "can't lock the registry store", error);
