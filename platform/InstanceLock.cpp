@@ -58,7 +58,8 @@ bool MayHoldLocks(const std::filesystem::path& folder) {
 // without waiting on a pipe someone put there; -1 with errno set when it
 // can't be had or isn't a private file of this user.
 int OpenOwnFile(const std::string& path) {
-    if (!MayHoldLocks(std::filesystem::path(path).parent_path())) return -1;
+    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    if (!MayHoldLocks(folder.empty() ? "." : folder)) return -1;
     int fd = open(path.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
     if (fd < 0) return -1;
     struct stat info {};
