@@ -274,8 +274,11 @@ private:
     // ends after the closing quote. Only \\ and \" are escapes.
     std::string Quoted(std::string_view line, std::size_t& pos) const {
         std::string text;
+        // The next quote, looked for again only once an escaped one has been
+        // passed: a text of many escapes reads in time linear in its length.
+        std::size_t quote = line.find('"', pos);
         while (pos < line.size()) {
-            const std::size_t quote = line.find('"', pos);
+            if (quote < pos) quote = line.find('"', pos);
             const std::size_t stop = std::min(line.substr(0, quote).find('\\', pos), quote);
             if (stop == line.npos) break;
             text.append(line.substr(pos, stop - pos));
