@@ -72,13 +72,14 @@ bool ReportStore(const std::string& dir) {
     // The user's own settings are never read here.
     const char* user = std::getenv("VORBEL_REGISTRY");
     const std::optional<std::string> userStore = user ? std::optional<std::string>(user) : std::nullopt;
+    const bool apart = ReportLayout(dir + "/apart.reg", kValues, read);
     const bool spread = ReportLayout(dir + "/spread.reg", kValues / 10, read);
     const bool one = ReportLayout(dir + "/one.reg", 1, read);
     if (userStore)
         setenv("VORBEL_REGISTRY", userStore->c_str(), 1);
     else
         unsetenv("VORBEL_REGISTRY");
-    return spread && one;
+    return apart && spread && one;
 }
 
 }  // namespace bench

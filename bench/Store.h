@@ -6,10 +6,10 @@
 
 namespace bench {
 
-// Writes a store of 40,000 values into `dir`, once spread over 4,000 keys and
-// once in one key, and prints the time of one GetStrRegistry of libvorbel.so
-// on each beside that of reading the file. False when a read gave the wrong
-// text.
+// Writes a store of 40,000 values into `dir`, once each in a key of its own,
+// once spread over 4,000 keys and once in one key, and prints the time of one
+// GetStrRegistry of libvorbel.so on each beside that of reading the file.
+// False when a read gave the wrong text.
 bool ReportStore(const std::string& dir);
 
 }  // namespace bench

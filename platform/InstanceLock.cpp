@@ -41,10 +41,25 @@ std::vector<std::string> Places(const std::string& name) {
     return places;
 }
 
+// A folder that holds lock files: one of the user's own, or a sticky one
+// (the temp folder), where nobody else can take a file of the user's away.
+// A file made in another user's folder would stay out of that user's reach:
+// root (sudo) started with a user's settings would take the user's place
+// beside them for good.
+bool MayHoldLocks(const std::filesystem::path& folder) {
+    struct stat info {};
+    if (stat(folder.c_str(), &info) != 0) return false;
+    if (info.st_uid == geteuid() || (info.st_mode & S_ISVTX) != 0) return true;
+    errno = EACCES;
+    return false;
+}
+
 // Opens the lock file at `path`, creating it, without following a link and
 // without waiting on a pipe someone put there; -1 with errno set when it
 // can't be had or isn't a private file of this user.
 int OpenOwnFile(const std::string& path) {
+    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    if (!MayHoldLocks(folder.empty() ? "." : folder)) return -1;
     int fd = open(path.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
     if (fd < 0) return -1;
     struct stat info {};

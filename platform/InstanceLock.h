@@ -10,7 +10,9 @@
 // the same for every start of the user, with or without a runtime folder and
 // whatever the temp folder, and no other user can take it away or stand in
 // its place. A file is used only when it is a regular file of the user's
-// that nobody else can open, so nobody else can hold the lock.
+// that nobody else can open, so nobody else can hold the lock, in a folder
+// of the user's or a sticky one, so nobody else can take it away (and root
+// leaves nothing of its own in a user's settings folder).
 #pragma once
 
 #include <string>

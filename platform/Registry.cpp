@@ -62,7 +62,10 @@ int CompareNames(std::string_view a, std::string_view b) {
     return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
 }
 
-bool SameName(std::string_view a, std::string_view b) { return a.size() == b.size() && CompareNames(a, b) == 0; }
+// Most names compared are spelt alike or differ in length.
+bool SameName(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && (a == b || CompareNames(a, b) == 0);
+}
 
 // A hash of the name with letter case folded away, so that the same name
 // (SameName) has the same hash; `seed` tells names of different places apart.
@@ -77,45 +80,32 @@ std::uint64_t FoldedHash(std::string_view name, std::uint64_t seed) {
     return hash;
 }
 
-// Path components; empty ones (doubled, leading or trailing separators) are dropped.
-std::vector<std::string> Components(std::string_view path) {
-    std::vector<std::string> parts;
-    std::string part;
-    for (std::size_t i = 0; i < path.size();) {
-        std::size_t n = CharLength(path, i);
-        if (n == 1 && path[i] == '\\') {
-            if (!part.empty()) parts.push_back(std::move(part));
-            part.clear();
-        } else {
-            part.append(path.substr(i, n));
-        }
-        i += n;
-    }
-    if (!part.empty()) parts.push_back(std::move(part));
-    return parts;
-}
-
-std::string Joined(const std::vector<std::string>& parts, std::size_t count) {
-    std::string path;
-    for (std::size_t i = 0; i < count; ++i) path += (i ? "\\" : "") + parts[i];
-    return path;
-}
-
-// The path with its components joined by single separators.
+// The path with its components joined by single separators: empty
+// components (doubled, leading or trailing separators) are dropped.
 std::string NormalPath(std::string_view path) {
     std::string normal;
-    bool separator = false;  // one is due before the next component
-    for (std::size_t i = 0, n; i < path.size(); i += n) {
-        n = CharLength(path, i);
-        if (n == 1 && path[i] == '\\') {
-            separator = !normal.empty();
-            continue;
-        }
-        if (separator) normal += '\\';
-        separator = false;
-        normal.append(path.substr(i, n));
+    std::size_t start = 0;  // of the component being read
+    auto component = [&](std::size_t end) {
+        if (end == start) return;
+        if (!normal.empty()) normal += '\\';
+        normal.append(path.substr(start, end - start));
+    };
+    for (std::size_t i = 0; i < path.size(); i += CharLength(path, i)) {
+        if (path[i] != '\\') continue;
+        component(i);
+        start = i + 1;
     }
+    component(path.size());
     return normal;
+}
+
+// Calls `visit` with every key above the key at the normal `path`, the
+// topmost first, and then with `path` itself.
+template <typename Visit>
+void ForEachKeyDownTo(std::string_view path, Visit visit) {
+    for (std::size_t i = 0; i < path.size(); i += CharLength(path, i))
+        if (path[i] == '\\') visit(path.substr(0, i));
+    visit(path);
 }
 
 // Line breaks and NULs can't stand in a line of the export format.
@@ -141,17 +131,18 @@ auto FindValue(Key& key, std::string_view name) -> decltype(key.values.data()) {
 // The hive itself always exists.
 bool HasKey(const RegistryKeys& keys, const std::string& path) { return path.empty() || FindKey(keys, path); }
 
-RegistryKey& FindOrAddKey(RegistryKeys& keys, std::string path) {
+RegistryKey& FindOrAddKey(RegistryKeys& keys, std::string_view path) {
     auto at = std::lower_bound(keys.begin(), keys.end(), path, KeyBefore);
-    if (at == keys.end() || !SameName(at->path, path)) at = keys.insert(at, RegistryKey{std::move(path), {}});
+    if (at == keys.end() || !SameName(at->path, path)) at = keys.insert(at, RegistryKey{std::string(path), {}});
     return *at;
 }
 
-// Finds or creates `path` and every key above it, each in its sorted place.
+// Finds or creates the key at the normal `path` and every key above it, each
+// in its sorted place.
 RegistryKey& EnsureKey(RegistryKeys& keys, const std::string& path) {
-    auto parts = Components(path);
-    for (std::size_t depth = 1; depth < parts.size(); ++depth) FindOrAddKey(keys, Joined(parts, depth));
-    return FindOrAddKey(keys, path);
+    RegistryKey* key = nullptr;
+    ForEachKeyDownTo(path, [&](std::string_view each) { key = &FindOrAddKey(keys, each); });
+    return *key;
 }
 
 // A value keeps the spelling of its name from when it was created. False
@@ -220,7 +211,7 @@ public:
     virtual ~StoreSink() = default;
     // A key line names the key at `path`; it is given once for every key
     // above it and then for itself, whose values follow.
-    virtual void Key(std::string path) = 0;
+    virtual void Key(std::string_view path) = 0;
     virtual void Value(RegistryValue value) = 0;
 };
 
@@ -264,10 +255,7 @@ private:
         if (path.starts_with('-')) throw Error("deleting keys is not supported");
         if (!SameName(path.substr(0, Hive.size()), Hive) || (path.size() > Hive.size() && path[Hive.size()] != '\\'))
             throw Error("keys must lie under " + std::string(Hive));
-        const std::string key = NormalPath(path.substr(Hive.size()));
-        for (std::size_t i = 0; i < key.size(); i += CharLength(key, i))
-            if (key[i] == '\\') sink_.Key(key.substr(0, i));
-        sink_.Key(key);
+        ForEachKeyDownTo(NormalPath(path.substr(Hive.size())), [&](std::string_view key) { sink_.Key(key); });
         inKey_ = true;
     }
 
@@ -286,8 +274,11 @@ private:
     // ends after the closing quote. Only \\ and \" are escapes.
     std::string Quoted(std::string_view line, std::size_t& pos) const {
         std::string text;
+        // The next quote, looked for again only once an escaped one has been
+        // passed: a text of many escapes reads in time linear in its length.
+        std::size_t quote = line.find('"', pos);
         while (pos < line.size()) {
-            const std::size_t quote = line.find('"', pos);
+            if (quote < pos) quote = line.find('"', pos);
             const std::size_t stop = std::min(line.substr(0, quote).find('\\', pos), quote);
             if (stop == line.npos) break;
             text.append(line.substr(pos, stop - pos));
@@ -365,7 +356,7 @@ class StoreBuilder : public StoreSink {
 public:
     // Sections of one key are merged; keys that appear only as the parents of
     // other keys are there too.
-    void Key(std::string path) override {
+    void Key(std::string_view path) override {
         const std::uint64_t hash = FoldedHash(path, 0);
         auto [from, to] = keyIndex_.equal_range(hash);
         for (auto at = from; at != to; ++at)
@@ -375,7 +366,7 @@ public:
             }
         current_ = keys_.size();
         keyIndex_.emplace(hash, current_);
-        keys_.push_back(RegistryKey{std::move(path), {}});
+        keys_.push_back(RegistryKey{std::string(path), {}});
     }
 
     // A later value replaces the data of an earlier one of the same name in
@@ -419,7 +410,7 @@ class ValueLookup : public StoreSink {
 public:
     ValueLookup(std::string path, const std::string* name) : path_(std::move(path)), name_(name) {}
 
-    void Key(std::string path) override {
+    void Key(std::string_view path) override {
         inKey_ = SameName(path, path_);
         keyFound_ = keyFound_ || inKey_;
     }
@@ -526,6 +517,17 @@ std::string StoreFile() {
     return target;
 }
 
+// A lock file that root (sudo) makes beside another user's store would shut
+// that user out of every later change: it goes to the store's owner and
+// group, where the process may (only root may give a file away). Only a file
+// of this process's own with no other name is given, never a link someone
+// made to another file. False when nothing was given.
+bool GiveToStoreOwner(int fd, const struct stat& lock, const std::string& storePath) {
+    struct stat store {};
+    return lock.st_uid == geteuid() && lock.st_nlink == 1 && stat(storePath.c_str(), &store) == 0 &&
+           (store.st_uid != lock.st_uid || store.st_gid != lock.st_gid) && fchown(fd, store.st_uid, store.st_gid) == 0;
+}
+
 // A flock on a companion file beside the store, which (unlike the store
 // itself) is never replaced.
 // Writers must hold it; readers go on without it when it can't be had (in a
@@ -538,6 +540,7 @@ public:
         fd_ = open(lockPath.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
         struct stat info {};
         int error = fd_ < 0 ? errno : fstat(fd_, &info) != 0 ? errno : S_ISREG(info.st_mode) ? 0 : NotRegularFile;
+        if (error == 0) GiveToStoreOwner(fd_, info, storePath);
         while (error == 0 && flock(fd_, operation) != 0)
             if (errno != EINTR) error = errno;
         if (error != 0) problem_ = SystemError(storePath, "can't lock the registry store", error);

@@ -136,6 +136,26 @@ TEST_F(InstanceLockAsUser, PipeUnderTheTempNameNeverHoldsTheStart) {
               0);
 }
 
+// Root (sudo) started with the user's settings holds its marker elsewhere
+// and leaves no file of its own in the user's folder, where the user's
+// starts could then never lock: the user's next start holds it there.
+TEST_F(InstanceLockAsUser, RootLeavesTheUsersSettingsFolderToTheUser) {
+    if (OrdinaryUserId() == geteuid()) GTEST_SKIP() << "needs root to start as another user";
+    TempDir rootTemp;
+    ScopedEnv runtime("XDG_RUNTIME_DIR", std::nullopt);
+    {
+        ScopedEnv tmp("TMPDIR", rootTemp.path().string());
+        const pid_t root = fork();
+        if (root == 0) _exit(TakeAndHold("Marker", rootTemp.file("Marker-0")));
+        int status = 0;
+        waitpid(root, &status, 0);
+        EXPECT_EQ(status, 0);
+        EXPECT_FALSE(fs::exists(home.file("Marker")));
+    }
+    ScopedEnv noTemp("TMPDIR", "/nonexistent/temp");
+    EXPECT_EQ(AsOrdinaryUser([&] { return TakeAndHold("Marker", home.file("Marker")); }), 0);
+}
+
 TEST(InstanceLockTest, NoLockFileAnywhereIsAnErrorWithTheReason) {
     ScopedEnv runtime("XDG_RUNTIME_DIR", std::nullopt);
     ScopedEnv tmp("TMPDIR", "/nonexistent/temp");

@@ -445,8 +445,8 @@ TEST_F(RegistryStore, FailedChangesNameTheStoreAndTheReason) {
     for (const auto& name : FilesInDir()) EXPECT_EQ(name, "registry.reg");
 }
 
-// Root (sudo) writing a user's store leaves it the user's: the user's next
-// change is stored.
+// Root (sudo) writing a user's store leaves it, and the lock beside it that
+// root makes, the user's: the user's next change is stored.
 TEST_F(RegistryStore, RootWritingAUsersStoreLeavesItTheUsers) {
     if (geteuid() != 0) GTEST_SKIP() << "only root can write another user's store";
     testing_support::OpenToOrdinaryUser(dir.path());
@@ -460,10 +460,13 @@ TEST_F(RegistryStore, RootWritingAUsersStoreLeavesItTheUsers) {
                   return 0;
               }),
               0);
+    std::filesystem::remove(store + ".lock");  // as with a store the user brought
     write("Root");
-    struct stat info {};
-    ASSERT_EQ(stat(store.c_str(), &info), 0);
-    EXPECT_EQ(info.st_uid, testing_support::OrdinaryUserId());
+    for (const std::string& file : {store, store + ".lock"}) {
+        struct stat info {};
+        ASSERT_EQ(stat(file.c_str(), &info), 0);
+        EXPECT_EQ(info.st_uid, testing_support::OrdinaryUserId()) << file;
+    }
     EXPECT_EQ(testing_support::AsOrdinaryUser([&] { return FailedWrite("Later") == "written" ? 0 : 1; }), 0);
     Registry r;
     ASSERT_TRUE(r.OpenKey("\\Software\\Vorbel", false));
