@@ -132,12 +132,14 @@ TEST(KeyboardOnADesktop, InsideTheDisplay) {
                       input->LatitEd2->text()};
         });
     });
-    // Each window is waited for and has the keyboard before keys go to it.
+    // Each window is waited for and has the keyboard before keys go to it;
+    // the main window gets it back by itself once the file dialog has gone.
     const std::string script =
         "set -e; x() { xdotool \"$@\"; }\n"
         "front() { timeout 20 xdotool search --sync --onlyvisible --name \"$1\" windowactivate --sync; }\n"
+        "gone() { timeout 20 sh -c \"while xdotool search --onlyvisible --name '$1' >/dev/null; do :; done\"; }\n"
         "x key F3; front '^Select a Bitmap File'; x type --delay 40 '" + dir.file("map.bmp") + "'; x key Return\n"
-        "sleep 1; x key ctrl+r; front 'Input Dialog for Gray Map'\n"
+        "gone '^Select a Bitmap File'; x key ctrl+r; front 'Input Dialog for Gray Map'\n"
         "x key Tab Tab Tab alt+b; x type 138.4; x key Tab; x type 34.8; x key alt+t; x type 141; x key Escape\n";
     EXPECT_EQ(testing_support::RunUserScript(script, 120), 0);
     platform::SetModalFormHook(nullptr);

@@ -2,11 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
+#include <QCompleter>
 #include <QCursor>
 #include <QDialog>
 #include <QEnterEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFileSystemModel>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -140,6 +145,40 @@ TEST_F(ApplicationTest, ClosingAModalFormGivesItsOwnerItsHintBack) {
         EXPECT_EQ(ShowModal(&dialog), mrOk);
         QCoreApplication::processEvents();
         EXPECT_EQ(app.Hint.toStdString(), under == open ? "Reading a bitmap file colored gray." : "");
+    }
+}
+
+// A file's path typed into a file dialog faster than the dialog lists its
+// folder, and Enter: the listing that arrives after the dialog has closed
+// opens no completion popup, in a dialog shown once or again.
+TEST_F(ApplicationTest, AClosedFileDialogOpensNoCompletionPopup) {
+    TempDir dir;
+    for (const char* folder : {"one", "two"}) {
+        std::filesystem::create_directory(dir.path() / folder);
+        testing_support::WriteFile(dir.file(std::string(folder) + "/map.bmp"), "");
+    }
+    QFileDialog dialog(nullptr, "Select a Bitmap File to Read...", QString::fromStdString(dir.path().string()));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    auto* model = dialog.findChild<QFileSystemModel*>();
+    ASSERT_NE(model, nullptr);
+    QStringList listed;
+    QObject::connect(model, &QFileSystemModel::directoryLoaded, [&listed](const QString& path) { listed << path; });
+    auto* name = dialog.findChild<QLineEdit*>("fileNameEdit");
+    ASSERT_NE(name, nullptr);
+    for (const char* folder : {"one", "two"}) {
+        const QString typed = QString::fromStdString(dir.file(std::string(folder) + "/map.bmp"));
+        SetModalFormHook([name, typed](QWidget* form) {
+            if (!QTest::qWaitForWindowActive(form)) return static_cast<QDialog*>(form)->reject();
+            name->setFocus();
+            QTest::keyClicks(name, typed);  // no event runs in between: the folder is not listed yet
+            QTest::keyClick(name, Qt::Key_Return);
+        });
+        EXPECT_EQ(ShowModal(&dialog), mrOk);
+        const QString folderPath = QFileInfo(typed).absolutePath();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return listed.contains(folderPath); }, 20000)) << folder;
+        QCoreApplication::processEvents();
+        EXPECT_FALSE(name->completer()->popup()->isVisible()) << folder;
     }
 }
 
