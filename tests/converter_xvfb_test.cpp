@@ -141,13 +141,13 @@ TEST(KeyboardOnADesktop, InsideTheDisplay) {
         });
     });
     // Each window is waited for and has the keyboard before keys go to it;
-    // the main window gets it back by itself once the file dialog has gone.
+    // the main window gets it back by itself once the file dialog has closed.
     const std::string script =
         "set -e; x() { xdotool \"$@\"; }\n"
         "front() { timeout 20 xdotool search --sync --onlyvisible --name \"$1\" windowactivate --sync; }\n"
-        "gone() { timeout 20 sh -c \"while xdotool search --onlyvisible --name '$1' >/dev/null; do :; done\"; }\n"
+        "active() { timeout 20 sh -c \"until xdotool getactivewindow getwindowname | grep -qx '$1'; do :; done\"; }\n"
         "x key F3; front '^Select a Bitmap File'; x type --delay 40 '" + dir.file("map.bmp") + "'; x key Return\n"
-        "gone '^Select a Bitmap File'; x key ctrl+r; front 'Input Dialog for Gray Map'\n"
+        "active Strova; x key ctrl+r; front 'Input Dialog for Gray Map'\n"
         "x key Tab Tab Tab alt+b; x type 138.4; x key Tab; x type 34.8; x key alt+t; x type 141; x key Tab\n"
         "x type 37.2; x key Return; front 'Confirmation'; x key Return\n"
         "front 'Selecting AMeDAS Station'; x mousemove --window \"$(xdotool getactivewindow)\" 385 300\n"
