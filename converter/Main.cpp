@@ -440,15 +440,15 @@ void TMainForm::HelpUsageMenuClick() {
         std::string beside = strova::ProgramFolder() + name;
         if (std::filesystem::exists(beside, unseen)) App().HelpFile = Text(beside);
     }
-    switch (App().ShowHelpContents()) {
-        case platform::HelpResult::Shown: return;
-        case platform::HelpResult::Missing:
-            return strova::ShowErrorBox("<" + App().HelpFile + ">\rThe help file can't be opened.");
-        case platform::HelpResult::NoViewer:
-            return strova::ShowErrorBox("<" + App().HelpFile + ">\r" +
-                                        (JPMode ? "このﾍﾙﾌﾟﾍﾟｰｼﾞを開くﾌﾟﾛｸﾞﾗﾑが見つかりません．"
-                                                : "No program was found to open this help page."));
-    }
+    // The box, shown when the help can't be, names the page and the reason.
+    const QString named = "<" + App().HelpFile + ">\r";
+    const bool japanese = JPMode;
+    App().ShowHelpContents(this, [named, japanese](platform::HelpFailure failure) {
+        if (failure == platform::HelpFailure::Missing)
+            return strova::ShowErrorBox(named + "The help file can't be opened.");
+        strova::ShowErrorBox(named + (japanese ? "このﾍﾙﾌﾟﾍﾟｰｼﾞを開くﾌﾟﾛｸﾞﾗﾑが見つかりません．"
+                                               : "No program was found to open this help page."));
+    });
 }
 
 void TMainForm::HelpAboutMenuClick() {

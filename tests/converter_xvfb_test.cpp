@@ -12,6 +12,8 @@
 #include <QLineEdit>
 #include <QPixmap>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStatusBar>
 
 #include <chrono>
@@ -19,6 +21,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "Ame.h"
 #include "Desktop.h"
 #include "Input.h"
 #include "LibraryBinding.h"
@@ -88,9 +91,10 @@ TEST(XvfbTest, InsideTheDisplay) {
 
 // The user's check on a desktop, with real keys: a bitmap's path typed into
 // File > Open, Enter, then Ctrl+R brings up the bounds dialog. There the
-// group accelerators go to the longitudes, wherever the focus was; and once
-// the dialog has closed, the main window's status bar no longer shows the
-// hint of the edit the pointer rested on.
+// group accelerators go to the longitudes, wherever the focus was; once the
+// dialog has closed, the main window's status bar no longer shows the hint
+// of the edit the pointer rested on. The mouse wheel scrolls the station
+// window's map.
 constexpr const char* DesktopChild = "STROVA_DESKTOP_CHILD";
 
 TEST(KeyboardOnADesktop, OpenEnterRunAndTheBoundsDialog) {
@@ -120,8 +124,12 @@ TEST(KeyboardOnADesktop, InsideTheDisplay) {
 
     QStringList shown, bounds;
     QString hintOnLatitude;
+    int mapScrolledTo = 0;
     platform::SetModalFormHook([&](QWidget* form) {
         shown << form->metaObject()->className();
+        if (auto* stations = qobject_cast<TAmeForm*>(form))
+            QObject::connect(stations->ScrollBox->verticalScrollBar(), &QScrollBar::valueChanged,
+                             [&mapScrolledTo](int value) { mapScrolledTo = value; });
         auto* input = qobject_cast<TInputDialog*>(form);
         if (!input) return;
         QCursor::setPos(input->LatitEd1->mapToGlobal(input->LatitEd1->rect().center()));
@@ -132,19 +140,25 @@ TEST(KeyboardOnADesktop, InsideTheDisplay) {
                       input->LatitEd2->text()};
         });
     });
-    // Each window is waited for and has the keyboard before keys go to it.
+    // Each window is waited for and has the keyboard before keys go to it;
+    // the main window gets it back by itself once the file dialog has closed.
     const std::string script =
         "set -e; x() { xdotool \"$@\"; }\n"
         "front() { timeout 20 xdotool search --sync --onlyvisible --name \"$1\" windowactivate --sync; }\n"
+        "active() { timeout 20 sh -c \"until xdotool getactivewindow getwindowname | grep -qx '$1'; do :; done\"; }\n"
         "x key F3; front '^Select a Bitmap File'; x type --delay 40 '" + dir.file("map.bmp") + "'; x key Return\n"
-        "sleep 1; x key ctrl+r; front 'Input Dialog for Gray Map'\n"
-        "x key Tab Tab Tab alt+b; x type 138.4; x key Tab; x type 34.8; x key alt+t; x type 141; x key Escape\n";
+        "active Strova; x key ctrl+r; front 'Input Dialog for Gray Map'\n"
+        "x key Tab Tab Tab alt+b; x type 138.4; x key Tab; x type 34.8; x key alt+t; x type 141; x key Tab\n"
+        "x type 37.2; x key Return; front 'Confirmation'; x key Return\n"
+        "front 'Selecting AMeDAS Station'; x mousemove --window \"$(xdotool getactivewindow)\" 385 300\n"
+        "x click 5 click 5; x key Escape\n";
     EXPECT_EQ(testing_support::RunUserScript(script, 120), 0);
     platform::SetModalFormHook(nullptr);
     QCoreApplication::processEvents();
 
-    EXPECT_EQ(shown.join(" ").toStdString(), "QFileDialog TInputDialog");
-    EXPECT_EQ(bounds.join(" ").toStdString(), "138.4 34.8 141 0.0");
+    EXPECT_EQ(shown.join(" ").toStdString(), "QFileDialog TInputDialog TAmeForm");
+    EXPECT_EQ(bounds.join(" ").toStdString(), "138.4 34.8 141 37.2");
+    EXPECT_GT(mapScrolledTo, 0);
     EXPECT_EQ(hintOnLatitude.toStdString(), "Range: [-90, 90] ");
     QWidget* under = QApplication::widgetAt(QCursor::pos());
     const QString mainHint = under && under->window() == &main ? under->statusTip() : QString();

@@ -2,11 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
+#include <QCompleter>
 #include <QCursor>
 #include <QDialog>
 #include <QEnterEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFileSystemModel>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -22,6 +27,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <vector>
 
 #include "ScreenProbes.h"
 #include "TestSupport.h"
@@ -140,6 +146,40 @@ TEST_F(ApplicationTest, ClosingAModalFormGivesItsOwnerItsHintBack) {
         EXPECT_EQ(ShowModal(&dialog), mrOk);
         QCoreApplication::processEvents();
         EXPECT_EQ(app.Hint.toStdString(), under == open ? "Reading a bitmap file colored gray." : "");
+    }
+}
+
+// A file's path typed into a file dialog faster than the dialog lists its
+// folder, and Enter: the listing that arrives after the dialog has closed
+// opens no completion popup, in a dialog shown once or again.
+TEST_F(ApplicationTest, AClosedFileDialogOpensNoCompletionPopup) {
+    TempDir dir;
+    for (const char* folder : {"one", "two"}) {
+        std::filesystem::create_directory(dir.path() / folder);
+        testing_support::WriteFile(dir.file(std::string(folder) + "/map.bmp"), "");
+    }
+    QFileDialog dialog(nullptr, "Select a Bitmap File to Read...", QString::fromStdString(dir.path().string()));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    auto* model = dialog.findChild<QFileSystemModel*>();
+    ASSERT_NE(model, nullptr);
+    QStringList listed;
+    QObject::connect(model, &QFileSystemModel::directoryLoaded, [&listed](const QString& path) { listed << path; });
+    auto* name = dialog.findChild<QLineEdit*>("fileNameEdit");
+    ASSERT_NE(name, nullptr);
+    for (const char* folder : {"one", "two"}) {
+        const QString typed = QString::fromStdString(dir.file(std::string(folder) + "/map.bmp"));
+        SetModalFormHook([name, typed](QWidget* form) {
+            if (!QTest::qWaitForWindowActive(form)) return static_cast<QDialog*>(form)->reject();
+            name->setFocus();
+            QTest::keyClicks(name, typed);  // no event runs in between: the folder is not listed yet
+            QTest::keyClick(name, Qt::Key_Return);
+        });
+        EXPECT_EQ(ShowModal(&dialog), mrOk);
+        const QString folderPath = QFileInfo(typed).absolutePath();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return listed.contains(folderPath); }, 20000)) << folder;
+        QCoreApplication::processEvents();
+        EXPECT_FALSE(name->completer()->popup()->isVisible()) << folder;
     }
 }
 
@@ -279,8 +319,10 @@ TEST(MessageBoxOnAScreen, InsideTheDisplay) {
     after.exec();
 }
 
-// Help pages on a desktop: Qt hands them to the desktop's opener, here
-// xdg-open, found along the search path.
+// Help pages on a desktop: a page that is not there, a desktop without
+// xdg-open and without a browser Qt knows, and xdg-open, found along the
+// search path, that finds no program for the page (it says so by its exit
+// status) or opens it.
 TEST(HelpOnAScreen, InsideTheDisplay) {
     if (!std::getenv(DisplayChild)) GTEST_SKIP() << "started by OnAScreen.MessageBoxesAndHelpPages";
     EnsureQApplication();
@@ -289,21 +331,35 @@ TEST(HelpOnAScreen, InsideTheDisplay) {
     TempDir dir;
     std::filesystem::create_directory(dir.path() / "bin");
     testing_support::WriteFile(dir.file("Strova.html"), "<html></html>");
+    QObject context;
+    std::vector<HelpFailure> failures;
+    auto failed = [&failures](HelpFailure failure) { failures.push_back(failure); };
     app.HelpFile = QString::fromStdString(dir.file("missing.html"));
-    EXPECT_EQ(app.ShowHelpContents(), HelpResult::Missing);
+    app.ShowHelpContents(&context, failed);
+    EXPECT_EQ(failures, std::vector{HelpFailure::Missing});
 
     app.HelpFile = QString::fromStdString(dir.file("Strova.html"));
     ScopedEnv path("PATH", dir.file("bin"));
     ScopedEnv browser("BROWSER", std::nullopt);
-    EXPECT_EQ(app.ShowHelpContents(), HelpResult::NoViewer);
+    app.ShowHelpContents(&context, failed);
+    EXPECT_EQ(failures, (std::vector{HelpFailure::Missing, HelpFailure::NoViewer}));
 
     const std::string opener = dir.file("bin/xdg-open");
-    testing_support::WriteFile(opener, "#!/bin/sh\necho \"$1\" > '" + dir.file("opened.new") + "' && /bin/mv '" +
-                                           dir.file("opened.new") + "' '" + dir.file("opened") + "'\n");
+    const std::string opened = dir.file("opened");
+    testing_support::WriteFile(opener, "#!/bin/sh\necho \"$1\" > '" + opened + ".new' && /bin/mv '" + opened +
+                                           ".new' '" + opened + "'\nexit $(/bin/cat '" + dir.file("status") + "')\n");
     std::filesystem::permissions(opener, std::filesystem::perms::owner_all);
-    EXPECT_EQ(app.ShowHelpContents(), HelpResult::Shown);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return std::filesystem::exists(dir.file("opened")); }, 20000));
-    EXPECT_EQ(ReadFile(dir.file("opened")), QUrl::fromLocalFile(app.HelpFile).toString().toStdString() + "\n");
+    testing_support::WriteFile(dir.file("status"), "3");
+    app.ShowHelpContents(&context, failed);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return failures.size() == 3; }, 20000));
+    EXPECT_EQ(failures.back(), HelpFailure::NoViewer);
+
+    std::filesystem::remove(opened);
+    testing_support::WriteFile(dir.file("status"), "0");
+    app.ShowHelpContents(&context, failed);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return std::filesystem::exists(opened); }, 20000));
+    EXPECT_EQ(ReadFile(opened), QUrl::fromLocalFile(app.HelpFile).toString().toStdString() + "\n");
+    EXPECT_EQ(failures.size(), 3u);
 }
 
 }  // namespace

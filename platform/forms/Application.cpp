@@ -15,9 +15,11 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
+#include <QProcess>
 #include <QProxyStyle>
 #include <QScreen>
 #include <QScrollBar>
+#include <QStandardPaths>
 #include <QStatusTipEvent>
 #include <QStyleOptionSlider>
 #include <QTimer>
@@ -323,13 +325,45 @@ void Application::ShowException(const std::exception& error) {
 
 void Application::ProcessMessages() { QCoreApplication::processEvents(); }
 
-HelpResult Application::ShowHelpContents() {
-    QString path = QFileInfo(HelpFile).absoluteFilePath();
-    if (!QFileInfo::exists(path)) return HelpResult::Missing;
-    // Qt hands the page to the desktop's opener (xdg-open and the like) and
-    // fails only when it finds none to start.
-    bool shown = ViewerHook() ? ViewerHook()(path) : QDesktopServices::openUrl(QUrl::fromLocalFile(path));
-    return shown ? HelpResult::Shown : HelpResult::NoViewer;
+namespace {
+
+// Runs xdg-open on `url`, as Qt would, but keeps it to read its exit status:
+// one other than 0 says that it found no program for the page (3 when it had
+// none to try, 4 when the desktop's own opener failed). While a program shows
+// the page, xdg-open may go on running until that program ends.
+void RunOpener(QObject* owner, const QString& opener, const QUrl& url, QObject* context,
+               const std::function<void()>& noViewer) {
+    auto* process = new QProcess(owner);
+    process->setProcessChannelMode(QProcess::ForwardedChannels);
+    process->setStandardInputFile(QProcess::nullDevice());
+    auto ended = [process, alive = QPointer<QObject>(context), noViewer](bool found) {
+        if (!found && alive) noViewer();
+        process->deleteLater();
+    };
+    QObject::connect(process, &QProcess::finished, process, [ended](int code, QProcess::ExitStatus status) {
+        ended(status != QProcess::NormalExit || code == 0);
+    });
+    QObject::connect(process, &QProcess::errorOccurred, process, [ended](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart) ended(false);
+    });
+    process->start(opener, {url.toString()});
+}
+
+}  // namespace
+
+void Application::ShowHelpContents(QObject* context, std::function<void(HelpFailure)> failed) {
+    const QString path = QFileInfo(HelpFile).absoluteFilePath();
+    if (!QFileInfo::exists(path)) return failed(HelpFailure::Missing);
+    auto noViewer = [failed] { failed(HelpFailure::NoViewer); };
+    if (ViewerHook()) {
+        if (!ViewerHook()(path)) noViewer();
+        return;
+    }
+    const QUrl url = QUrl::fromLocalFile(path);
+    const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (!opener.isEmpty()) return RunOpener(this, opener, url, context, noViewer);
+    // Without xdg-open, Qt starts a browser it knows, and fails when it finds none.
+    if (!QDesktopServices::openUrl(url)) noViewer();
 }
 
 namespace {

@@ -92,9 +92,9 @@ bool EnsureQApplication();
 // the QApplication).
 bool EnsureQApplication(int& argc, char** argv);
 
-// What became of a help page: shown, not there, or there but no program of
-// the desktop could be found to open it.
-enum class HelpResult { Shown, Missing, NoViewer };
+// Why a help page was not shown: it is not there, or no program of the
+// desktop could be found to open it.
+enum class HelpFailure { Missing, NoViewer };
 
 class Application : public QObject {
     Q_OBJECT
@@ -119,8 +119,12 @@ public:
     // button and the stop icon.
     void ShowException(const std::exception& error);
     void ProcessMessages();
-    // Opens HelpFile with the desktop's viewer.
-    HelpResult ShowHelpContents();
+    // Opens HelpFile with the desktop's viewer. When that fails, `failed`
+    // gets the reason: at once, or once the desktop's opener (xdg-open) has
+    // ended without finding a program for the page. The opener may wait for
+    // the program it started, so nothing waits for it here; `failed` is not
+    // called once `context` is gone.
+    void ShowHelpContents(QObject* context, std::function<void(HelpFailure)> failed);
 
 private:
     bool eventFilter(QObject* watched, QEvent* event) override;
