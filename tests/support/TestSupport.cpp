@@ -185,9 +185,13 @@ int RunOnOwnDisplay(const std::string& filter, const std::string& childVariable,
     std::map<std::string, std::optional<std::string>> inside = env;
     inside[childVariable] = "1";
     inside["QT_QPA_PLATFORM"] = std::nullopt;
-    pid_t pid = StartProcess(FindOnPath("xvfb-run"),
-                             {"-a", "-s", "-screen 0 1024x768x24", SelfPath(), "--gtest_filter=" + filter}, inside);
-    return WaitForExit(pid, 300);
+    // timeout ends the X server with the tests inside (its whole process
+    // group) before ctest's own limit would end this program alone.
+    pid_t pid = StartProcess(FindOnPath("timeout"),
+                             {"-s", "KILL", "240", FindOnPath("xvfb-run"), "-a", "-s", "-screen 0 1024x768x24",
+                              SelfPath(), "--gtest_filter=" + filter},
+                             inside);
+    return WaitForExit(pid, 250);
 }
 
 std::string BinDir() { return STROVA_BIN_DIR; }
