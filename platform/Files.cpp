@@ -119,11 +119,12 @@ std::string Join(const std::string& folder, const std::string& entry) {
     return folder.ends_with('/') ? folder + entry : folder + "/" + entry;
 }
 
+}  // namespace
+
 // Walks `path` entry by entry and follows every link on the way, one to a
-// folder in the middle as well as the last one, as the kernel does; with
-// `permitted`, only those that MayFollowLink lets through (`target` is then
-// the refused link).
-int Follow(const std::string& path, std::string& target, bool permitted) {
+// folder in the middle as well as the last one, as the kernel does, but only
+// those that MayFollowLink lets through.
+int FollowPermittedLinks(const std::string& path, std::string& target) {
     std::string walked = path.starts_with('/') ? "/" : "";  // no link in it
     std::string rest = path;
     for (int hops = 0; !rest.empty();) {
@@ -141,7 +142,7 @@ int Follow(const std::string& path, std::string& target, bool permitted) {
             walked = target;
             continue;
         }
-        if (permitted && !MayFollowLink(target, info)) return ForeignLink;
+        if (!MayFollowLink(target, info)) return ForeignLink;
         if (++hops > kLinkLimit) return ELOOP;
         // What the link says takes its place, read from the folder it lies in.
         if (!rest.empty()) rest.insert(0, "/");
@@ -151,16 +152,6 @@ int Follow(const std::string& path, std::string& target, bool permitted) {
     target = walked;
     return 0;
 }
-
-}  // namespace
-
-std::string FollowLinks(std::string path) {
-    std::string target;
-    Follow(path, target, false);
-    return target;
-}
-
-int FollowPermittedLinks(const std::string& path, std::string& target) { return Follow(path, target, true); }
 
 int OpenRegularFile(const std::string& path, int& error) {
     std::string target;

@@ -65,12 +65,11 @@ std::string ErrorText(int error);
 std::string ContainingFolder(const std::string& path);
 
 // `path` with every symbolic link on it followed, those to a folder on the
-// way as well as the last one, to the file it ends at (which need not exist).
-// A loop of links ends after 40 links.
-std::string FollowLinks(std::string path);
-// The same, but a link is followed only where the kernel's protected-symlinks
-// rule would follow it: the link is the user's own, or its folder is not both
-// sticky and world-writable, or the folder's owner made the link. Returns 0,
+// way as well as the last one, to the file it ends at (which need not exist);
+// a loop of links ends after 40 links. A link is followed only where the
+// kernel's protected-symlinks rule would follow it: the link is the user's
+// own, or its folder is not both sticky and world-writable, or the folder's
+// owner made the link. Returns 0,
 // or ForeignLink for another user's link in a shared folder such as /tmp
 // (`target` is then the link), or ELOOP for a loop of links.
 int FollowPermittedLinks(const std::string& path, std::string& target);
