@@ -121,7 +121,7 @@ bool RunSize(int size, const std::string& dir, const strova::StationAccessors& l
     Print("step 1 gray scan", scan);
 
     const std::vector<strova::AmeRecord> stations = strova::LoadLibraryStations(library, map);
-    const Measure place = InChild([&] { return PlaceStep(file(".loc"), gray, stations, file(".ame")); }, {});
+    const Measure place = InChild([&] { return PlaceStep(file(".loc"), gray, stations, file(".ame"), file("_a.dat")); }, {});
     Print("step 2 station placement", place);
 
     const int count = static_cast<int>(fs::file_size(file(".ame")) / sizeof(strova::AmeRecord));

@@ -285,12 +285,8 @@ void TAmeForm::OkBtnClick() {
 void TAmeForm::WriteStationFiles() {
     Ok = 0;
     const std::vector<std::string> lines = strova::StationListLines(strova::BaseNameOf(BmpFileName), Selection.selected);
-    // A write that fails fails the commit, which names the file: both files
-    // are whole before either replaces its earlier file.
-    strova::WriteAmeFile(Files.Stream(0), Selection.selected);
-    strova::WriteTextLines(Files.Stream(1), lines);
-    if (const strova::StepFailure failure = Files.Commit(); failure.Failed())
-        return strova::ShowErrorBox(strova::Text(strova::StepFailureText(failure, IsJapanese)));
+    if (const strova::StepFailure failure = strova::WriteStationFiles(Files, Selection.selected, lines); failure.Failed())
+        return strova::ShowErrorBox(strova::Text(Files.FailureText(failure, IsJapanese)));
     if (lines.size() > 2) platform::SetHint(this, strova::Text("|" + lines.back()));
     StepProgress(5);
     Ok = 1;

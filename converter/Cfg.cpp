@@ -9,8 +9,7 @@ TCfgData::TCfgData(QObject* owner, const std::string& ameFileName, const std::st
     : QObject(owner), ProgressBar(progressBar), StationCount(stationCount) {
     run_ = std::make_unique<strova::CfgRun>(ameFileName, cfgFileName, tmpFileName, stationCount, grayCount, files);
     // Each box names only the file it is about.
-    for (const strova::CfgOpenFailure& failure : run_->OpenFailures())
-        ShowError(strova::CfgOpenErrorText(failure.path, failure.error));
+    for (const std::string& text : run_->OpenErrorTexts()) ShowError(text);
 }
 
 TCfgData::~TCfgData() { CfgDataDestroy(); }

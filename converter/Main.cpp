@@ -312,7 +312,7 @@ bool TMainForm::RunStep2() {
     const strova::MapConfig map{LeftLon, BottomLat, RightLon, TopLat, BmpWidth, BmpHeight};
     strova::StepTransaction files({{AmeFile, AmeBak}, {DatFile, DatBak}});
     files.ExpectUnchanged(BmpFile, BmpIdentity);  // the marks are placed for the picture step 1 read
-    if (!BeginStep(files)) return GiveUp();  // nothing written yet
+    if (!BeginStep(files)) return GiveUpStep(files);
     int result = platform::mrCancel;
     {
         TAmeForm form(this, AmeFile, BmpFile, DatFile, TmpFile, GrayCount, map, ProgBar, ProcessLog, JPMode, files);
@@ -323,13 +323,14 @@ bool TMainForm::RunStep2() {
     }
     App().OnHint = [this] { ShowMainHint(); };
     if (result != platform::mrOk) return GiveUpStep(files);
+    ShowBackupNotices(files);
     return StepDone(2, {"--- Step 2: Normally processed.", " "});
 }
 
 bool TMainForm::RunStep3() {
     MarkStepRunning(3);
-    strova::StepTransaction files({{CfgFile, CfgBak}});
-    if (!BeginStep(files, {AmeFile, DatFile})) return GiveUp();
+    strova::StepTransaction files({{CfgFile, CfgBak}}, {AmeFile, DatFile});
+    if (!BeginStep(files)) return GiveUpStep(files);
     bool ok = false;
     {
         TCfgData data(this, AmeFile, CfgFile, TmpFile, TotalCount, ProgBar, GrayCount, files);
@@ -337,26 +338,28 @@ bool TMainForm::RunStep3() {
         ok = data.Ok == 1;
     }
     if (!ok) return GiveUpStep(files);
+    ShowBackupNotices(files);
     return StepDone(3, {"File: " + CfgFile + " created.", "--- Step 3: Normally processed.", " "});
 }
 
-// The step's earlier files are checked and backed up, and the user is told
-// of each backup; or the user is told why not, and nothing changed.
-bool TMainForm::BeginStep(strova::StepTransaction& files, const std::vector<std::string>& stepTwoFiles) {
-    if (const strova::StepFailure failure = files.Begin(); failure.Failed()) {
-        strova::ShowErrorBox(Text(strova::StepFailureText(failure, JPMode, stepTwoFiles)));
-        return false;
-    }
-    for (const strova::StepOutput& output : files.BackedUp()) ShowBackupNotice(output.path, output.backup);
-    return true;
+// The step's inputs and earlier files are checked and copied for their
+// backups; or the user is told why not.
+bool TMainForm::BeginStep(strova::StepTransaction& files) {
+    const strova::StepFailure failure = files.Begin();
+    if (failure.Failed()) strova::ShowErrorBox(Text(files.FailureText(failure, JPMode)));
+    return !failure.Failed();
 }
 
-// After the step's worker is freed (its files closed), the step takes back
-// what it did; a backup that can't be put back is named.
+// The user is told of each backup once the step has put it in place.
+void TMainForm::ShowBackupNotices(const strova::StepTransaction& files) {
+    for (const strova::StepOutput& output : files.BackedUp()) ShowBackupNotice(output.path, output.backup);
+}
+
+// After the step's worker is freed (its files closed), the step's
+// temporaries go; the user's files are as they were.
 bool TMainForm::GiveUpStep(strova::StepTransaction& files) {
     GiveUp();
-    for (const strova::StepFailure& failure : files.Abandon())
-        strova::ShowErrorBox(Text(strova::StepFailureText(failure, JPMode)));
+    files.Abandon();
     return false;
 }
 

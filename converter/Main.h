@@ -111,7 +111,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    bool BeginStep(strova::StepTransaction& files, const std::vector<std::string>& stepTwoFiles = {});
+    bool BeginStep(strova::StepTransaction& files);
+    void ShowBackupNotices(const strova::StepTransaction& files);
     bool GiveUpStep(strova::StepTransaction& files);
     bool GiveUp();
     bool StepDone(int step, const std::vector<std::string>& lines);

@@ -9,6 +9,7 @@
 #include "LibraryBinding.h"
 #include "WindowHelpers.h"
 #include "core/Paths.h"
+#include "core/StepJournal.h"
 #include "platform/Exception.h"
 #include "platform/InstanceLock.h"
 #include "platform/ModuleNames.h"
@@ -58,6 +59,14 @@ bool InstanceTest(bool (*test)(const std::string&)) {
     }
 }
 
+// A step that a kill or a power cut stopped is taken back, or finished when
+// it was whole, before the user can start another; an earlier file that
+// can't be put back is named with where it is kept.
+void RecoverInterruptedSteps() {
+    for (const strova::KeptFile& kept : strova::RecoverSteps(strova::StepJournalFolder()))
+        strova::ShowErrorBox(QString::fromStdString(strova::KeptFileText(kept, false)));
+}
+
 int InvokedAlready() {
     strova::ShowErrorBox("\"Strova\" has been invoked already.");
     return 0;
@@ -81,6 +90,7 @@ int main(int argc, char** argv) {
         if (InstanceTest(platform::InstanceRunning)) return InvokedAlready();
         LoadVorbel();
         if (!InstanceTest(platform::TakeInstanceLock)) return InvokedAlready();
+        RecoverInterruptedSteps();
         app.Title = "Strova";
         app.HelpFile = QString(strova::CurrentFolderPrefix) + platform::HelpFileEnglish;
         auto mainForm = std::make_unique<TMainForm>(nullptr);

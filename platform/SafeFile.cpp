@@ -16,17 +16,20 @@ namespace platform {
 
 void (*SafeFileCheckpoint)() = nullptr;
 
-namespace {
-
-// Temporaries are named ".<name>.<6 letters or digits>.tmp" in the folder of
-// their final name: hidden, and recognisable when a killed run left one.
-constexpr std::size_t kTagLength = 6;
-constexpr const char* kTempSuffix = ".tmp";
-constexpr int kNameTries = 100;
-
 void Checkpoint() {
     if (SafeFileCheckpoint) SafeFileCheckpoint();
 }
+
+namespace {
+
+// Temporaries are named ".<name>.<6 letters or digits>.tmp" in the folder of
+// their final name: hidden, and recognisable when a killed run left one. A
+// replaced file that a commit keeps ends in ".old" instead, so that no
+// cleaner of temporaries ever takes it.
+constexpr std::size_t kTagLength = 6;
+constexpr const char* kTempSuffix = ".tmp";
+constexpr const char* kKeptSuffix = ".old";
+constexpr int kNameTries = 100;
 
 std::string NameOf(const std::string& path) {
     const auto cut = path.find_last_of('/');
@@ -47,6 +50,7 @@ std::string RandomTag() {
 std::string TempHead(const std::string& finalName) {
     constexpr std::size_t kNameMax = 255;
     constexpr std::size_t room = kNameMax - 2 - kTagLength - std::char_traits<char>::length(kTempSuffix);
+    static_assert(std::char_traits<char>::length(kKeptSuffix) == std::char_traits<char>::length(kTempSuffix));
     return "." + finalName.substr(0, room) + ".";
 }
 
@@ -54,6 +58,11 @@ std::string TempPrefix(const std::string& target) { return ContainingFolder(targ
 
 // A new name for a temporary of `target`; taken only once a file is made under it.
 std::string NewTempName(const std::string& target) { return TempPrefix(target) + RandomTag() + kTempSuffix; }
+
+bool Exists(const std::string& path) {
+    struct stat info {};
+    return lstat(path.c_str(), &info) == 0;
+}
 
 bool IsTempOf(const std::string& entry, const std::string& finalName) {
     const std::string head = TempHead(finalName);
@@ -179,10 +188,7 @@ std::FILE* SafeFile::StreamOn(int fd) {
 
 SafeFile::SafeFile(std::string path) : path_(std::move(path)) {}
 
-SafeFile::~SafeFile() {
-    Discard();
-    ForgetKept();
-}
+SafeFile::~SafeFile() { Discard(); }
 
 int SafeFile::Error() const { return error_ == 0 && sink_ ? sink_->error : error_; }
 
@@ -246,16 +252,18 @@ bool SafeFile::Sync() {
     return true;
 }
 
-bool SafeFile::Commit(bool undoable) {
+bool SafeFile::Commit(const std::string& keepAs) {
     if (!Sync()) return false;
-    if (undoable && !KeepReplaced()) return Fail();
+    bool kept = false, moved = false;
+    if (!keepAs.empty() && !KeepReplaced(keepAs, kept, moved)) return Fail();
     if (rename(temp_.c_str(), target_.c_str()) != 0) {
         const int error = errno;
-        if (keptMoved_) {  // back under its name; never removed
-            rename(kept_.c_str(), target_.c_str());
-            kept_.clear();
-        }
-        ForgetKept();
+        // The replaced file is never dropped: where it can't be moved back
+        // it stays under `keepAs`.
+        if (moved)
+            rename(keepAs.c_str(), target_.c_str());
+        else if (kept)
+            unlink(keepAs.c_str());
         errno = error;
         return Fail();
     }
@@ -266,60 +274,26 @@ bool SafeFile::Commit(bool undoable) {
     stream_ = nullptr;
     sink_ = nullptr;
     fd_ = -1;
-    committed_ = true;
     return true;
 }
 
-// The file under the final name, if any, keeps a second name beside it; in a
-// folder that takes no second link (FAT), the file itself moves there, and
+// The file under the final name, if any, gets `keepAs` as a second name; in
+// a folder that takes no second link (FAT), the file itself moves there, and
 // the final name is empty until the rename.
-bool SafeFile::KeepReplaced() {
+bool SafeFile::KeepReplaced(const std::string& keepAs, bool& kept, bool& moved) {
     struct stat info {};
     if (lstat(target_.c_str(), &info) != 0) return errno == ENOENT;
     if (!S_ISREG(info.st_mode)) {  // put there since Open: no file to replace
         error_ = S_ISDIR(info.st_mode) ? EISDIR : NotRegularFile;
         return false;
     }
-    for (int attempt = 0; attempt < kNameTries && kept_.empty(); ++attempt) {
-        const std::string name = NewTempName(target_);
-        if (link(target_.c_str(), name.c_str()) == 0) {
-            kept_ = name;
-        } else if (errno != EEXIST) {
-            if (rename(target_.c_str(), name.c_str()) != 0) return false;
-            kept_ = name;
-            keptMoved_ = true;
-        }
+    if (link(target_.c_str(), keepAs.c_str()) != 0) {
+        if (errno == EEXIST || rename(target_.c_str(), keepAs.c_str()) != 0) return false;
+        moved = true;
     }
-    if (kept_.empty()) {
-        errno = EEXIST;
-        return false;
-    }
-    keptLock_ = open(kept_.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (keptLock_ >= 0) flock(keptLock_, LOCK_EX | LOCK_NB);  // where no one else holds the file
+    kept = true;
+    Checkpoint();
     return true;
-}
-
-bool SafeFile::Undo() {
-    if (!committed_) return false;
-    const bool undone =
-        kept_.empty() ? unlink(target_.c_str()) == 0 || errno == ENOENT : rename(kept_.c_str(), target_.c_str()) == 0;
-    if (!undone) {
-        error_ = errno;
-        return false;
-    }
-    kept_.clear();
-    ForgetKept();
-    committed_ = false;
-    SyncFolder(target_);
-    return true;
-}
-
-void SafeFile::ForgetKept() {
-    if (!kept_.empty()) unlink(kept_.c_str());  // while the lock still keeps cleaners off
-    kept_.clear();
-    keptMoved_ = false;
-    if (keptLock_ >= 0) close(keptLock_);
-    keptLock_ = -1;
 }
 
 void SafeFile::Discard() {
@@ -345,6 +319,13 @@ int ReplaceError(const std::string& path) {
     unlink(temp.c_str());
     close(fd);
     return 0;
+}
+
+std::string NewKeptName(const std::string& target) {
+    std::string name;
+    do name = TempPrefix(target) + RandomTag() + kKeptSuffix;
+    while (Exists(name));
+    return name;
 }
 
 void RemoveStaleTemporaries(const std::string& path) {

@@ -20,8 +20,7 @@ public:
     // it. Only a regular file is replaced: a folder, a pipe or a device under
     // the name is refused.
     explicit SafeFile(std::string path);
-    // Removes the temporary file unless Commit succeeded, and the replaced
-    // file an undoable Commit kept.
+    // Removes the temporary file unless Commit succeeded.
     ~SafeFile();
     SafeFile(const SafeFile&) = delete;
     SafeFile& operator=(const SafeFile&) = delete;
@@ -42,15 +41,14 @@ public:
     // (Commit does it when it has not been done). False, with the temporary
     // removed, when a write to it failed.
     bool Sync();
-    // Renames the temporary over the final name and syncs the folder. With
-    // `undoable`, the replaced file stays under a hidden name beside it until
-    // Undo puts it back or the SafeFile goes. False, with the temporary
-    // removed and the final name untouched, when any part fails.
-    bool Commit(bool undoable = false);
-    // After an undoable Commit: the replaced file back under its name, or the
-    // new file removed where there was none. False (see Error()) when that
-    // failed.
-    bool Undo();
+    // Renames the temporary over the final name and syncs the folder. Given
+    // `keepAs` (a name from NewKeptName beside the final name), the file the
+    // final name held stays under that name too, until the caller removes
+    // it: a second link where the folder takes one, else the file itself is
+    // moved there first. False, with the temporary removed, when any part
+    // fails; the final name then holds what it held before, but where a file
+    // moved to `keepAs` could not be moved back, which then holds it.
+    bool Commit(const std::string& keepAs = {});
     // Removes the temporary file; the final name stays as it was.
     void Discard();
 
@@ -60,6 +58,10 @@ public:
     int Error() const;
     std::string Reason() const;
     const std::string& Path() const { return path_; }
+    // After Open: the file that is replaced (Path() with its permitted links
+    // followed), and the temporary the new contents are written to.
+    const std::string& Target() const { return target_; }
+    const std::string& Temp() const { return temp_; }
 
     struct Sink;
 
@@ -67,20 +69,15 @@ private:
     bool Fail();
     int OpenTemp(int like);
     std::FILE* StreamOn(int fd);
-    bool KeepReplaced();
-    void ForgetKept();
+    bool KeepReplaced(const std::string& keepAs, bool& kept, bool& moved);
 
     std::string path_;
     std::string target_;  // path_ with its permitted links followed
     std::string temp_;
-    std::string kept_;             // the replaced file after an undoable Commit
-    int keptLock_ = -1;            // keeps cleaners off the kept file
-    bool keptMoved_ = false;       // kept by moving it, not by a second link
     std::FILE* stream_ = nullptr;  // owns fd_ (the stream's writes go straight to it)
     Sink* sink_ = nullptr;         // the stream's, freed with it
     int fd_ = -1;
     bool synced_ = false;
-    bool committed_ = false;
     bool keepTimes_ = false;  // times_ go to the new file
     std::timespec times_[2] = {};
     int error_ = 0;
@@ -93,8 +90,17 @@ private:
 int ReplaceError(const std::string& path);
 
 // Removes the temporaries of `path` that no live writer holds, such as those
-// of a killed run.
+// of a killed run. A temporary never holds the only copy of a file: a file
+// kept by Commit(keepAs) has a name of another form, which this leaves alone.
 void RemoveStaleTemporaries(const std::string& path);
+
+// A new hidden name beside `target` under which Commit may keep the file it
+// replaces; no file has it yet.
+std::string NewKeptName(const std::string& target);
+
+// Calls SafeFileCheckpoint when it is set: for writers of other files whose
+// calls are points at which a kill must be survived too.
+void Checkpoint();
 
 // Called when a temporary file has been made, after each write to it, after
 // it has been synced and after it has been renamed over its name: the points

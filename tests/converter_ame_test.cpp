@@ -148,9 +148,11 @@ protected:
                                    bool japanese = false) {
         return std::make_unique<TAmeForm>(nullptr, ame, bmp, dat, tmp, grayCount, map, &bar, &log, japanese, Files());
     }
-    // The transaction of a window, as step 2 makes it; it outlives the window.
+    // The transaction of a window, begun as step 2 begins it; it outlives the window.
     strova::StepTransaction& Files() {
-        return transactions.emplace_back(std::vector<strova::StepOutput>{{ame, ""}, {dat, ""}});
+        strova::StepTransaction& files = transactions.emplace_back(std::vector<strova::StepOutput>{{ame, ""}, {dat, ""}});
+        files.Begin();
+        return files;
     }
 
     TempDir dir;
@@ -353,7 +355,7 @@ TEST_F(AmeFormTest, AFailedWriteClosesWithAbort) {
     }
     EXPECT_EQ(form->result(), platform::mrAbort);
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, "Output File :\r<" + ame + "> can't be written.\rFile too large");
+    EXPECT_EQ(boxes[0].text, "Output File :\r<" + ame + "> can't be written.\rFile too large\rNothing was changed.");
     EXPECT_EQ(boxes[0].caption, "Strova - Error");
     EXPECT_EQ(ReadFile(ame), "earlier");
     EXPECT_FALSE(std::filesystem::exists(dat));

@@ -19,6 +19,9 @@
 
 namespace {
 
+// What a step's message says of the files when it changed none of them.
+const std::string kUnchanged = "\r\nNothing was changed.";
+
 using platform::MessageBoxCall;
 using strova::AmeRecord;
 using strova::CfgRecord;
@@ -65,6 +68,7 @@ protected:
     // A module as step 3 makes it: the *.cfg file written through a transaction.
     std::unique_ptr<TCfgData> Data(int stationCount, std::uint32_t grayCount, const std::string& cfgPath) {
         auto& files = transactions.emplace_back(std::vector<strova::StepOutput>{{cfgPath, ""}});
+        files.Begin();
         return std::make_unique<TCfgData>(nullptr, ame, cfgPath, tmp, stationCount, &bar, grayCount, files);
     }
     std::unique_ptr<TCfgData> Data(int stationCount, std::uint32_t grayCount) { return Data(stationCount, grayCount, cfg); }
@@ -82,8 +86,8 @@ TEST_F(CfgDataTest, EveryFileThatFailsToOpenHasItsOwnBox) {
     const std::string cfgInMissingFolder = dir.file("none/map.cfg");
     EXPECT_EQ(Data(3, 0, cfgInMissingFolder)->Ok, 0);
     ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[0].text, "File :" + ame + "\r\ncan't open.");
-    EXPECT_EQ(boxes[1].text, "File :" + cfgInMissingFolder + "\r\ncan't open.");
+    EXPECT_EQ(boxes[0].text, "File :" + ame + "\r\ncan't open." + kUnchanged);
+    EXPECT_EQ(boxes[1].text, "File :" + cfgInMissingFolder + "\r\ncan't open." + kUnchanged);
     for (const MessageBoxCall& box : boxes) {
         EXPECT_EQ(box.caption, "CfgData Error");
         EXPECT_EQ(box.flags, 0x10u);
@@ -134,9 +138,9 @@ TEST_F(CfgDataTest, StationsThatCantAnswerForThePixelsAreRefused) {
     data->FindAdjacentStations();
     EXPECT_EQ(data->Ok, 0);
     ASSERT_EQ(boxes.size(), 3u);
-    EXPECT_EQ(boxes[0].text, "File :" + ame + "\r\nholds fewer stations than were written.");
-    EXPECT_EQ(boxes[1].text, "No AMeDAS station was written for this map,\r\nso the gray pixels have no nearest stations.");
-    EXPECT_EQ(boxes[2].text, "Gray pixel (40000, 1) lies beyond pixel 32767,\r\nwhich a *.cfg file can't hold.");
+    EXPECT_EQ(boxes[0].text, "File :" + ame + "\r\nholds fewer stations than were written." + kUnchanged);
+    EXPECT_EQ(boxes[1].text, "No AMeDAS station was written for this map,\r\nso the gray pixels have no nearest stations." + kUnchanged);
+    EXPECT_EQ(boxes[2].text, "Gray pixel (40000, 1) lies beyond pixel 32767,\r\nwhich a *.cfg file can't hold." + kUnchanged);
 }
 
 TEST_F(CfgDataTest, NoGrayPixelGivesAnEmptyFile) {

@@ -30,6 +30,9 @@ using testing_support::WriteFile;
 
 namespace {
 
+// What a step's message says of the files when it changed none of them.
+const std::string kUnchanged = "\r\nNothing was changed.";
+
 std::vector<AmeRecord> RandomStations(std::mt19937& random, int n, int spread) {
     std::uniform_int_distribution<int> coordinate(0, spread);
     std::vector<AmeRecord> stations(n);
@@ -178,12 +181,13 @@ TEST(NearestStations, SymmetricLatticeAndFarStations) {
 // transaction of its own; the error and its text.
 struct CfgStep {
     CfgStep(const std::string& ame, const std::string& cfg, const std::string& tmp, int stations, std::uint64_t gray)
-        : files({{cfg, ""}}), run(ame, cfg, tmp, stations, gray, files) {}
+        : files({{cfg, ""}}), begun(!files.Begin().Failed()), run(ame, cfg, tmp, stations, gray, files) {}
     std::pair<CfgError, std::string> Run(ProgressSink& progress = NoProgress(), int threads = 0) {
         run.FindAdjacentStations(progress, threads);
         return {run.Error(), run.ErrorText()};
     }
     StepTransaction files;
+    bool begun;
     CfgRun run;
 };
 
@@ -238,7 +242,7 @@ TEST(CfgRun, RefusalsAndEmptyRuns) {
     EXPECT_EQ(run("far.loc", 3).first, CfgError::StationRead);
     const auto [error, text] = run("far.loc", 2);
     EXPECT_EQ(error, CfgError::PixelRange);
-    EXPECT_EQ(text, "Gray pixel (32768, 2) lies beyond pixel 32767,\r\nwhich a *.cfg file can't hold.");
+    EXPECT_EQ(text, "Gray pixel (32768, 2) lies beyond pixel 32767,\r\nwhich a *.cfg file can't hold." + kUnchanged);
     EXPECT_EQ(ReadFile(dir.file("m.cfg")), "");  // a failed run leaves the earlier file
 
     // Each file that can't be opened is named; a pipe is refused at once.
@@ -249,7 +253,7 @@ TEST(CfgRun, RefusalsAndEmptyRuns) {
     EXPECT_EQ(missing.run.OpenFailures(), (std::vector<CfgOpenFailure>{{dir.file("no.ame"), ENOENT},
                                                                         {dir.file("no/m.cfg"), ENOENT},
                                                                         {dir.file("pipe.loc"), platform::NotRegularFile}}));
-    EXPECT_EQ(missing.run.ErrorText(), "File :" + dir.file("no.ame") + "\r\ncan't open.");
+    EXPECT_EQ(missing.run.ErrorText(), "File :" + dir.file("no.ame") + "\r\ncan't open." + kUnchanged);
     EXPECT_EQ(CfgOpenErrorText("./tmp_$$$.loc", platform::NotRegularFile),
               "File :./tmp_$$$.loc\r\ncan't open.\r\nNot a regular file");
     EXPECT_EQ(missing.run.FindAdjacentStations(NoProgress()), CfgError::Open);
@@ -287,12 +291,12 @@ TEST(CfgRun, ThePixelFileMustHoldWhatStepOneWrote) {
         return result;
     };
     const std::string prefix = "File :" + dir.file("tmp.loc") + "\r\nholds ";
-    const std::string wrote = " gray pixels, but Step 1 wrote 100000.";
+    const std::string wrote = " gray pixels, but Step 1 wrote 100000." + kUnchanged;
     EXPECT_EQ(run(whole.substr(0, whole.size() / 2), NoProgress()),
               std::pair(CfgError::PixelCount, prefix + "50000" + wrote));
     EXPECT_EQ(run(whole + whole, NoProgress()), std::pair(CfgError::PixelCount, prefix + "200000" + wrote));
     EXPECT_EQ(run(whole + "1234", NoProgress()),
-              std::pair(CfgError::PixelCount, prefix + "100000 gray pixels and 4 bytes, but Step 1 wrote 100000."));
+              std::pair(CfgError::PixelCount, prefix + "100000 gray pixels and 4 bytes, but Step 1 wrote 100000." + kUnchanged));
     ChangingPixelFile cut([&] { std::filesystem::resize_file(dir.file("tmp.loc"), 8 * 70000); });
     EXPECT_EQ(run(whole, cut), std::pair(CfgError::PixelCount, prefix + "70000" + wrote));
     ChangingPixelFile grow([&] { std::filesystem::resize_file(dir.file("tmp.loc"), 8 * 100001); });
@@ -311,6 +315,6 @@ TEST(CfgRun, ThePixelFileMustHoldWhatStepOneWrote) {
     if (!fails || std::filesystem::file_size(unreadable) != 512 * 8) GTEST_SKIP() << unreadable << " reads";
     WriteFile(dir.file("m.cfg"), "earlier");
     EXPECT_EQ(CfgStep(dir.file("m.ame"), dir.file("m.cfg"), unreadable, 20, 512).Run(),
-              std::pair(CfgError::PixelRead, "File :" + unreadable + "\r\ncan't be read.\r\n" + reason));
+              std::pair(CfgError::PixelRead, "File :" + unreadable + "\r\ncan't be read.\r\n" + reason + kUnchanged));
     EXPECT_EQ(ReadFile(dir.file("m.cfg")), "earlier");
 }

@@ -60,6 +60,7 @@ TEST(Pipeline, KantoSampleMatchesThePlainSteps) {
     ASSERT_TRUE(WriteAmeFile(ame.get(), placement->selected));
     ame.reset();
     StepTransaction files({{dir.file("kanto.cfg"), ""}});
+    ASSERT_FALSE(files.Begin().Failed());
     CfgRun run(dir.file("kanto.ame"), dir.file("kanto.cfg"), dir.file("tmp.loc"),
                static_cast<int>(placement->selected.size()), reader.GrayCount(), files);
     ASSERT_EQ(run.FindAdjacentStations(NoProgress()), CfgError::None);

@@ -345,35 +345,25 @@ TEST_F(RunTest, CancelledBoundsLeaveOnlyThePixelFile) {
     EXPECT_EQ(left, (std::vector<std::string>{kMap + ".bmp", "tmp_$$$.loc"}));
 }
 
-TEST_F(RunTest, CancelledStationWindowPutsEarlierFilesBack) {
+// A cancelled step leaves every earlier file alone and tells of no backup;
+// an output another program changed while the window was open keeps that
+// program's bytes and file.
+TEST_F(RunTest, CancelledStationWindowLeavesEveryFileAlone) {
     WriteFile(kMap + ".ame", "earlier ame");
     WriteFile(kMap + "_a.dat", "earlier list");
-    onStations = [](TAmeForm* form) { form->BBtnCancel->click(); };
-    Run(bitmap);
-    ExpectGivenUp();
-    ASSERT_EQ(boxes.size(), 3u);
-    EXPECT_EQ(boxes[2].text.substr(boxes[2].text.find("Created")),
-              "Created File : <./" + kMap + "_a.dat>\r Backup File : <./" + kMap + "_a.bak>");
-    EXPECT_EQ(ReadFile(kMap + ".ame"), "earlier ame");
-    EXPECT_EQ(ReadFile(kMap + "_a.dat"), "earlier list");
-    EXPECT_FALSE(fs::exists(kMap + ".bak"));
-    EXPECT_FALSE(fs::exists(kMap + "_a.bak"));
-}
-
-TEST_F(RunTest, ABackupThatCantBePutBackIsKeptAndNamed) {
-    WriteFile(kMap + ".ame", "earlier ame");
     onStations = [](TAmeForm* form) {
-        fs::remove(kMap + ".ame");  // something else took the name meanwhile
-        fs::create_directory(kMap + ".ame");
+        WriteFile(kMap + ".ame", "another program's ame");
+        fs::create_hard_link(kMap + ".ame", "linked.ame");
         form->BBtnCancel->click();
     };
     Run(bitmap);
     ExpectGivenUp();
-    ASSERT_EQ(boxes.size(), 3u);  // the confirmation, the backup notice, then this
-    EXPECT_EQ(boxes[2].text, "The backup can't be copied back.\rOld File : <./" + kMap + ".ame>\rBackup File : <./" +
-                                 kMap + ".bak>\rIs a directory\rThe old contents are kept in the backup.");
-    EXPECT_EQ(ReadFile(kMap + ".bak"), "earlier ame");
-    EXPECT_FALSE(fs::exists(kMap + "_a.dat"));
+    ASSERT_EQ(boxes.size(), 1u);  // the confirmation of the bounds
+    EXPECT_EQ(ReadFile(kMap + ".ame"), "another program's ame");
+    EXPECT_EQ(fs::hard_link_count(kMap + ".ame"), 2u);
+    EXPECT_EQ(ReadFile(kMap + "_a.dat"), "earlier list");
+    EXPECT_FALSE(fs::exists(kMap + ".bak"));
+    EXPECT_FALSE(fs::exists(kMap + "_a.bak"));
 }
 
 TEST_F(RunTest, CancelledStationWindowDeletesNewFiles) {
@@ -390,7 +380,9 @@ TEST_F(RunTest, AnUnopenableCfgKeepsTheStationFiles) {
     main->RunBtn->click();
     ExpectGivenUp();
     ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[1].text, "File :./missing/" + kMap + ".cfg\r\ncan't open.");
+    EXPECT_EQ(boxes[1].text, "File :./missing/" + kMap + ".cfg\r\ncan't open.\r\nStep 3 was given up and changed "
+                             "nothing.\r\nThe files of Step 2 were written:\r\n<./" + kMap + ".ame>\r\n<./" + kMap +
+                             "_a.dat>");
     EXPECT_EQ(boxes[1].caption, "CfgData Error");
     EXPECT_EQ(ReadFile(kMap + ".ame").size() % 44, 0u);
     EXPECT_GT(ReadFile(kMap + ".ame").size(), 0u);

@@ -1,7 +1,8 @@
 // A step's files as one transaction, without windows: it commits whole or
-// takes back whole, older backups included; it refuses what is no file to
-// replace and another user's links before it makes any backup; and it fails
-// a step whose input changed since the step before read it.
+// changes nothing, older backups included; an earlier file it can't put back
+// is named where it is kept; it refuses what is no file to replace and
+// another user's links before it makes any backup; and it fails a step whose
+// input changed since the step before read it.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -73,57 +74,55 @@ protected:
         return files.Commit();
     }
 
+    // The files of the folder but for the journal's.
+    std::map<std::string, std::string> Outputs() {
+        auto files = Files(dir.path());
+        files.erase("journal");
+        return files;
+    }
+
     TempDir dir;
-    std::string ame = dir.file("m.ame"), dat = dir.file("m_a.dat");
+    std::string ame = dir.file("m.ame"), dat = dir.file("m_a.dat"), journals = dir.file("journal");
     std::vector<StepOutput> outputs{{ame, dir.file("m.bak")}, {dat, dir.file("m_a.bak")}};
+    bool journalFolderMade = fs::create_directory(journals);
 };
 
 TEST_F(StepTransactionTest, ACommittedStepReplacesEveryFileAndKeepsTheBackups) {
-    StepTransaction files(outputs);
+    StepTransaction files(outputs, {}, journals);
     ASSERT_FALSE(files.Begin().Failed());
+    EXPECT_EQ(ReadFile(dir.file("m.bak")), "older ame backup");  // in place only with the outputs
+    EXPECT_EQ(fs::directory_iterator(journals)->path().extension(), ".journal");
+    ASSERT_FALSE(WriteBoth(files).Failed());
     ASSERT_EQ(files.BackedUp().size(), 2u);
     EXPECT_EQ(files.BackedUp()[1].backup, dir.file("m_a.bak"));
-    ASSERT_FALSE(WriteBoth(files).Failed());
-    EXPECT_EQ(Files(dir.path()), (std::map<std::string, std::string>{{"m.ame", "new ame"},
-                                                                     {"m_a.dat", "new list"},
-                                                                     {"m.bak", "earlier ame"},
-                                                                     {"m_a.bak", "earlier list"}}));
-    EXPECT_TRUE(files.Abandon().empty());  // a committed step stays
+    EXPECT_EQ(Outputs(), (std::map<std::string, std::string>{{"m.ame", "new ame"},
+                                                            {"m_a.dat", "new list"},
+                                                            {"m.bak", "earlier ame"},
+                                                            {"m_a.bak", "earlier list"}}));
+    EXPECT_TRUE(fs::is_empty(journals));
+    files.Abandon();  // a committed step stays
     EXPECT_EQ(ReadFile(ame), "new ame");
 }
 
-// Temporaries a killed run left of the step's outputs and backups go when
-// the step begins again, whether or not it writes them this time; those of
-// other files stay.
-TEST_F(StepTransactionTest, BeginningRemovesWhatAKilledRunLeft) {
-    for (const char* stale : {".m.ame.Ab3xY9.tmp", ".m.bak.Ab3xY9.tmp", ".m_a.dat.Ab3xY9.tmp", ".m_a.bak.Ab3xY9.tmp",
-                              ".m.cfg.Ab3xY9.tmp"})
-        WriteFile(dir.file(stale), "cut");
-    StepTransaction files(outputs);
-    ASSERT_FALSE(files.Begin().Failed());
-    files.Abandon();
-    std::vector<std::string> hidden;
-    for (const auto& [name, bytes] : Files(dir.path()))
-        if (name.starts_with('.')) hidden.push_back(name);
-    EXPECT_EQ(hidden, std::vector<std::string>{".m.cfg.Ab3xY9.tmp"});
-}
-
 // Cancelled, or failed in its last rename: every file is as it was before the
-// step, the earlier outputs the very same files, the older backup back.
+// step, the earlier outputs the very same files, the older backup back. An
+// output another program changed meanwhile keeps that program's file.
 TEST_F(StepTransactionTest, AStepThatFailsLeavesEveryFileAsItWas) {
-    const auto before = Files(dir.path());
+    const auto before = Outputs();
     const FileIdentity earlier = IdentityOf(ame);
     {
-        StepTransaction cancelled(outputs);
+        StepTransaction cancelled(outputs, {}, journals);
         ASSERT_FALSE(cancelled.Begin().Failed());
         ASSERT_FALSE(cancelled.Open(0).Failed());
-        EXPECT_TRUE(cancelled.Abandon().empty());
+        WriteFile(dat, "someone else's");
     }
-    EXPECT_EQ(Files(dir.path()), before);
+    EXPECT_EQ(ReadFile(dat), "someone else's");
+    WriteFile(dat, "earlier list");
+    EXPECT_EQ(Outputs(), before);
     EXPECT_TRUE(IdentityOf(ame) == earlier);
 
-    // The *.ame is in place when the *_a.dat can't be: both go back.
-    StepTransaction failed(outputs);
+    // The *.ame and its backup are in place when the *_a.dat can't be: all go back.
+    StepTransaction failed(outputs, {}, journals);
     ASSERT_FALSE(failed.Begin().Failed());
     Meanwhile([&] { return ReadFile(ame) == "new ame"; },
               [&] {
@@ -134,34 +133,73 @@ TEST_F(StepTransactionTest, AStepThatFailsLeavesEveryFileAsItWas) {
     EXPECT_EQ(failure.fault, StepFault::WriteFailed);
     EXPECT_EQ(failure.path, dat);
     EXPECT_EQ(failure.error, EISDIR);
-    EXPECT_EQ(StepFailureText(failure, false), "Output File :\r<" + dat + "> can't be written.\rIs a directory");
+    EXPECT_EQ(failed.FailureText(failure, false),
+              "Output File :\r<" + dat + "> can't be written.\rIs a directory\rNothing was changed.");
     EXPECT_TRUE(IdentityOf(ame) == earlier);
-    // Something else took the name of the *_a.dat: its backup puts it back.
     fs::remove(dat);
-    WriteFile(dat, "someone else's");
-    EXPECT_TRUE(failed.Abandon().empty());
-    EXPECT_EQ(Files(dir.path()), before);
+    WriteFile(dat, "earlier list");
+    failed.Abandon();
+    EXPECT_EQ(Outputs(), before);
+    EXPECT_TRUE(fs::is_empty(journals));
 }
 
 // A backup that can't be put in place after another was takes that one back:
 // the older backup it replaced is there again, and the message is true.
 TEST_F(StepTransactionTest, ABackupThatCantBePutInPlaceTakesBackTheOthers) {
     WriteFile(dir.file("m_a.bak"), "older list backup");
-    const auto before = Files(dir.path());
-    StepTransaction files(outputs);
+    const auto before = Outputs();
+    StepTransaction files(outputs, {}, journals);
+    ASSERT_FALSE(files.Begin().Failed());
     Meanwhile([&] { return ReadFile(dir.file("m.bak")) == "earlier ame"; },
               [&] {
                   fs::remove(dir.file("m_a.bak"));
                   fs::create_directory(dir.file("m_a.bak"));
               });
-    const StepFailure failure = files.Begin();
+    const StepFailure failure = WriteBoth(files);
     EXPECT_EQ(failure.fault, StepFault::BackupFailed);
-    EXPECT_EQ(StepFailureText(failure, false), "The old file can't be copied to its backup.\rOld File : <" + dat +
-                                                   ">\rBackup File : <" + dir.file("m_a.bak") +
-                                                   ">\rIs a directory\rNothing was changed.");
+    EXPECT_EQ(files.FailureText(failure, false), "The old file can't be copied to its backup.\rOld File : <" + dat +
+                                                     ">\rBackup File : <" + dir.file("m_a.bak") +
+                                                     ">\rIs a directory\rNothing was changed.");
     fs::remove(dir.file("m_a.bak"));
     WriteFile(dir.file("m_a.bak"), "older list backup");
-    EXPECT_EQ(Files(dir.path()), before);
+    EXPECT_EQ(Outputs(), before);
+}
+
+// When an earlier file can't be put back, it is never dropped: the message
+// names where it is kept, the journal stays, and the next start puts it back
+// once it can.
+TEST_F(StepTransactionTest, AnEarlierFileThatCantBePutBackIsKeptAndNamed) {
+    const auto before = Outputs();
+    StepTransaction files(outputs, {}, journals);
+    ASSERT_FALSE(files.Begin().Failed());
+    Meanwhile([&] { return ReadFile(ame) == "new ame"; },
+              [&] {
+                  fs::remove(dat);
+                  fs::create_directory(dat);  // the commit fails here
+                  fs::remove(dir.file("m.bak"));
+                  fs::create_directories(dir.file("m.bak/full"));  // and the older backup can't go back
+              });
+    const StepFailure failure = WriteBoth(files);
+    ASSERT_EQ(failure.fault, StepFault::WriteFailed);
+    std::string kept;
+    for (const auto& [name, bytes] : Outputs())
+        if (name.ends_with(".old")) kept = dir.file(name);
+    ASSERT_FALSE(kept.empty());
+    EXPECT_EQ(ReadFile(kept), "older ame backup");
+    EXPECT_EQ(files.FailureText(failure, false), "Output File :\r<" + dat + "> can't be written.\rIs a directory\r<" +
+                                                     dir.file("m.bak") + "> can't be put back.\rFile exists\r"
+                                                     "Its earlier file is kept as <" + kept + ">.");
+    EXPECT_EQ(files.OutcomeText(true), "<" + dir.file("m.bak") + ">\rを元に戻せません．\rFile exists\r元のﾌｧｲﾙは <" +
+                                           kept + "> にあります．");
+    files.Abandon();
+    EXPECT_EQ(ReadFile(ame), "earlier ame");
+    EXPECT_FALSE(fs::is_empty(journals));
+    fs::remove_all(dir.file("m.bak"));
+    fs::remove(dat);
+    WriteFile(dat, "earlier list");
+    EXPECT_TRUE(RecoverSteps(journals).empty());
+    EXPECT_EQ(Outputs(), before);
+    EXPECT_TRUE(fs::is_empty(journals));
 }
 
 // Nothing is backed up or written when an earlier output is a pipe or a
@@ -170,31 +208,46 @@ TEST_F(StepTransactionTest, WhatIsNoFileOrHasChangedStopsTheStepBeforeAnyBackup)
     ASSERT_EQ(mkfifo(dir.file("p_a.dat").c_str(), 0600), 0);
     WriteFile(dir.file("m.bmp"), "picture");
     const FileIdentity read = IdentityOf(dir.file("m.bmp"));
-    const auto before = Files(dir.path());
+    const auto before = Outputs();
     const testing_support::HangGuard guard(60);
     for (const std::string& path : {dir.file("p_a.dat"), std::string("/dev/null")}) {
-        StepTransaction files({outputs[0], {path, dir.file("m_a.bak")}});
+        StepTransaction files({outputs[0], {path, dir.file("m_a.bak")}}, {}, journals);
         const StepFailure failure = files.Begin();
         EXPECT_EQ(failure.fault, StepFault::BackupFailed) << path;
         EXPECT_EQ(failure.error, platform::NotRegularFile) << path;
     }
-    StepTransaction unchanged(outputs);
+    // Changed while the step ran: the commit refuses it.
+    StepTransaction unchanged(outputs, {}, journals);
     unchanged.ExpectUnchanged(dir.file("m.bmp"), read);
-    EXPECT_FALSE(unchanged.Begin().Failed());
+    ASSERT_FALSE(unchanged.Begin().Failed());
+    WriteFile(dir.file("m.bmp"), "another");
+    EXPECT_EQ(WriteBoth(unchanged).fault, StepFault::InputChanged);
     unchanged.Abandon();
-    EXPECT_EQ(Files(dir.path()), before);
+    WriteFile(dir.file("m.bmp"), "picture");
+    EXPECT_EQ(Outputs(), before);
 
-    WriteFile(dir.file("m.bmp"), "another");  // another map written over it
-    StepTransaction changed(outputs);
+    // Changed before it: the step does not begin.
+    StepTransaction changed(outputs, {}, journals);
     changed.ExpectUnchanged(dir.file("m.bmp"), read);
     const StepFailure failure = changed.Begin();
     EXPECT_EQ(failure.fault, StepFault::InputChanged);
-    EXPECT_EQ(StepFailureText(failure, false),
-              "Input File :\r<" + dir.file("m.bmp") + "> has changed since it was read.\rRun the conversion again.");
-    EXPECT_EQ(StepFailureText(failure, true), "入力ﾌｧｲﾙ：\r<" + dir.file("m.bmp") +
-                                                  ">\rは読み込んだ後に変更されました．\r変換をやり直してください．");
-    EXPECT_TRUE(changed.BackedUp().empty());
-    EXPECT_EQ(ReadFile(dir.file("m.bak")), "older ame backup");
+    EXPECT_EQ(changed.FailureText(failure, false), "Input File :\r<" + dir.file("m.bmp") +
+                                                       "> has changed since it was read.\rRun the conversion again.\r"
+                                                       "Nothing was changed.");
+    EXPECT_EQ(changed.FailureText(failure, true), "入力ﾌｧｲﾙ：\r<" + dir.file("m.bmp") +
+                                                      ">\rは読み込んだ後に変更されました．\r変換をやり直してください．\r"
+                                                      "既存ﾌｧｲﾙはそのままです．");
+    // A failure of step 3 says that step 2's files stay written.
+    StepTransaction stepThree({{dir.file("m.cfg"), dir.file("m.cfg.bak")}}, {ame, dat}, journals);
+    const StepFailure backup{StepFault::BackupFailed, dir.file("m.cfg"), dir.file("m.cfg.bak"), platform::NotRegularFile};
+    EXPECT_EQ(stepThree.FailureText(backup, false),
+              "The old file can't be copied to its backup.\rOld File : <" + dir.file("m.cfg") + ">\rBackup File : <" +
+                  dir.file("m.cfg.bak") + ">\rNot a regular file\rStep 3 was given up and changed nothing.\r"
+                  "The files of Step 2 were written:\r<" + ame + ">\r<" + dat + ">");
+    EXPECT_EQ(stepThree.FailureText(backup, true),
+              "既存ﾌｧｲﾙのｺﾋﾟｰを作成できません．\r既存ﾌｧｲﾙ <" + dir.file("m.cfg") + ">\rﾊﾞｯｸｱｯﾌﾟﾌｧｲﾙ <" +
+                  dir.file("m.cfg.bak") + ">\r通常のﾌｧｲﾙではありません．\rｽﾃｯﾌﾟ3は何も変更せずに中止しました．\r"
+                  "ｽﾃｯﾌﾟ2のﾌｧｲﾙは作成済みです：\r<" + ame + ">\r<" + dat + ">");
 }
 
 // In a shared folder another user planted map.cfg -> the victim's private
@@ -217,10 +270,11 @@ TEST_F(StepTransactionTest, LinksAnotherUserPlantedInASharedFolderAreRefused) {
     }
     const int result = testing_support::AsOrdinaryUser([&] {
         for (const char* name : {"map.ame", "map.cfg"}) {
-            StepTransaction files({{(shared / name).string(), (shared / name).string() + ".bak"}});
+            StepTransaction files({{(shared / name).string(), (shared / name).string() + ".bak"}}, {}, "/nonexistent");
             const StepFailure failure = files.Begin();
-            if (StepFailureText(failure, false) != "Output File :\r<" + (shared / name).string() +
-                                                       "> can't be written.\rA link of another user in a shared folder")
+            if (files.FailureText(failure, false) != "Output File :\r<" + (shared / name).string() +
+                                                         "> can't be written.\rA link of another user in a shared "
+                                                         "folder\rNothing was changed.")
                 return 1;
             if (files.Open(0).error != platform::ForeignLink) return 2;
         }
@@ -230,8 +284,10 @@ TEST_F(StepTransactionTest, LinksAnotherUserPlantedInASharedFolderAreRefused) {
     EXPECT_EQ(ReadFile(home / "secret.txt"), "secret");
     EXPECT_FALSE(fs::exists(home / "new"));
     EXPECT_EQ(std::distance(fs::directory_iterator(shared), {}), 2);  // the two links, no backup
-    EXPECT_EQ(StepFailureText({StepFault::Unreplaceable, "/tmp/map.cfg", {}, platform::ForeignLink}, true),
-              "出力先のﾌｧｲﾙ：\r</tmp/map.cfg>\rに書き込めません．\r共有ﾌｫﾙﾀﾞにある他のﾕｰｻﾞのﾘﾝｸです．");
+    StepTransaction files({}, {}, journals);
+    EXPECT_EQ(files.FailureText({StepFault::Unreplaceable, "/tmp/map.cfg", {}, platform::ForeignLink}, true),
+              "出力先のﾌｧｲﾙ：\r</tmp/map.cfg>\rに書き込めません．\r共有ﾌｫﾙﾀﾞにある他のﾕｰｻﾞのﾘﾝｸです．\r"
+              "既存ﾌｧｲﾙはそのままです．");
 }
 
 }  // namespace

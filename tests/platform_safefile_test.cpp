@@ -231,33 +231,34 @@ TEST(SafeFile, DevicesAndPipesAreRefusedAtOnce) {
     EXPECT_TRUE(fs::is_character_file("/dev/null"));
 }
 
-// An undoable commit keeps the replaced file aside until it is taken back or
-// the writer goes: the same file comes back, and nothing hidden stays.
-TEST(SafeFile, AnUndoableCommitCanBeTakenBack) {
+// A commit that keeps the replaced file leaves it under the name it was
+// given, the same file, and that name is none a cleaner of temporaries takes.
+TEST(SafeFile, ACommitKeepsTheReplacedFileWhereItIsTold) {
     TempDir dir;
     const std::string path = dir.file("m.bak");
     WriteFile(path, "older");
-    struct stat before {}, after {};
+    struct stat before {}, kept {};
     ASSERT_EQ(stat(path.c_str(), &before), 0);
+    const std::string keepAs = platform::NewKeptName(path);
+    EXPECT_EQ(platform::ContainingFolder(keepAs), dir.path().string());
     {
         SafeFile file(path);
-        ASSERT_TRUE(file.Open() && file.Write("new", 3) && file.Commit(true));
-        EXPECT_EQ(ReadFile(path), "new");
-        EXPECT_EQ(Entries(dir.path()).size(), 2u);  // the older file, aside
-        ASSERT_TRUE(file.Undo());
+        ASSERT_TRUE(file.Open() && file.Write("new", 3) && file.Commit(keepAs));
     }
-    ASSERT_EQ(stat(path.c_str(), &after), 0);
-    EXPECT_EQ(after.st_ino, before.st_ino);
-    EXPECT_EQ(ReadFile(path), "older");
-    {
-        SafeFile kept(path);
-        ASSERT_TRUE(kept.Open() && kept.Write("new", 3) && kept.Commit(true));
-    }  // gone without Undo: the commit stands
+    platform::RemoveStaleTemporaries(path);
     EXPECT_EQ(ReadFile(path), "new");
-    EXPECT_EQ(Entries(dir.path()), std::set<std::string>{"m.bak"});
+    ASSERT_EQ(stat(keepAs.c_str(), &kept), 0);
+    EXPECT_EQ(kept.st_ino, before.st_ino);
+    EXPECT_EQ(Entries(dir.path()).size(), 2u);
+    // Nothing to keep where there was no file; a commit that fails keeps nothing.
     SafeFile made(dir.file("n.bak"));
-    ASSERT_TRUE(made.Open() && made.Commit(true) && made.Undo());
-    EXPECT_EQ(Entries(dir.path()), std::set<std::string>{"m.bak"});
+    ASSERT_TRUE(made.Open() && made.Commit(platform::NewKeptName(dir.file("n.bak"))));
+    SafeFile failing(dir.file("m.bak"));
+    ASSERT_TRUE(failing.Open());
+    fs::remove(dir.file("m.bak"));
+    fs::create_directory(dir.file("m.bak"));
+    EXPECT_FALSE(failing.Commit(platform::NewKeptName(dir.file("m.bak"))));
+    EXPECT_EQ(Entries(dir.path()), (std::set<std::string>{"m.bak", "n.bak", fs::path(keepAs).filename().string()}));
 }
 
 // Root replacing another user's file leaves it that user's: the user can
@@ -345,18 +346,16 @@ TEST(SafeFile, DISABLED_AsOrdinaryUser) {
 
     // The kernel gives no second link to a file the user may write but not
     // read (protected hardlinks), as a FAT folder gives none to any file: the
-    // replaced file is moved aside instead, and an undo moves it back.
-    const std::string blind = (dir / "open/blind.bak").string();
+    // replaced file is moved to the kept name instead.
+    const std::string blind = (dir / "open/blind.bak").string(), keepAs = platform::NewKeptName(blind);
     struct stat before {}, after {};
     ASSERT_EQ(stat(blind.c_str(), &before), 0);
-    {
-        SafeFile file(blind);
-        EXPECT_TRUE(file.Open() && file.Write("new", 3) && file.Commit(true) && file.Undo());
-    }
-    ASSERT_EQ(stat(blind.c_str(), &after), 0);
+    SafeFile file(blind);
+    EXPECT_TRUE(file.Open() && file.Write("new", 3) && file.Commit(keepAs));
+    ASSERT_EQ(stat(keepAs.c_str(), &after), 0);
     EXPECT_EQ(after.st_ino, before.st_ino);
-    SafeFile kept(blind);
-    EXPECT_TRUE(kept.Open() && kept.Write("new", 3) && kept.Commit(true));
+    EXPECT_EQ(after.st_nlink, 1u);
+    fs::remove(keepAs);
 }
 
 TEST(SafeFile, TheUsersPermissionsDecide) {

@@ -39,6 +39,15 @@ bool WriteTextLines(std::FILE* stream, const std::vector<std::string>& lines) {
     return std::fflush(stream) == 0;
 }
 
+// A write that fails fails the commit, which names the file: both files are
+// whole before either replaces its earlier file.
+StepFailure WriteStationFiles(StepTransaction& files, const std::vector<AmeRecord>& stations,
+                              const std::vector<std::string>& listLines) {
+    if (files.Stream(0)) WriteAmeFile(files.Stream(0), stations);
+    if (files.Stream(1)) WriteTextLines(files.Stream(1), listLines);
+    return files.Commit();
+}
+
 std::vector<std::string> StationLogLines(const Placement& placement, const std::string& amePath,
                                          const std::string& datPath) {
     std::vector<std::string> lines{

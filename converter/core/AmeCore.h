@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/Stations.h"
+#include "core/StepTransaction.h"
 
 namespace strova {
 
@@ -22,6 +23,12 @@ bool WriteAmeFile(std::FILE* stream, const std::vector<AmeRecord>& stations);
 std::vector<std::string> StationListLines(const std::string& baseName, const std::vector<AmeRecord>& stations);
 // Writes each line followed by CR LF; false on a write error.
 bool WriteTextLines(std::FILE* stream, const std::vector<std::string>& lines);
+
+// Writes `stations` to the *.ame file (output 0 of `files`) and the station
+// list `listLines` to the *_a.dat file (output 1), and commits the step: both
+// replace their earlier files, or, with the failure returned, neither does.
+StepFailure WriteStationFiles(StepTransaction& files, const std::vector<AmeRecord>& stations,
+                              const std::vector<std::string>& listLines);
 
 // The station block that step 2 adds to the process log.
 std::vector<std::string> StationLogLines(const Placement& placement, const std::string& amePath,

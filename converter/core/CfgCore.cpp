@@ -235,13 +235,32 @@ CfgError CfgRun::FindAdjacentStations(ProgressSink& progress, int threads) {
     if (!PixelFileWhole()) return PixelFileFault(0);  // it grew while it was read
     ::close(tmpFd_);
     tmpFd_ = -1;
-    if (const StepFailure failure = files_.Commit(); failure.Failed())
-        return Fail(CfgError::Write, platform::ErrorText(failure.error));
+    commitFailure_ = files_.Commit();
+    if (commitFailure_.fault == StepFault::WriteFailed) return Fail(CfgError::Write, platform::ErrorText(commitFailure_.error));
+    if (commitFailure_.Failed()) return Fail(CfgError::Commit);
     return CfgError::None;
 }
 
 std::string CfgRun::ErrorText() const {
+    if (error_ == CfgError::None) return {};
+    if (error_ == CfgError::Commit) return files_.FailureText(commitFailure_, false);
+    return WithOutcome(ProblemText());
+}
+
+std::vector<std::string> CfgRun::OpenErrorTexts() const {
+    std::vector<std::string> texts;
+    for (const CfgOpenFailure& failure : openFailures_)
+        texts.push_back(WithOutcome(CfgOpenErrorText(failure.path, failure.error)));
+    return texts;
+}
+
+std::string CfgRun::WithOutcome(const std::string& text) const {
+    return text + "\r\n" + files_.OutcomeText(false, "\r\n");
+}
+
+std::string CfgRun::ProblemText() const {
     switch (error_) {
+    case CfgError::Commit:
     case CfgError::None:
         return {};
     case CfgError::Open:

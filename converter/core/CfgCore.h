@@ -61,6 +61,7 @@ enum class CfgError {
     PixelRead,        // the pixel file can't be read
     PixelRange,       // a pixel coordinate does not fit the 16-bit fields
     Write,            // the *.cfg file could not be written
+    Commit,           // the step's files could not be put in place (see StepTransaction)
 };
 
 // A file that could not be opened, and why (an error number or a
@@ -89,14 +90,19 @@ public:
     CfgError Error() const { return error_; }
     // The files that failed to open, in the order *.ame, *.cfg, pixel file.
     const std::vector<CfgOpenFailure>& OpenFailures() const { return openFailures_; }
+    // The message of each, and what became of the user's files.
+    std::vector<std::string> OpenErrorTexts() const;
 
     // Writes one record per gray pixel in file order. `threads` 0 uses all cores.
     CfgError FindAdjacentStations(ProgressSink& progress, int threads = 0);
-    // The message of the error (for Open: one per failed path, see OpenErrorText).
+    // The message of the error (for Open: one per failed path, see
+    // CfgOpenErrorText), and what became of the user's files.
     std::string ErrorText() const;
 
 private:
     CfgError Fail(CfgError error, std::string detail = {});
+    std::string ProblemText() const;
+    std::string WithOutcome(const std::string& text) const;
     bool ReadStations(std::vector<AmeRecord>& stations);
     CfgError PixelFileFault(int readError);
     bool PixelFileWhole();
@@ -109,6 +115,7 @@ private:
     int tmpFd_ = -1;
     CfgError error_ = CfgError::None;
     std::string errorDetail_;
+    StepFailure commitFailure_;
     std::vector<CfgOpenFailure> openFailures_;
 };
 

@@ -5,16 +5,17 @@
 #include <cerrno>
 
 #include "core/Backup.h"
+#include "core/StepJournal.h"
 #include "platform/SafeFile.h"
 
 namespace strova {
 
 struct StepTransaction::Entry {
     StepOutput names;
-    FileIdentity earlier;                      // the file under the name when its backup was made
-    std::unique_ptr<PendingCopy> backup;       // its copy; in place once backedUp
-    bool backedUp = false;
+    FileIdentity earlier;                      // the file under the name when its backup copy was made
+    std::unique_ptr<PendingCopy> backup;       // that copy, until it is in place
     std::unique_ptr<platform::SafeFile> file;  // the new contents, while open
+    bool backedUp = false;                     // the copy is in place
 };
 
 namespace {
@@ -34,10 +35,22 @@ bool Exists(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0;
 }
 
+// The replacement a written file makes, as the journal records it.
+Replacement ReplacementOf(const platform::SafeFile& file) {
+    struct stat temp {};
+    ::stat(file.Temp().c_str(), &temp);
+    struct stat target {};
+    const bool replaces = ::lstat(file.Target().c_str(), &target) == 0;
+    return {file.Target(), replaces ? platform::NewKeptName(file.Target()) : std::string(), file.Temp(),
+            static_cast<std::uint64_t>(temp.st_dev), static_cast<std::uint64_t>(temp.st_ino)};
+}
+
 }  // namespace
 
-StepTransaction::StepTransaction(std::vector<StepOutput> outputs) {
-    for (StepOutput& output : outputs) entries_.push_back(Entry{std::move(output), {}, nullptr, false, nullptr});
+StepTransaction::StepTransaction(std::vector<StepOutput> outputs, std::vector<std::string> earlierStep,
+                                 std::string journalFolder)
+    : earlierStep_(std::move(earlierStep)), journalFolder_(std::move(journalFolder)) {
+    for (StepOutput& output : outputs) entries_.push_back(Entry{std::move(output), {}, nullptr, nullptr, false});
 }
 
 StepTransaction::~StepTransaction() { Abandon(); }
@@ -46,45 +59,50 @@ void StepTransaction::ExpectUnchanged(std::string path, const FileIdentity& iden
     inputs_.emplace_back(std::move(path), identity);
 }
 
-StepFailure StepTransaction::Begin() {
-    for (const Entry& entry : entries_)
-        for (const std::string& name : {entry.names.path, entry.names.backup})
-            if (!name.empty()) platform::RemoveStaleTemporaries(name);
+StepFailure StepTransaction::CheckInputs() const {
     for (const auto& [path, identity] : inputs_)
         if (IdentityOf(path) != identity) return {StepFault::InputChanged, path, {}, 0};
-    for (const Entry& entry : entries_)
-        if (const int error = ReplaceableError(entry.names.path); error != 0)
-            return {StepFault::Unreplaceable, entry.names.path, {}, error};
-    // Every copy is whole before any replaces an older backup.
-    for (Entry& entry : entries_) {
-        if (entry.names.backup.empty() || !Exists(entry.names.path)) continue;
-        entry.earlier = IdentityOf(entry.names.path);
-        entry.backup = std::make_unique<PendingCopy>(entry.names.path, entry.names.backup);
-        if (entry.backup->Error() == 0) continue;
-        const StepFailure failure{StepFault::BackupFailed, entry.names.path, entry.names.backup, entry.backup->Error()};
-        TakeBackBackups();
-        return failure;
-    }
-    for (Entry& entry : entries_) {
-        if (!entry.backup) continue;
-        if (!entry.backup->Commit()) {
-            const StepFailure failure{StepFault::BackupFailed, entry.names.path, entry.names.backup,
-                                      entry.backup->Error()};
-            TakeBackBackups();
-            return failure;
-        }
-        entry.backedUp = true;
-    }
     return {};
 }
 
-// The backups put in place give way to the older ones again.
-void StepTransaction::TakeBackBackups() {
+StepFailure StepTransaction::Begin() {
+    if (StepFailure failure = CheckInputs(); failure.Failed()) return failure;
+    for (const Entry& entry : entries_)
+        if (const int error = ReplaceableError(entry.names.path); error != 0)
+            return {StepFault::Unreplaceable, entry.names.path, {}, error};
+    std::vector<std::string> names;
+    for (const Entry& entry : entries_)
+        for (const std::string& name : {entry.names.path, entry.names.backup})
+            if (!name.empty()) names.push_back(name);
+    int error = 0;
+    journal_ = StepJournal::Create(journalFolder_, names, error);
+    if (!journal_) return {StepFault::JournalFailed, journalFolder_, {}, error};
+    for (Entry& entry : entries_)
+        if (StepFailure failure = CopyEarlier(entry); failure.Failed()) return failure;
+    return {};
+}
+
+// The earlier file under an output's name, if any, copied to a temporary of
+// its backup.
+StepFailure StepTransaction::CopyEarlier(Entry& entry) {
+    entry.backup.reset();
+    entry.earlier = {};
+    if (entry.names.backup.empty() || !Exists(entry.names.path)) return {};
+    entry.earlier = IdentityOf(entry.names.path);
+    entry.backup = std::make_unique<PendingCopy>(entry.names.path, entry.names.backup);
+    if (const int error = entry.backup->Error(); error != 0)
+        return {StepFault::BackupFailed, entry.names.path, entry.names.backup, error};
+    return {};
+}
+
+// An earlier output that another program changed while the step ran is
+// copied again, so that its backup is the file the step replaces.
+StepFailure StepTransaction::RefreshBackups() {
     for (Entry& entry : entries_) {
-        if (entry.backedUp) entry.backup->Undo();
-        entry.backedUp = false;
-        entry.backup.reset();
+        if (entry.names.backup.empty() || IdentityOf(entry.names.path) == entry.earlier) continue;
+        if (StepFailure failure = CopyEarlier(entry); failure.Failed()) return failure;
     }
+    return {};
 }
 
 const std::string& StepTransaction::Path(std::size_t output) const { return entries_[output].names.path; }
@@ -116,57 +134,83 @@ int StepTransaction::WriteError(std::size_t output) const {
 }
 
 StepFailure StepTransaction::Commit() {
-    // Every output is whole on the disk before any replaces its file: after
+    if (!journal_) return {StepFault::WriteFailed, entries_.front().names.path, {}, EBADF};
+    if (StepFailure failure = CheckInputs(); failure.Failed()) return failure;
+    // Every file is whole on the disk before any replaces its name: after
     // that only the renames can fail, and those are taken back.
-    StepFailure failure;
     for (Entry& entry : entries_)
-        if (!entry.file || !entry.file->Sync()) {
-            failure = {StepFault::WriteFailed, entry.names.path, {}, entry.file ? entry.file->Error() : EBADF};
-            break;
-        }
-    std::size_t committed = 0;
-    for (; !failure.Failed() && committed < entries_.size(); ++committed) {
-        Entry& entry = entries_[committed];
-        if (!entry.file->Commit(true)) {
-            failure = {StepFault::WriteFailed, entry.names.path, {}, entry.file->Error()};
-            break;
-        }
-    }
-    if (failure.Failed()) {
-        for (std::size_t i = 0; i < committed; ++i) entries_[i].file->Undo();
-        for (Entry& entry : entries_) entry.file.reset();
-        return failure;
-    }
-    // For good: the files replaced and the older backups go.
+        if (!entry.file || !entry.file->Sync())
+            return {StepFault::WriteFailed, entry.names.path, {}, entry.file ? entry.file->Error() : EBADF};
+    if (StepFailure failure = RefreshBackups(); failure.Failed()) return failure;
+    if (StepFailure failure = Replace(); failure.Failed()) return failure;
     for (Entry& entry : entries_) {
         entry.file.reset();
+        entry.backedUp = entry.backup != nullptr;
         entry.backup.reset();
-        entry.backedUp = false;
     }
     finished_ = true;
     return {};
 }
 
-std::vector<StepFailure> StepTransaction::Abandon() {
-    std::vector<StepFailure> failures;
-    if (finished_) return failures;
+// The backups, then the outputs, replace their files under the journal.
+StepFailure StepTransaction::Replace() {
+    struct Step {
+        platform::SafeFile* file;
+        StepFailure failure;  // what it is when it fails
+    };
+    std::vector<Step> steps;
+    for (Entry& entry : entries_)
+        if (entry.backup)
+            steps.push_back({&entry.backup->File(),
+                             {StepFault::BackupFailed, entry.names.path, entry.names.backup, 0}});
+    for (Entry& entry : entries_) steps.push_back({entry.file.get(), {StepFault::WriteFailed, entry.names.path, {}, 0}});
+    std::vector<Replacement> replacements;
+    for (const Step& step : steps) replacements.push_back(ReplacementOf(*step.file));
+    if (const int error = journal_->Record(replacements); error != 0)
+        return {StepFault::JournalFailed, journal_->Path(), {}, error};
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        if (steps[i].file->Commit(replacements[i].kept)) continue;
+        StepFailure failure = steps[i].failure;
+        failure.error = steps[i].file->Error();
+        unrestored_ = journal_->RollBack();
+        journal_.reset();  // gone, or kept for the next start where a file is not back
+        return failure;
+    }
+    if (const int error = journal_->MarkCommitted(); error != 0) {
+        unrestored_ = journal_->RollBack();
+        journal_.reset();
+        return {StepFault::JournalFailed, replacements.front().target, {}, error};
+    }
+    journal_->Finish();
+    journal_.reset();
+    return {};
+}
+
+void StepTransaction::Abandon() {
+    if (finished_) return;
     finished_ = true;
     for (Entry& entry : entries_) {
         entry.file.reset();
-        if (!entry.backedUp) continue;
-        if (IdentityOf(entry.names.path) != entry.earlier) {
-            if (const int error = CopyWhole(entry.names.backup, entry.names.path); error != 0) {
-                failures.push_back({StepFault::RestoreFailed, entry.names.path, entry.names.backup, error});
-                continue;  // the backup keeps the earlier contents; the older one it replaced goes
-            }
-        }
-        entry.backup->Undo();
-    }
-    for (Entry& entry : entries_) {
         entry.backup.reset();
-        entry.backedUp = false;
     }
-    return failures;
+    if (journal_) journal_->RollBack();
+    journal_.reset();
+}
+
+std::string StepTransaction::OutcomeText(bool japanese, const std::string& lineBreak) const {
+    std::string text;
+    for (const KeptFile& kept : unrestored_) text += KeptFileText(kept, japanese, lineBreak) + lineBreak;
+    if (earlierStep_.empty()) {
+        if (unrestored_.empty()) text = japanese ? "既存ﾌｧｲﾙはそのままです．" : "Nothing was changed.";
+        else text.resize(text.size() - lineBreak.size());
+        return text;
+    }
+    if (unrestored_.empty())
+        text = japanese ? "ｽﾃｯﾌﾟ3は何も変更せずに中止しました．" + lineBreak
+                        : "Step 3 was given up and changed nothing." + lineBreak;
+    text += japanese ? "ｽﾃｯﾌﾟ2のﾌｧｲﾙは作成済みです：" : "The files of Step 2 were written:";
+    for (const std::string& path : earlierStep_) text += lineBreak + "<" + path + ">";
+    return text;
 }
 
 std::string OutputWriteErrorText(const std::string& path, bool japanese, const std::string& reason) {
@@ -175,27 +219,38 @@ std::string OutputWriteErrorText(const std::string& path, bool japanese, const s
     return reason.empty() ? text : text + "\r" + reason;
 }
 
+std::string JournalFailedText(const std::string& path, bool japanese, int error) {
+    return (japanese ? "変換の記録を書き込めません：\r<" + path + ">"
+                     : "The journal of the conversion can't be written:\r<" + path + ">") +
+           "\r" + ReasonText(error, japanese);
+}
+
 std::string InputChangedText(const std::string& path, bool japanese) {
     return japanese ? "入力ﾌｧｲﾙ：\r<" + path + ">\rは読み込んだ後に変更されました．\r変換をやり直してください．"
                     : "Input File :\r<" + path + "> has changed since it was read.\rRun the conversion again.";
 }
 
-std::string StepFailureText(const StepFailure& failure, bool japanese, const std::vector<std::string>& stepTwoFiles) {
+std::string StepTransaction::FailureText(const StepFailure& failure, bool japanese) const {
+    std::string text;
     switch (failure.fault) {
     case StepFault::None:
     case StepFault::OpenFailed:
         return {};
     case StepFault::Unreplaceable:
     case StepFault::WriteFailed:
-        return OutputWriteErrorText(failure.path, japanese, ReasonText(failure.error, japanese));
+        text = OutputWriteErrorText(failure.path, japanese, ReasonText(failure.error, japanese));
+        break;
     case StepFault::InputChanged:
-        return InputChangedText(failure.path, japanese);
+        text = InputChangedText(failure.path, japanese);
+        break;
+    case StepFault::JournalFailed:
+        text = JournalFailedText(failure.path, japanese, failure.error);
+        break;
     case StepFault::BackupFailed:
-        return BackupFailedText(failure.path, failure.backup, japanese, failure.error, stepTwoFiles);
-    case StepFault::RestoreFailed:
-        return RestoreFailedText(failure.path, failure.backup, japanese, failure.error);
+        text = BackupFailedText(failure.path, failure.backup, japanese, failure.error);
+        break;
     }
-    return {};
+    return text + "\r" + OutcomeText(japanese);
 }
 
 }  // namespace strova
