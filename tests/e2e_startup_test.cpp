@@ -15,8 +15,10 @@
 #include <thread>
 
 #include "TestSupport.h"
+#include "core/StepJournal.h"
 #include "platform/InstanceLock.h"
 #include "platform/ModuleNames.h"
+#include "platform/SafeFile.h"
 
 namespace {
 
@@ -515,6 +517,43 @@ TEST_F(StartupTest, LibraryThatIsNoFileIsReportedAsNotLoadable) {
         EXPECT_EQ(RunToEnd(), 0) << pipe;
         EXPECT_EQ(Boxes(), "strova\t0x10\t" + library + " can't be loaded.\rTerminate with the error.\n") << pipe;
     }
+}
+
+// A run killed in the middle of a step left its journal beside the store:
+// the next start, from any folder, puts the earlier files back before its
+// window comes up, and names the one it can't put back and where it is kept.
+TEST_F(StartupTest, AStartTakesBackTheStepsAKilledRunLeft) {
+    fs::create_directories(dir.file("maps"));
+    const std::string older = dir.file("maps/m.bak"), blocked = dir.file("maps/m_a.bak");
+    for (const std::string& target : {older, blocked}) {
+        WriteFile(target, "older " + target);
+        int error = 0;
+        const auto journal = strova::StepJournal::Create(dir.path().string(), {target}, error);
+        ASSERT_TRUE(journal) << error;
+        const std::string kept = platform::NewKeptName(target), temp = target + ".new";
+        WriteFile(temp, "new");
+        struct stat made {};
+        ASSERT_EQ(stat(temp.c_str(), &made), 0);
+        ASSERT_EQ(journal->Record({{target, kept, temp, made.st_dev, made.st_ino}}), 0);
+        ASSERT_EQ(link(target.c_str(), kept.c_str()), 0);
+        ASSERT_EQ(rename(temp.c_str(), target.c_str()), 0);
+    }
+    fs::remove(blocked);
+    fs::create_directories(blocked + "/taken");
+    Instance instance(Start());
+    bool up = false;
+    for (int i = 0; i < 600 && !up && !instance.Ended(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        up = fs::exists(store) && ReadFile(store).find("UseJP") != std::string::npos;
+    }
+    ASSERT_TRUE(up) << "the window never came up";
+    EXPECT_EQ(ReadFile(older), "older " + older);
+    const std::string box = Boxes();
+    const std::string head = "Strova - Error\t0x10\t<" + blocked + "> can't be put back.\rFile exists\r"
+                             "Its earlier file is kept as <";
+    ASSERT_EQ(box.rfind(head, 0), 0u) << box;
+    const std::string kept = box.substr(head.size(), box.find(">.\n") - head.size());
+    EXPECT_EQ(ReadFile(kept), "older " + blocked);
 }
 
 }  // namespace
