@@ -171,6 +171,7 @@ TEST_F(OutputsTest, AFailedCfgWriteKeepsTheEarlierFileAndDropsItsBackup) {
     ASSERT_FALSE(boxes.empty());
     EXPECT_EQ(boxes.back().text, "File :./m.cfg\r\ncan't be written.\r\nFile too large\r\n" + kStepTwoKept);
     EXPECT_EQ(boxes.back().caption, "CfgData Error");
+    for (const MessageBoxCall& box : boxes) EXPECT_EQ(box.text.find("<./m.cfg.bak>"), std::string::npos);
     EXPECT_TRUE(strova::IdentityOf("m.cfg") == cfg);
     EXPECT_FALSE(fs::exists("m.cfg.bak"));
     // Step 2's files stay as written, with their backups.
@@ -354,6 +355,28 @@ TEST_F(OutputsTest, DISABLED_StepsThatCantWriteAsOrdinaryUser) {
     EXPECT_EQ(boxes.back().text, "Output File :\r<./locked/m.ame> can't be written.\rPermission denied\rNothing was changed.");
     EXPECT_FALSE(fs::exists("m_a.bak"));
     EXPECT_TRUE(fs::is_empty("locked"));
+
+    // The folder turned read-only while the station window is open: the step
+    // can put nothing in place, says so truly, and no file changes.
+    const std::vector<std::string> names{"m.ame", "m_a.dat", "m.bak", "m.cfg"};
+    const auto contents = [&] {
+        std::vector<std::string> all;
+        for (const std::string& name : names) all.push_back(ReadFile(name));
+        return all;
+    };
+    const std::vector<std::string> before = contents();
+    onStations = [](TAmeForm* form) {
+        fs::permissions(".", fs::perms::owner_read | fs::perms::owner_exec);
+        form->BBtnOk->click();
+    };
+    boxes.clear();
+    EXPECT_FALSE(Run());
+    fs::permissions(".", fs::perms::owner_all);
+    ASSERT_FALSE(boxes.empty());
+    EXPECT_EQ(boxes.back().text, "The old file can't be copied to its backup.\rOld File : <./m.ame>\rBackup File : "
+                                 "<./m.bak>\rPermission denied\rNothing was changed.");
+    EXPECT_EQ(contents(), before);
+    EXPECT_FALSE(fs::exists("m_a.bak"));
 }
 
 TEST_F(OutputsTest, StepsThatCantWriteSayWhyBeforeAnyBackup) {

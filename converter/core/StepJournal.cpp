@@ -81,7 +81,7 @@ int PutBack(const Replacement& r) {
         if (r.kept.empty()) return RemoveFile(r.target);                 // where there was none before
         return hasKept ? Rename(r.kept, r.target) : ENOENT;
     }
-    if (const int error = RemoveFile(r.temp); error != 0) return error;
+    RemoveFile(r.temp);  // one that can't go holds nothing of the user's
     if (!hasKept) return 0;
     if (!present) return Rename(r.kept, r.target);  // it had been moved aside
     if (Same(now, kept)) return RemoveFile(r.kept);  // a second name of the file still in place
