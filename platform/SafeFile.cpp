@@ -116,13 +116,6 @@ void TakeOwnerAndMode(int fd, const struct stat& model) {
     fchmod(fd, model.st_mode & 07777);
 }
 
-void SyncFolder(const std::string& target) {
-    const int folder = open(ContainingFolder(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder < 0) return;
-    fsync(folder);
-    close(folder);
-}
-
 }  // namespace
 
 // The file under a stream, and the error number of the first write to it
@@ -269,7 +262,7 @@ bool SafeFile::Commit(const std::string& keepAs) {
     }
     temp_.clear();
     Checkpoint();
-    SyncFolder(target_);
+    if (keepAs.empty()) SyncFolderOf(target_);
     std::fclose(stream_);
     stream_ = nullptr;
     sink_ = nullptr;
@@ -319,6 +312,14 @@ int ReplaceError(const std::string& path) {
     unlink(temp.c_str());
     close(fd);
     return 0;
+}
+
+int SyncFolderOf(const std::string& path) {
+    const int folder = open(ContainingFolder(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0) return errno;
+    const int error = fsync(folder) == 0 ? 0 : errno;
+    close(folder);
+    return error;
 }
 
 std::string NewKeptName(const std::string& target) {

@@ -45,9 +45,11 @@ public:
     // `keepAs` (a name from NewKeptName beside the final name), the file the
     // final name held stays under that name too, until the caller removes
     // it: a second link where the folder takes one, else the file itself is
-    // moved there first. False, with the temporary removed, when any part
-    // fails; the final name then holds what it held before, but where a file
-    // moved to `keepAs` could not be moved back, which then holds it.
+    // moved there first; the caller then syncs the folder (SyncFolderOf)
+    // once all its files are in place. False, with the temporary removed,
+    // when any part fails; the final name then holds what it held before,
+    // but where a file moved to `keepAs` could not be moved back, which then
+    // holds it.
     bool Commit(const std::string& keepAs = {});
     // Removes the temporary file; the final name stays as it was.
     void Discard();
@@ -93,6 +95,10 @@ int ReplaceError(const std::string& path);
 // of a killed run. A temporary never holds the only copy of a file: a file
 // kept by Commit(keepAs) has a name of another form, which this leaves alone.
 void RemoveStaleTemporaries(const std::string& path);
+
+// Syncs the folder that `path` lies in, so that what was renamed or made in
+// it is on the disk: 0 or the error number.
+int SyncFolderOf(const std::string& path);
 
 // A new hidden name beside `target` under which Commit may keep the file it
 // replaces; no file has it yet.

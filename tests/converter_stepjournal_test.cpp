@@ -24,13 +24,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::map<std::string, std::string> Files(const fs::path& folder) {
-    std::map<std::string, std::string> files;
-    for (const auto& entry : fs::directory_iterator(folder))
-        if (entry.is_regular_file()) files[entry.path().filename().string()] = ReadFile(entry.path());
-    return files;
-}
-
 class StepJournalTest : public ::testing::Test {
 protected:
     void SetUp() override { fs::create_directory(journals); }
@@ -79,7 +72,7 @@ TEST_F(StepJournalTest, AStepCutShortIsTakenBackWhereverItStopped) {
         std::map<std::string, std::string> expected{{"m.cfg", "another file"},
                                                     {".m.cfg.Zz9Zz9.tmp", "another file's temporary"}};
         if (c.earlier) expected["m.bak"] = "older";
-        EXPECT_EQ(Files(dir.path()), expected);
+        EXPECT_EQ(testing_support::FilesIn(dir.path()), expected);
         EXPECT_TRUE(fs::is_empty(journals));
         fs::remove(dir.file("m.bak"));
     }
@@ -91,12 +84,12 @@ TEST_F(StepJournalTest, AWholeStepIsFinishedAndACutRecordIsNotRead) {
     WriteFile(dir.file("m.bak"), "older");
     CutShort("m.bak", "new", true)->MarkCommitted();
     EXPECT_TRUE(RecoverSteps(journals).empty());
-    EXPECT_EQ(Files(dir.path()), (std::map<std::string, std::string>{{"m.bak", "new"}}));
+    EXPECT_EQ(testing_support::FilesIn(dir.path()), (std::map<std::string, std::string>{{"m.bak", "new"}}));
 
     const std::string path = CutShort("n.bak", "newer", false)->Path();
     fs::resize_file(path, fs::file_size(path) - 3);  // into the inode of the last record
     EXPECT_TRUE(RecoverSteps(journals).empty());
-    EXPECT_EQ(Files(dir.path()), (std::map<std::string, std::string>{{"m.bak", "new"}}));
+    EXPECT_EQ(testing_support::FilesIn(dir.path()), (std::map<std::string, std::string>{{"m.bak", "new"}}));
     EXPECT_TRUE(fs::is_empty(journals));
 }
 
@@ -117,7 +110,7 @@ TEST_F(StepJournalTest, AnEarlierFileThatCantGoBackIsKeptForALaterStart) {
     EXPECT_FALSE(fs::is_empty(journals));
     fs::remove_all(dir.file("m.bak"));
     EXPECT_TRUE(RecoverSteps(journals).empty());
-    EXPECT_EQ(Files(dir.path()), (std::map<std::string, std::string>{{"m.bak", "older"}}));
+    EXPECT_EQ(testing_support::FilesIn(dir.path()), (std::map<std::string, std::string>{{"m.bak", "older"}}));
 }
 
 }  // namespace

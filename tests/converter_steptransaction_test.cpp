@@ -30,14 +30,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Every file of a folder with its contents.
-std::map<std::string, std::string> Files(const fs::path& folder) {
-    std::map<std::string, std::string> files;
-    for (const auto& entry : fs::directory_iterator(folder))
-        files[entry.path().filename().string()] = entry.is_regular_file() ? ReadFile(entry.path()) : "<not a file>";
-    return files;
-}
-
 // Calls `action` once, at the first checkpoint of a file replaced whole at
 // which `when` holds.
 std::function<bool()> checkpointWhen;
@@ -74,12 +66,8 @@ protected:
         return files.Commit();
     }
 
-    // The files of the folder but for the journal's.
-    std::map<std::string, std::string> Outputs() {
-        auto files = Files(dir.path());
-        files.erase("journal");
-        return files;
-    }
+    // The files of the folder (the journals lie in a folder of their own).
+    std::map<std::string, std::string> Outputs() { return testing_support::FilesIn(dir.path()); }
 
     TempDir dir;
     std::string ame = dir.file("m.ame"), dat = dir.file("m_a.dat"), journals = dir.file("journal");

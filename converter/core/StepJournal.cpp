@@ -42,14 +42,6 @@ std::vector<std::string> Fields(const std::string& bytes) {
     return fields;
 }
 
-int SyncFolder(const std::string& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return errno;
-    const int error = ::fsync(fd) == 0 ? 0 : errno;
-    ::close(fd);
-    return error;
-}
-
 std::string Absolute(const std::string& path) {
     std::error_code ignored;
     const std::filesystem::path absolute = std::filesystem::absolute(path, ignored);
@@ -110,8 +102,9 @@ std::unique_ptr<StepJournal> StepJournal::Create(const std::string& folder, cons
         journal->names_.push_back(Absolute(name));
         bytes += NameRecord(journal->names_.back());
     }
-    error = journal->Append(bytes);
-    if (error == 0) error = SyncFolder(folder);
+    // Not synced yet: until the first record, the step has made nothing but
+    // temporaries, which hold nothing of the user's.
+    error = journal->Append(bytes, false);
     if (error == 0) return journal;
     journal->Remove();
     return nullptr;
@@ -143,7 +136,7 @@ std::unique_ptr<StepJournal> StepJournal::Read(const std::string& path) {
     return journal;
 }
 
-int StepJournal::Append(const std::string& bytes) {
+int StepJournal::Append(const std::string& bytes, bool sync) {
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t put = ::write(fd_, bytes.data() + done, bytes.size() - done);
@@ -151,7 +144,7 @@ int StepJournal::Append(const std::string& bytes) {
         if (put < 0) return errno;
         done += static_cast<std::size_t>(put);
     }
-    const int error = ::fsync(fd_) == 0 ? 0 : errno;
+    const int error = !sync || ::fsync(fd_) == 0 ? 0 : errno;
     platform::Checkpoint();
     return error;
 }
@@ -165,12 +158,13 @@ int StepJournal::Record(const std::vector<Replacement>& replacements) {
         bytes += ReplaceRecord(r);
         replacements_.push_back(std::move(r));
     }
-    return Append(bytes);
+    const int error = Append(bytes, true);
+    return error != 0 ? error : platform::SyncFolderOf(path_);  // the journal itself is found after a power cut
 }
 
 int StepJournal::MarkCommitted() {
     committed_ = true;
-    return Append(Field("committed"));
+    return Append(Field("committed"), true);
 }
 
 std::vector<KeptFile> StepJournal::Settle() {

@@ -59,7 +59,7 @@ public:
 
 private:
     StepJournal(std::string path, int fd);
-    int Append(const std::string& bytes);
+    int Append(const std::string& bytes, bool sync);
     void RemoveTemporaries() const;
     void Remove();
 

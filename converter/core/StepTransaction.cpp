@@ -3,9 +3,11 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <set>
 
 #include "core/Backup.h"
 #include "core/StepJournal.h"
+#include "platform/Files.h"
 #include "platform/SafeFile.h"
 
 namespace strova {
@@ -176,6 +178,10 @@ StepFailure StepTransaction::Replace() {
         journal_.reset();  // gone, or kept for the next start where a file is not back
         return failure;
     }
+    // The renames are on the disk before the step is marked whole.
+    std::set<std::string> synced;
+    for (const Replacement& replacement : replacements)
+        if (synced.insert(platform::ContainingFolder(replacement.target)).second) platform::SyncFolderOf(replacement.target);
     if (const int error = journal_->MarkCommitted(); error != 0) {
         unrestored_ = journal_->RollBack();
         journal_.reset();

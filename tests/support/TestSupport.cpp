@@ -62,6 +62,13 @@ void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
     out << bytes;
 }
 
+std::map<std::string, std::string> FilesIn(const std::filesystem::path& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        if (entry.is_regular_file()) files[entry.path().filename().string()] = ReadFile(entry.path());
+    return files;
+}
+
 FileSizeLimit::FileSizeLimit(rlim_t bytes) {
     getrlimit(RLIMIT_FSIZE, &old_);
     oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);

@@ -46,6 +46,8 @@ private:
 
 std::string ReadFile(const std::filesystem::path& path);
 void WriteFile(const std::filesystem::path& path, const std::string& bytes);
+// The regular files of a folder by name, with their contents.
+std::map<std::string, std::string> FilesIn(const std::filesystem::path& folder);
 
 // The disk is full while the object lives: a file can't grow beyond `bytes`,
 // and a write past that fails with EFBIG ("File too large").
