@@ -136,7 +136,7 @@ TEST_F(CfgDataTest, StationsThatCantAnswerForThePixelsAreRefused) {
     ASSERT_EQ(boxes.size(), 3u);
     EXPECT_EQ(boxes[0].text, "File :" + ame + "\r\nholds fewer stations than were written.");
     EXPECT_EQ(boxes[1].text, "No AMeDAS station was written for this map,\r\nso the gray pixels have no nearest stations.");
-    EXPECT_EQ(boxes[2].text, "Gray pixel (40000, 1) lies beyond pixel 32767,\r\nwhich a *.cfg file can't hold.");
+    EXPECT_EQ(boxes[2].text, "File :" + tmp + "\r\nGray pixel (40000, 1) lies beyond pixel 32767,\r\nwhich a *.cfg file can't hold.");
 }
 
 TEST_F(CfgDataTest, NoGrayPixelGivesAnEmptyFile) {

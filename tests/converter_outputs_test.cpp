@@ -14,9 +14,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -237,24 +240,79 @@ TEST_F(OutputsTest, AFailedBackupLeavesTheOlderBackupsAlone) {
     EXPECT_TRUE(Hidden().empty());
 }
 
-// The pixel file cut while the station window is open: step 3 reads no
-// other pixels than step 1 wrote, and leaves the earlier *.cfg as it was.
-TEST_F(OutputsTest, APixelFileCutWhileTheStationWindowIsOpenFailsStepThree) {
-    WriteEarlierFiles();
-    onStations = [this](TAmeForm* form) {
-        fs::resize_file("tmp_$$$.loc", main->GrayCount / 2 * sizeof(strova::PixelRecord));
-        form->BBtnOk->click();
+// Every file of the folder but the bitmap and the pixel file, with its bytes.
+std::map<std::string, std::string> FilesBesideThePixels() {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::directory_iterator(".")) {
+        const std::string name = entry.path().filename().string();
+        if (name != "m.bmp" && name != "tmp_$$$.loc") files[name] = ReadFile(name);
+    }
+    return files;
+}
+
+// The pixel file changed after step 1, even in place with its modification
+// time set back: the next step stops before it changes any file, as it would
+// otherwise place the stations or write the *.cfg for other pixels.
+TEST_F(OutputsTest, APixelFileChangedAfterStepOneStopsTheNextStep) {
+    const std::string tmp = "tmp_$$$.loc";
+    using Records = std::vector<strova::PixelRecord>;
+    const auto records = [&] {
+        const std::string bytes = ReadFile(tmp);
+        Records pixels(bytes.size() / sizeof(strova::PixelRecord));
+        std::memcpy(pixels.data(), bytes.data(), bytes.size());
+        return pixels;
     };
-    EXPECT_FALSE(Run());
-    ASSERT_FALSE(boxes.empty());
-    EXPECT_EQ(boxes.back().caption, "CfgData Error");
-    EXPECT_EQ(boxes.back().text, "File :./tmp_$$$.loc\r\nholds " + std::to_string(main->GrayCount / 2) +
-                                     " gray pixels, but Step 1 wrote " + std::to_string(main->GrayCount) + ".");
-    EXPECT_EQ(ReadFile("m.cfg"), "earlier m.cfg");
-    EXPECT_FALSE(fs::exists("m.cfg.bak"));
-    EXPECT_EQ(ReadFile("m.bak"), "earlier m.ame");  // step 2's files stay as written
-    EXPECT_EQ(ReadFile("m.ame").size() % 44, 0u);
-    EXPECT_TRUE(Hidden().empty());
+    const auto bytesOf = [](const Records& pixels) {
+        return std::string(reinterpret_cast<const char*>(pixels.data()), pixels.size() * sizeof(strova::PixelRecord));
+    };
+    const auto inPlace = [&](const std::string& bytes) {
+        std::FILE* file = std::fopen(tmp.c_str(), "r+b");
+        ASSERT_NE(file, nullptr);
+        std::fwrite(bytes.data(), 1, bytes.size(), file);
+        std::fclose(file);
+    };
+    const std::vector<std::pair<std::string, std::function<void()>>> changes{
+        {"swapped for one of other pixels",
+         [&] {
+             Records pixels = records();
+             for (strova::PixelRecord& pixel : pixels) pixel.x = 199 - pixel.x;
+             WriteFile("other.loc", bytesOf(pixels));
+             fs::rename("other.loc", tmp);
+         }},
+        {"reversed",
+         [&] {
+             Records pixels = records();
+             std::reverse(pixels.begin(), pixels.end());
+             inPlace(bytesOf(pixels));
+         }},
+        {"garbled", [&] { inPlace(std::string(ReadFile(tmp).size() / 3, '\xA5')); }},
+        {"cut", [&] { fs::resize_file(tmp, fs::file_size(tmp) / 2); }},
+    };
+    for (const auto& [name, change] : changes)
+        for (const int step : {2, 3}) {
+            SCOPED_TRACE(name + " before step " + std::to_string(step));
+            WriteEarlierFiles();
+            for (const auto& [output, backup] : kBackupOf) WriteFile(backup, "older " + backup);
+            std::map<std::string, std::string> before;
+            const auto changeNow = [&] {
+                before = FilesBesideThePixels();
+                const fs::file_time_type modified = fs::last_write_time(tmp);
+                change();
+                fs::last_write_time(tmp, modified);
+            };
+            onBounds = [&] { if (step == 2) changeNow(); };
+            onStations = [&](TAmeForm* form) {
+                form->BBtnOk->click();
+                if (step == 3) changeNow();
+            };
+            boxes.clear();
+            EXPECT_FALSE(Run());
+            ASSERT_FALSE(boxes.empty());
+            EXPECT_EQ(boxes.back().text,
+                      "Input File :\r<./tmp_$$$.loc> has changed since it was read.\rRun the conversion again.");
+            EXPECT_EQ(boxes.back().caption, "Strova - Error");
+            EXPECT_EQ(FilesBesideThePixels(), before);
+        }
 }
 
 // Another map written over the bitmap while the bounds dialog was open: the

@@ -352,6 +352,8 @@ BmpError BmpReader::ScanGrayPixels(const std::string& tmpPath, ProgressSink& pro
         }
         stopping = result != BmpError::None;
     }
+    // Taken after the last write, so that it is what later looks at the file see.
+    const FileIdentity written = IdentityOf(tmp);
     if (::close(tmp) != 0 && result == BmpError::None) {
         result = BmpError::TempWrite;
         systemError_ = errno;
@@ -360,6 +362,7 @@ BmpError BmpReader::ScanGrayPixels(const std::string& tmpPath, ProgressSink& pro
         Fail(result);
         return result;
     }
+    pixelIdentity_ = written;
     progress.SetToMaximum();
     ::close(fd_);
     fd_ = -1;
