@@ -82,8 +82,8 @@ TEST_F(CfgDataTest, EveryFileThatFailsToOpenHasItsOwnBox) {
     const std::string cfgInMissingFolder = dir.file("none/map.cfg");
     EXPECT_EQ(Data(3, 0, cfgInMissingFolder)->Ok, 0);
     ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[0].text, "File :" + ame + "\r\ncan't open.");
-    EXPECT_EQ(boxes[1].text, "File :" + cfgInMissingFolder + "\r\ncan't open.");
+    EXPECT_EQ(boxes[0].text, "File :" + ame + "\r\ncan't open.\r\nNo such file or directory");
+    EXPECT_EQ(boxes[1].text, "File :" + cfgInMissingFolder + "\r\ncan't open.\r\nNo such file or directory");
     for (const MessageBoxCall& box : boxes) {
         EXPECT_EQ(box.caption, "CfgData Error");
         EXPECT_EQ(box.flags, 0x10u);

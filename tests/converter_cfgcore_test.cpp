@@ -250,7 +250,7 @@ TEST(CfgRun, RefusalsAndEmptyRuns) {
     EXPECT_EQ(missing.run.OpenFailures(), (std::vector<CfgOpenFailure>{{dir.file("no.ame"), ENOENT},
                                                                         {dir.file("no/m.cfg"), ENOENT},
                                                                         {dir.file("pipe.loc"), platform::NotRegularFile}}));
-    EXPECT_EQ(missing.run.ErrorText(), "File :" + dir.file("no.ame") + "\r\ncan't open.");
+    EXPECT_EQ(missing.run.ErrorText(), "File :" + dir.file("no.ame") + "\r\ncan't open.\r\nNo such file or directory");
     EXPECT_EQ(CfgOpenErrorText("./tmp_$$$.loc", platform::NotRegularFile),
               "File :./tmp_$$$.loc\r\ncan't open.\r\nNot a regular file");
     EXPECT_EQ(missing.run.FindAdjacentStations(NoProgress()), CfgError::Open);

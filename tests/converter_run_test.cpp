@@ -390,7 +390,7 @@ TEST_F(RunTest, AnUnopenableCfgKeepsTheStationFiles) {
     main->RunBtn->click();
     ExpectGivenUp();
     ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[1].text, "File :./missing/" + kMap + ".cfg\r\ncan't open.");
+    EXPECT_EQ(boxes[1].text, "File :./missing/" + kMap + ".cfg\r\ncan't open.\r\nNo such file or directory");
     EXPECT_EQ(boxes[1].caption, "CfgData Error");
     EXPECT_EQ(ReadFile(kMap + ".ame").size() % 44, 0u);
     EXPECT_GT(ReadFile(kMap + ".ame").size(), 0u);

@@ -185,8 +185,7 @@ std::string BmpErrorText(BmpError error, const std::string& bitmapPath, const st
     case BmpError::TempOpen:
         return "Temporary file <" + tmpPath + ">\rcan't open.";
     case BmpError::TempWrite:
-        return "Temporary file <" + tmpPath + ">\rcan't be written." +
-               (systemError != 0 ? "\r" + std::string(std::strerror(systemError)) : "");
+        return "Temporary file <" + tmpPath + ">\rcan't be written." + ReasonOnNewLine(systemError, false);
     case BmpError::Compressed:
     case BmpError::BadSize:
     case BmpError::TooLarge:

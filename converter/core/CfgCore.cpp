@@ -112,7 +112,7 @@ bool FitsCfgRecord(const PixelRecord& pixel) {
 std::uint64_t CfgProgressStep(std::uint64_t pixelCount) { return (pixelCount + 50) / 100; }
 
 std::string CfgOpenErrorText(const std::string& path, int error) {
-    return "File :" + path + "\r\ncan't open." + RefusalLine(error, false, "\r\n");
+    return "File :" + path + "\r\ncan't open." + ReasonOnNewLine(error, false, "\r\n");
 }
 
 CfgRun::CfgRun(std::string amePath, std::string cfgPath, std::string tmpPath, int stationCount,

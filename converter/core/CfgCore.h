@@ -112,7 +112,7 @@ private:
 };
 
 // "File :" + path + CR LF + "can't open.", and the reason on a line of its
-// own for a refused file (`error` a platform::FileRefusal).
+// own (`error` an error number or a platform::FileRefusal).
 std::string CfgOpenErrorText(const std::string& path, int error = 0);
 
 }  // namespace strova

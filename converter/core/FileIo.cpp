@@ -67,9 +67,13 @@ std::string ReasonText(int error, bool japanese) {
     return platform::ErrorText(error);
 }
 
+std::string ReasonOnNewLine(int error, bool japanese, const std::string& lineBreak) {
+    return error != 0 ? lineBreak + ReasonText(error, japanese) : std::string();
+}
+
 std::string RefusalLine(int error, bool japanese, const std::string& lineBreak) {
-    return error == platform::NotRegularFile || error == platform::ForeignLink ? lineBreak + ReasonText(error, japanese)
-                                                                               : std::string();
+    const bool refused = error == platform::NotRegularFile || error == platform::ForeignLink;
+    return refused ? ReasonOnNewLine(error, japanese, lineBreak) : std::string();
 }
 
 }  // namespace strova

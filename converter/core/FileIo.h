@@ -48,6 +48,8 @@ FileIdentity IdentityOf(const std::string& path);
 // The reason a message gives for an error number or a platform::FileRefusal,
 // in the message's language: the system's own texts are English in both.
 std::string ReasonText(int error, bool japanese);
+// The reason on a line of its own: empty for 0.
+std::string ReasonOnNewLine(int error, bool japanese, const std::string& lineBreak = "\r");
 // The reason on a line of its own for a refused file, for the messages that
 // name no reason of the system's: empty for any other error.
 std::string RefusalLine(int error, bool japanese, const std::string& lineBreak = "\r");
