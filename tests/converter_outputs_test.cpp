@@ -17,10 +17,10 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <thread>
@@ -255,36 +255,26 @@ std::map<std::string, std::string> FilesBesideThePixels() {
 // otherwise place the stations or write the *.cfg for other pixels.
 TEST_F(OutputsTest, APixelFileChangedAfterStepOneStopsTheNextStep) {
     const std::string tmp = "tmp_$$$.loc";
-    using Records = std::vector<strova::PixelRecord>;
-    const auto records = [&] {
+    // The bytes of the pixel file with its records remade by `remake`.
+    const auto remade = [&](auto&& remake) {
         const std::string bytes = ReadFile(tmp);
-        Records pixels(bytes.size() / sizeof(strova::PixelRecord));
+        std::vector<strova::PixelRecord> pixels(bytes.size() / sizeof(strova::PixelRecord));
         std::memcpy(pixels.data(), bytes.data(), bytes.size());
-        return pixels;
-    };
-    const auto bytesOf = [](const Records& pixels) {
-        return std::string(reinterpret_cast<const char*>(pixels.data()), pixels.size() * sizeof(strova::PixelRecord));
+        remake(pixels);
+        return std::string(reinterpret_cast<const char*>(pixels.data()), bytes.size());
     };
     const auto inPlace = [&](const std::string& bytes) {
-        std::FILE* file = std::fopen(tmp.c_str(), "r+b");
-        ASSERT_NE(file, nullptr);
-        std::fwrite(bytes.data(), 1, bytes.size(), file);
-        std::fclose(file);
+        std::fstream(tmp, std::ios::in | std::ios::out | std::ios::binary).write(bytes.data(), bytes.size());
     };
     const std::vector<std::pair<std::string, std::function<void()>>> changes{
         {"swapped for one of other pixels",
          [&] {
-             Records pixels = records();
-             for (strova::PixelRecord& pixel : pixels) pixel.x = 199 - pixel.x;
-             WriteFile("other.loc", bytesOf(pixels));
+             WriteFile("other.loc", remade([](auto& pixels) {
+                           for (strova::PixelRecord& pixel : pixels) pixel.x = 199 - pixel.x;
+                       }));
              fs::rename("other.loc", tmp);
          }},
-        {"reversed",
-         [&] {
-             Records pixels = records();
-             std::reverse(pixels.begin(), pixels.end());
-             inPlace(bytesOf(pixels));
-         }},
+        {"reversed", [&] { inPlace(remade([](auto& pixels) { std::reverse(pixels.begin(), pixels.end()); })); }},
         {"garbled", [&] { inPlace(std::string(ReadFile(tmp).size() / 3, '\xA5')); }},
         {"cut", [&] { fs::resize_file(tmp, fs::file_size(tmp) / 2); }},
     };
