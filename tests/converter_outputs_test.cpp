@@ -266,7 +266,11 @@ TEST_F(OutputsTest, APixelFileChangedAfterStepOneStopsTheNextStep) {
     const auto inPlace = [&](const std::string& bytes) {
         std::fstream(tmp, std::ios::in | std::ios::out | std::ios::binary).write(bytes.data(), bytes.size());
     };
-    const std::vector<std::pair<std::string, std::function<void()>>> changes{
+    struct Change {
+        std::string name;
+        std::function<void()> make;
+    };
+    const std::vector<Change> changes{
         {"swapped for one of other pixels",
          [&] {
              WriteFile("other.loc", remade([](auto& pixels) {
@@ -278,16 +282,16 @@ TEST_F(OutputsTest, APixelFileChangedAfterStepOneStopsTheNextStep) {
         {"garbled", [&] { inPlace(std::string(ReadFile(tmp).size() / 3, '\xA5')); }},
         {"cut", [&] { fs::resize_file(tmp, fs::file_size(tmp) / 2); }},
     };
-    for (const auto& [name, change] : changes)
+    for (const Change& change : changes)
         for (const int step : {2, 3}) {
-            SCOPED_TRACE(name + " before step " + std::to_string(step));
+            SCOPED_TRACE(change.name + " before step " + std::to_string(step));
             WriteEarlierFiles();
             for (const auto& [output, backup] : kBackupOf) WriteFile(backup, "older " + backup);
             std::map<std::string, std::string> before;
             const auto changeNow = [&] {
                 before = FilesBesideThePixels();
                 const fs::file_time_type modified = fs::last_write_time(tmp);
-                change();
+                change.make();
                 fs::last_write_time(tmp, modified);
             };
             onBounds = [&] { if (step == 2) changeNow(); };
