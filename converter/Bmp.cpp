@@ -36,6 +36,7 @@ void TBmpData::ScanGrayPixels(const std::string& tmpPath, QProgressBar* progress
     strova::BarProgress progress(progressBar);
     const BmpError error = BmpFile->ScanGrayPixels(tmpPath, progress);
     GrayCount = BmpFile->GrayCount();
+    PixelIdentity = BmpFile->PixelFileIdentity();
     if (error == BmpError::Read) ShowReadError();
     if (error == BmpError::TempOpen) ShowTempOpenError(tmpPath);
     if (error == BmpError::TempWrite)

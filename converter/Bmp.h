@@ -28,6 +28,8 @@ public:
     strova::PixelRows Rows{};
     // The bitmap file as it was read, for the next step to check it is still so.
     strova::FileIdentity Identity{};
+    // The temporary pixel file as the scan wrote it, checked the same way.
+    strova::FileIdentity PixelIdentity{};
     std::string OpenErrorMsg;
     std::string ReadErrorMsg;
     std::uint32_t GrayCount = 0;

@@ -287,6 +287,7 @@ bool TMainForm::RunStep1() {
         if (data.Ok != 1) return GiveUp();
         GrayCount = data.GrayCount;
         BmpIdentity = data.Identity;
+        PixelIdentity = data.PixelIdentity;
         BmpWidth = data.Rows.width;
         BmpHeight = data.Rows.height;
         data.LogBitmapInfo(ProcessLog);
@@ -312,6 +313,7 @@ bool TMainForm::RunStep2() {
     const strova::MapConfig map{LeftLon, BottomLat, RightLon, TopLat, BmpWidth, BmpHeight};
     strova::StepTransaction files({{AmeFile, AmeBak}, {DatFile, DatBak}});
     files.ExpectUnchanged(BmpFile, BmpIdentity);  // the marks are placed for the picture step 1 read
+    files.ExpectUnchanged(TmpFile, PixelIdentity);  // and on the gray pixels it found
     if (!BeginStep(files)) return GiveUpStep(files);
     int result = platform::mrCancel;
     {
@@ -330,6 +332,7 @@ bool TMainForm::RunStep2() {
 bool TMainForm::RunStep3() {
     MarkStepRunning(3);
     strova::StepTransaction files({{CfgFile, CfgBak}}, {AmeFile, DatFile});
+    files.ExpectUnchanged(TmpFile, PixelIdentity);  // a record for each gray pixel step 1 found
     if (!BeginStep(files)) return GiveUpStep(files);
     bool ok = false;
     {

@@ -103,7 +103,8 @@ public:
     int TotalCount = 0;
     int BmpWidth = 0, BmpHeight = 0;
     std::uint32_t GrayCount = 0;
-    strova::FileIdentity BmpIdentity;  // the bitmap as step 1 read it
+    strova::FileIdentity BmpIdentity;    // the bitmap as step 1 read it
+    strova::FileIdentity PixelIdentity;  // the pixel file as step 1 wrote it
     double LeftLon = 0, BottomLat = 0, RightLon = 0, TopLat = 0;
     decltype(&::Splash) SplashFn = nullptr;
 

@@ -389,7 +389,7 @@ TEST_F(AmeFormTest, JapaneseTextsAndMessages) {
     EXPECT_EQ(form->BBtnCancel->statusTip(), "選択を破棄して，このｳｨﾝﾄﾞｳを閉じます．");
     EXPECT_EQ(form->LabelTop->font().family(), "IPAPGothic");
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, "出力先のﾌｧｲﾙ：\r<" + dat + ">\rが読み込めません．");
+    EXPECT_EQ(boxes[0].text, "出力先のﾌｧｲﾙ：\r<" + dat + ">\rが読み込めません．\rNo such file or directory");
 }
 
 TEST_F(AmeFormTest, FailuresBeforeTheMapIsBuilt) {
@@ -400,7 +400,7 @@ TEST_F(AmeFormTest, FailuresBeforeTheMapIsBuilt) {
     ASSERT_EQ(boxes.size(), 3u);
     EXPECT_EQ(boxes[0].text, "Read error:\r<" + tmp + ">");
     EXPECT_EQ(boxes[1].text, "No AMeDAS station lies inside the bounds of this map.\rCheck the bounds and run again.");
-    EXPECT_EQ(boxes[2].text, "Internal Information File :\r<" + dat + "> can't open.");
+    EXPECT_EQ(boxes[2].text, "Internal Information File :\r<" + dat + "> can't open.\rNo such file or directory");
     for (const MessageBoxCall& box : boxes) EXPECT_EQ(box.caption, "Strova - Error");
     EXPECT_EQ(bar.value(), 0);
 }

@@ -86,8 +86,8 @@ TEST_F(CfgDataTest, EveryFileThatFailsToOpenHasItsOwnBox) {
     const std::string cfgInMissingFolder = dir.file("none/map.cfg");
     EXPECT_EQ(Data(3, 0, cfgInMissingFolder)->Ok, 0);
     ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[0].text, "File :" + ame + "\r\ncan't open." + kUnchanged);
-    EXPECT_EQ(boxes[1].text, "File :" + cfgInMissingFolder + "\r\ncan't open." + kUnchanged);
+    EXPECT_EQ(boxes[0].text, "File :" + ame + "\r\ncan't open.\r\nNo such file or directory" + kUnchanged);
+    EXPECT_EQ(boxes[1].text, "File :" + cfgInMissingFolder + "\r\ncan't open.\r\nNo such file or directory" + kUnchanged);
     for (const MessageBoxCall& box : boxes) {
         EXPECT_EQ(box.caption, "CfgData Error");
         EXPECT_EQ(box.flags, 0x10u);
@@ -140,7 +140,7 @@ TEST_F(CfgDataTest, StationsThatCantAnswerForThePixelsAreRefused) {
     ASSERT_EQ(boxes.size(), 3u);
     EXPECT_EQ(boxes[0].text, "File :" + ame + "\r\nholds fewer stations than were written." + kUnchanged);
     EXPECT_EQ(boxes[1].text, "No AMeDAS station was written for this map,\r\nso the gray pixels have no nearest stations." + kUnchanged);
-    EXPECT_EQ(boxes[2].text, "Gray pixel (40000, 1) lies beyond pixel 32767,\r\nwhich a *.cfg file can't hold." + kUnchanged);
+    EXPECT_EQ(boxes[2].text, "File :" + tmp + "\r\nGray pixel (40000, 1) lies beyond pixel 32767,\r\nwhich a *.cfg file can't hold." + kUnchanged);
 }
 
 TEST_F(CfgDataTest, NoGrayPixelGivesAnEmptyFile) {

@@ -1,7 +1,7 @@
 // IndexSort and the nearest-station step against the plain procedure: equal
 // distances everywhere (integer grids, stations on one pixel), every station
-// count that changes the rules, the step's files and its refusals, and the
-// pixel file that must be the one step 1 wrote.
+// count that changes the rules, the step's files and its refusals, and a
+// pixel file that can't be read whole.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -242,7 +242,8 @@ TEST(CfgRun, RefusalsAndEmptyRuns) {
     EXPECT_EQ(run("far.loc", 3).first, CfgError::StationRead);
     const auto [error, text] = run("far.loc", 2);
     EXPECT_EQ(error, CfgError::PixelRange);
-    EXPECT_EQ(text, "Gray pixel (32768, 2) lies beyond pixel 32767,\r\nwhich a *.cfg file can't hold." + kUnchanged);
+    EXPECT_EQ(text, "File :" + dir.file("far.loc") +
+                        "\r\nGray pixel (32768, 2) lies beyond pixel 32767,\r\nwhich a *.cfg file can't hold." + kUnchanged);
     EXPECT_EQ(ReadFile(dir.file("m.cfg")), "");  // a failed run leaves the earlier file
 
     // Each file that can't be opened is named; a pipe is refused at once.
@@ -253,7 +254,7 @@ TEST(CfgRun, RefusalsAndEmptyRuns) {
     EXPECT_EQ(missing.run.OpenFailures(), (std::vector<CfgOpenFailure>{{dir.file("no.ame"), ENOENT},
                                                                         {dir.file("no/m.cfg"), ENOENT},
                                                                         {dir.file("pipe.loc"), platform::NotRegularFile}}));
-    EXPECT_EQ(missing.run.ErrorText(), "File :" + dir.file("no.ame") + "\r\ncan't open." + kUnchanged);
+    EXPECT_EQ(missing.run.ErrorText(), "File :" + dir.file("no.ame") + "\r\ncan't open.\r\nNo such file or directory" + kUnchanged);
     EXPECT_EQ(CfgOpenErrorText("./tmp_$$$.loc", platform::NotRegularFile),
               "File :./tmp_$$$.loc\r\ncan't open.\r\nNot a regular file");
     EXPECT_EQ(missing.run.FindAdjacentStations(NoProgress()), CfgError::Open);
@@ -272,10 +273,10 @@ private:
     std::function<void()> change_;
 };
 
-// Step 3 reads exactly the gray pixels step 1 wrote: a pixel file cut short
-// or grown, before the step or while it runs, fails it and leaves the earlier
-// *.cfg file as it was.
-TEST(CfgRun, ThePixelFileMustHoldWhatStepOneWrote) {
+// A pixel file cut short, before the step or while it runs, or one that
+// can't be read fails it with a message that names it, and leaves the
+// earlier *.cfg file as it was.
+TEST(CfgRun, APixelFileThatCantBeReadWholeIsNamed) {
     TempDir dir;
     std::mt19937 random(5);
     const std::vector<AmeRecord> stations = RandomStations(random, 20, 400);
@@ -294,13 +295,9 @@ TEST(CfgRun, ThePixelFileMustHoldWhatStepOneWrote) {
     const std::string wrote = " gray pixels, but Step 1 wrote 100000." + kUnchanged;
     EXPECT_EQ(run(whole.substr(0, whole.size() / 2), NoProgress()),
               std::pair(CfgError::PixelCount, prefix + "50000" + wrote));
-    EXPECT_EQ(run(whole + whole, NoProgress()), std::pair(CfgError::PixelCount, prefix + "200000" + wrote));
-    EXPECT_EQ(run(whole + "1234", NoProgress()),
-              std::pair(CfgError::PixelCount, prefix + "100000 gray pixels and 4 bytes, but Step 1 wrote 100000." + kUnchanged));
-    ChangingPixelFile cut([&] { std::filesystem::resize_file(dir.file("tmp.loc"), 8 * 70000); });
-    EXPECT_EQ(run(whole, cut), std::pair(CfgError::PixelCount, prefix + "70000" + wrote));
-    ChangingPixelFile grow([&] { std::filesystem::resize_file(dir.file("tmp.loc"), 8 * 100001); });
-    EXPECT_EQ(run(whole, grow), std::pair(CfgError::PixelCount, prefix + "100001" + wrote));
+    ChangingPixelFile cut([&] { std::filesystem::resize_file(dir.file("tmp.loc"), 8 * 70000 + 4); });
+    EXPECT_EQ(run(whole, cut),
+              std::pair(CfgError::PixelCount, prefix + "70000 gray pixels and 4 bytes, but Step 1 wrote 100000." + kUnchanged));
     EXPECT_EQ(run(whole, NoProgress()).first, CfgError::None);
     EXPECT_EQ(ReadFile(dir.file("m.cfg")).size(), 100000u * sizeof(CfgRecord));
 

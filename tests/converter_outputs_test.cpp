@@ -14,10 +14,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <thread>
@@ -44,7 +47,13 @@ using testing_support::WriteFile;
 // The outputs of a run of m.bmp in the current folder.
 const std::vector<std::string> kOutputs = {"m.ame", "m_a.dat", "m.cfg"};
 
-// The end of a step-3 message in a "CfgData Error" box.
+const std::map<std::string, std::string> kBackupOf = {
+    {"m.ame", "m.bak"}, {"m_a.dat", "m_a.bak"}, {"m.cfg", "m.cfg.bak"}};
+
+// The end of a step-3 message in a "Strova - Error" box, and in a "CfgData
+// Error" box.
+const std::string kStepTwoWritten =
+    "Step 3 was given up and changed nothing.\rThe files of Step 2 were written:\r<./m.ame>\r<./m_a.dat>";
 const std::string kStepTwoKept =
     "Step 3 was given up and changed nothing.\r\nThe files of Step 2 were written:\r\n<./m.ame>\r\n<./m_a.dat>";
 
@@ -241,25 +250,74 @@ TEST_F(OutputsTest, AFailedBackupLeavesTheOlderBackupsAlone) {
     EXPECT_TRUE(Hidden().empty());
 }
 
-// The pixel file cut while the station window is open: step 3 reads no
-// other pixels than step 1 wrote, and leaves the earlier *.cfg as it was.
-TEST_F(OutputsTest, APixelFileCutWhileTheStationWindowIsOpenFailsStepThree) {
-    WriteEarlierFiles();
-    onStations = [this](TAmeForm* form) {
-        fs::resize_file("tmp_$$$.loc", main->GrayCount / 2 * sizeof(strova::PixelRecord));
-        form->BBtnOk->click();
+// Every file of the folder but the bitmap and the pixel file, with its bytes.
+std::map<std::string, std::string> FilesBesideThePixels() {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::directory_iterator(".")) {
+        const std::string name = entry.path().filename().string();
+        if (name != "m.bmp" && name != "tmp_$$$.loc") files[name] = ReadFile(name);
+    }
+    return files;
+}
+
+// The pixel file changed after step 1, even in place with its modification
+// time set back: the next step stops before it changes any file, as it would
+// otherwise place the stations or write the *.cfg for other pixels.
+TEST_F(OutputsTest, APixelFileChangedAfterStepOneStopsTheNextStep) {
+    const std::string tmp = "tmp_$$$.loc";
+    // The bytes of the pixel file with its records remade by `remake`.
+    const auto remade = [&](auto&& remake) {
+        const std::string bytes = ReadFile(tmp);
+        std::vector<strova::PixelRecord> pixels(bytes.size() / sizeof(strova::PixelRecord));
+        std::memcpy(pixels.data(), bytes.data(), bytes.size());
+        remake(pixels);
+        return std::string(reinterpret_cast<const char*>(pixels.data()), bytes.size());
     };
-    EXPECT_FALSE(Run());
-    ASSERT_FALSE(boxes.empty());
-    EXPECT_EQ(boxes.back().caption, "CfgData Error");
-    EXPECT_EQ(boxes.back().text, "File :./tmp_$$$.loc\r\nholds " + std::to_string(main->GrayCount / 2) +
-                                     " gray pixels, but Step 1 wrote " + std::to_string(main->GrayCount) + ".\r\n" +
-                                     kStepTwoKept);
-    EXPECT_EQ(ReadFile("m.cfg"), "earlier m.cfg");
-    EXPECT_FALSE(fs::exists("m.cfg.bak"));
-    EXPECT_EQ(ReadFile("m.bak"), "earlier m.ame");  // step 2's files stay as written
-    EXPECT_EQ(ReadFile("m.ame").size() % 44, 0u);
-    EXPECT_TRUE(Hidden().empty());
+    const auto inPlace = [&](const std::string& bytes) {
+        std::fstream(tmp, std::ios::in | std::ios::out | std::ios::binary).write(bytes.data(), bytes.size());
+    };
+    struct Change {
+        std::string name;
+        std::function<void()> make;
+    };
+    const std::vector<Change> changes{
+        {"swapped for one of other pixels",
+         [&] {
+             WriteFile("other.loc", remade([](auto& pixels) {
+                           for (strova::PixelRecord& pixel : pixels) pixel.x = 199 - pixel.x;
+                       }));
+             fs::rename("other.loc", tmp);
+         }},
+        {"reversed", [&] { inPlace(remade([](auto& pixels) { std::reverse(pixels.begin(), pixels.end()); })); }},
+        {"garbled", [&] { inPlace(std::string(ReadFile(tmp).size() / 3, '\xA5')); }},
+        {"cut", [&] { fs::resize_file(tmp, fs::file_size(tmp) / 2); }},
+    };
+    for (const Change& change : changes)
+        for (const int step : {2, 3}) {
+            SCOPED_TRACE(change.name + " before step " + std::to_string(step));
+            WriteEarlierFiles();
+            for (const auto& [output, backup] : kBackupOf) WriteFile(backup, "older " + backup);
+            std::map<std::string, std::string> before;
+            const auto changeNow = [&] {
+                before = FilesBesideThePixels();
+                const fs::file_time_type modified = fs::last_write_time(tmp);
+                change.make();
+                fs::last_write_time(tmp, modified);
+            };
+            onBounds = [&] { if (step == 2) changeNow(); };
+            onStations = [&](TAmeForm* form) {
+                form->BBtnOk->click();
+                if (step == 3) changeNow();
+            };
+            boxes.clear();
+            EXPECT_FALSE(Run());
+            ASSERT_FALSE(boxes.empty());
+            EXPECT_EQ(boxes.back().text,
+                      "Input File :\r<./tmp_$$$.loc> has changed since it was read.\rRun the conversion again.\r" +
+                          (step == 2 ? "Nothing was changed." : kStepTwoWritten));
+            EXPECT_EQ(boxes.back().caption, "Strova - Error");
+            EXPECT_EQ(FilesBesideThePixels(), before);
+        }
 }
 
 // Another map written over the bitmap while the bounds dialog was open: the

@@ -380,7 +380,7 @@ TEST_F(RunTest, AnUnopenableCfgKeepsTheStationFiles) {
     main->RunBtn->click();
     ExpectGivenUp();
     ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[1].text, "File :./missing/" + kMap + ".cfg\r\ncan't open.\r\nStep 3 was given up and changed "
+    EXPECT_EQ(boxes[1].text, "File :./missing/" + kMap + ".cfg\r\ncan't open.\r\nNo such file or directory\r\nStep 3 was given up and changed "
                              "nothing.\r\nThe files of Step 2 were written:\r\n<./" + kMap + ".ame>\r\n<./" + kMap +
                              "_a.dat>");
     EXPECT_EQ(boxes[1].caption, "CfgData Error");

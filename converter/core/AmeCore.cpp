@@ -93,7 +93,7 @@ std::string InfoFileErrorText(bool japanese) {
 std::string OutputOpenErrorText(const std::string& path, bool japanese, int error) {
     return (japanese ? "出力先のﾌｧｲﾙ：\r<" + path + ">\rが読み込めません．"
                      : "Internal Information File :\r<" + path + "> can't open.") +
-           RefusalLine(error, japanese);
+           ReasonOnNewLine(error, japanese);
 }
 
 std::string PixelReadErrorText(const std::string& tmpPath, bool japanese) {

@@ -50,7 +50,8 @@ int StationProgressIncrement(int maximum, int position, int totalCount);
 // Messages of step 2 (caption "Strova - Error", MB_ICONERROR), in the
 // language chosen by `japanese`; UTF-8.
 std::string InfoFileErrorText(bool japanese);
-// A refused file (`error` a platform::FileRefusal) is named with the reason.
+// The reason (`error` an error number or a platform::FileRefusal) follows on
+// a line of its own.
 std::string OutputOpenErrorText(const std::string& path, bool japanese, int error = 0);
 std::string PixelReadErrorText(const std::string& tmpPath, bool japanese);
 // Step 2 stops with this when no station lies inside the bounds.

@@ -28,21 +28,12 @@ PendingCopy::PendingCopy(const std::string& from, const std::string& to)
 
 PendingCopy::~PendingCopy() = default;
 
-namespace {
-
-// The line with the reason, when there is one.
-std::string ReasonLine(int error, bool japanese) {
-    return error != 0 ? "\r" + ReasonText(error, japanese) : std::string();
-}
-
-}  // namespace
-
 std::string BackupFailedText(const std::string& path, const std::string& backup, bool japanese, int error) {
     if (japanese)
         return "既存ﾌｧｲﾙのｺﾋﾟｰを作成できません．\r既存ﾌｧｲﾙ <" + path + ">\rﾊﾞｯｸｱｯﾌﾟﾌｧｲﾙ <" + backup + ">" +
-               ReasonLine(error, japanese);
+               ReasonOnNewLine(error, japanese);
     return "The old file can't be copied to its backup.\r" "Old File : <" + path + ">\r" "Backup File : <" +
-           backup + ">" + ReasonLine(error, japanese);
+           backup + ">" + ReasonOnNewLine(error, japanese);
 }
 
 }  // namespace strova

@@ -185,8 +185,7 @@ std::string BmpErrorText(BmpError error, const std::string& bitmapPath, const st
     case BmpError::TempOpen:
         return "Temporary file <" + tmpPath + ">\rcan't open.";
     case BmpError::TempWrite:
-        return "Temporary file <" + tmpPath + ">\rcan't be written." +
-               (systemError != 0 ? "\r" + std::string(std::strerror(systemError)) : "");
+        return "Temporary file <" + tmpPath + ">\rcan't be written." + ReasonOnNewLine(systemError, false);
     case BmpError::Compressed:
     case BmpError::BadSize:
     case BmpError::TooLarge:
@@ -352,6 +351,8 @@ BmpError BmpReader::ScanGrayPixels(const std::string& tmpPath, ProgressSink& pro
         }
         stopping = result != BmpError::None;
     }
+    // Taken after the last write, so that it is what later looks at the file see.
+    const FileIdentity written = IdentityOf(tmp);
     if (::close(tmp) != 0 && result == BmpError::None) {
         result = BmpError::TempWrite;
         systemError_ = errno;
@@ -360,6 +361,7 @@ BmpError BmpReader::ScanGrayPixels(const std::string& tmpPath, ProgressSink& pro
         Fail(result);
         return result;
     }
+    pixelIdentity_ = written;
     progress.SetToMaximum();
     ::close(fd_);
     fd_ = -1;

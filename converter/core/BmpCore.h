@@ -113,6 +113,9 @@ public:
     int SystemError() const { return systemError_; }
     // The file that was opened, as it was then.
     const FileIdentity& Identity() const { return identity_; }
+    // The temporary pixel file as the scan left it, written whole (all 0
+    // before a scan succeeded): a later step checks it still finds this file.
+    const FileIdentity& PixelFileIdentity() const { return pixelIdentity_; }
     // The rows at bfOffBits when that lies at or after the headers and
     // inside the file, else right after the headers.
     PixelRows Rows() const;
@@ -139,6 +142,7 @@ private:
     BitmapFileHeader fileHeader_{};
     BitmapInfoHeader infoHeader_{};
     FileIdentity identity_;
+    FileIdentity pixelIdentity_;
     std::uint32_t grayCount_ = 0;
     int systemError_ = 0;
     BmpError error_ = BmpError::None;

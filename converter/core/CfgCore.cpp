@@ -112,7 +112,7 @@ bool FitsCfgRecord(const PixelRecord& pixel) {
 std::uint64_t CfgProgressStep(std::uint64_t pixelCount) { return (pixelCount + 50) / 100; }
 
 std::string CfgOpenErrorText(const std::string& path, int error) {
-    return "File :" + path + "\r\ncan't open." + RefusalLine(error, false, "\r\n");
+    return "File :" + path + "\r\ncan't open." + ReasonOnNewLine(error, false, "\r\n");
 }
 
 CfgRun::CfgRun(std::string amePath, std::string cfgPath, std::string tmpPath, int stationCount,
@@ -139,15 +139,8 @@ CfgError CfgRun::Fail(CfgError error, std::string detail) {
     return error_;
 }
 
-// A pixel file cut short, or that grew, is not the one step 1 wrote: its
-// records would give a *.cfg file of other pixels.
-bool CfgRun::PixelFileWhole() {
-    struct stat info {};
-    return ::fstat(tmpFd_, &info) == 0 && static_cast<std::uint64_t>(info.st_size) == grayCount_ * sizeof(PixelRecord);
-}
-
-// Why the pixel file could not be read whole: a read error, or a file of
-// another size.
+// Why the pixel file could not be read whole: a read error, or a file cut
+// short.
 CfgError CfgRun::PixelFileFault(int readError) {
     struct stat info {};
     if (readError == 0 && ::fstat(tmpFd_, &info) != 0) readError = errno;
@@ -184,7 +177,6 @@ CfgError CfgRun::FindAdjacentStations(ProgressSink& progress, int threads) {
     std::vector<AmeRecord> stations;
     if (!ReadStations(stations)) return Fail(CfgError::StationRead);
     if (stationCount_ > kMaxStationNumber) return Fail(CfgError::TooManyStations);
-    if (!PixelFileWhole()) return PixelFileFault(0);
     const std::uint64_t pixelCount = grayCount_;
     if (pixelCount > 0 && stations.empty()) return Fail(CfgError::NoStation);
     progress.SetToMinimum();
@@ -232,7 +224,6 @@ CfgError CfgRun::FindAdjacentStations(ProgressSink& progress, int threads) {
             pool.Release();
         }
     }
-    if (!PixelFileWhole()) return PixelFileFault(0);  // it grew while it was read
     ::close(tmpFd_);
     tmpFd_ = -1;
     commitFailure_ = files_.Commit();
@@ -277,7 +268,8 @@ std::string CfgRun::ProblemText() const {
     case CfgError::PixelRead:
         return "File :" + tmpPath_ + "\r\ncan't be read.\r\n" + errorDetail_;
     case CfgError::PixelRange:
-        return "Gray pixel " + errorDetail_ + " lies beyond pixel 32767,\r\nwhich a *.cfg file can't hold.";
+        return "File :" + tmpPath_ + "\r\nGray pixel " + errorDetail_ +
+               " lies beyond pixel 32767,\r\nwhich a *.cfg file can't hold.";
     case CfgError::Write:
         return "File :" + cfgPath_ + "\r\ncan't be written." + (errorDetail_.empty() ? "" : "\r\n" + errorDetail_);
     }

@@ -57,7 +57,7 @@ enum class CfgError {
     StationRead,      // the *.ame file holds fewer records than step 2 wrote
     TooManyStations,  // station numbers above 32767 do not fit the records
     NoStation,        // gray pixels but no station to refer them to
-    PixelCount,       // the pixel file holds other than the gray pixels step 1 wrote
+    PixelCount,       // the pixel file holds fewer gray pixels than step 1 wrote
     PixelRead,        // the pixel file can't be read
     PixelRange,       // a pixel coordinate does not fit the 16-bit fields
     Write,            // the *.cfg file could not be written
@@ -78,8 +78,8 @@ struct CfgOpenFailure {
 // "CfgData Error".
 class CfgRun {
 public:
-    // `grayCount`: the gray pixels step 1 wrote to the pixel file, which must
-    // hold exactly these.
+    // `grayCount`: the gray pixels step 1 wrote to the pixel file, the
+    // records the step reads.
     CfgRun(std::string amePath, std::string cfgPath, std::string tmpPath, int stationCount, std::uint64_t grayCount,
            StepTransaction& files);
     ~CfgRun();
@@ -105,7 +105,6 @@ private:
     std::string WithOutcome(const std::string& text) const;
     bool ReadStations(std::vector<AmeRecord>& stations);
     CfgError PixelFileFault(int readError);
-    bool PixelFileWhole();
 
     std::string amePath_, cfgPath_, tmpPath_;
     int stationCount_;
@@ -120,7 +119,7 @@ private:
 };
 
 // "File :" + path + CR LF + "can't open.", and the reason on a line of its
-// own for a refused file (`error` a platform::FileRefusal).
+// own (`error` an error number or a platform::FileRefusal).
 std::string CfgOpenErrorText(const std::string& path, int error = 0);
 
 }  // namespace strova

@@ -40,10 +40,13 @@ FilePtr OpenRegularStream(const std::string& path, int& error) {
 
 namespace {
 
+std::int64_t Nanoseconds(const struct timespec& time) {
+    return static_cast<std::int64_t>(time.tv_sec) * 1000000000 + time.tv_nsec;
+}
+
 FileIdentity IdentityFrom(const struct stat& info) {
     return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
-            static_cast<std::uint64_t>(info.st_size),
-            static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+            static_cast<std::uint64_t>(info.st_size), Nanoseconds(info.st_mtim), Nanoseconds(info.st_ctim)};
 }
 
 }  // namespace
@@ -64,9 +67,13 @@ std::string ReasonText(int error, bool japanese) {
     return platform::ErrorText(error);
 }
 
+std::string ReasonOnNewLine(int error, bool japanese, const std::string& lineBreak) {
+    return error != 0 ? lineBreak + ReasonText(error, japanese) : std::string();
+}
+
 std::string RefusalLine(int error, bool japanese, const std::string& lineBreak) {
-    return error == platform::NotRegularFile || error == platform::ForeignLink ? lineBreak + ReasonText(error, japanese)
-                                                                               : std::string();
+    const bool refused = error == platform::NotRegularFile || error == platform::ForeignLink;
+    return refused ? ReasonOnNewLine(error, japanese, lineBreak) : std::string();
 }
 
 }  // namespace strova

@@ -33,10 +33,12 @@ bool ReadExactly(int fd, void* buffer, std::size_t size, std::uint64_t offset);
 std::size_t ReadUpTo(int fd, void* buffer, std::size_t size, std::uint64_t offset);
 
 // Which file stands under a name, and in which state: tells whether a file
-// was replaced or changed since it was looked at.
+// was replaced or changed since it was looked at. The change time tells also
+// of a file rewritten in place whose modification time was set back.
 struct FileIdentity {
     std::uint64_t device = 0, inode = 0, size = 0;
     std::int64_t modified = 0;  // nanoseconds
+    std::int64_t changed = 0;   // nanoseconds
     bool operator==(const FileIdentity&) const = default;
 };
 FileIdentity IdentityOf(int fd);
@@ -46,6 +48,8 @@ FileIdentity IdentityOf(const std::string& path);
 // The reason a message gives for an error number or a platform::FileRefusal,
 // in the message's language: the system's own texts are English in both.
 std::string ReasonText(int error, bool japanese);
+// The reason on a line of its own: empty for 0.
+std::string ReasonOnNewLine(int error, bool japanese, const std::string& lineBreak = "\r");
 // The reason on a line of its own for a refused file, for the messages that
 // name no reason of the system's: empty for any other error.
 std::string RefusalLine(int error, bool japanese, const std::string& lineBreak = "\r");

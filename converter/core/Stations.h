@@ -101,7 +101,7 @@ struct Placement {
 };
 
 // Reads `grayCount` pixel records from the temporary pixel file in blocks and
-// splits the stations; nullopt when the file holds fewer records. Each
+// splits the stations; nullopt when they can't all be read. Each
 // station counts once however many pixel records name its pixel.
 std::optional<Placement> PlaceStations(std::FILE* pixels, std::uint32_t grayCount,
                                        const std::vector<AmeRecord>& stations);

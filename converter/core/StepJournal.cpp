@@ -220,7 +220,7 @@ std::vector<KeptFile> RecoverSteps(const std::string& folder) {
 }
 
 std::string KeptFileText(const KeptFile& kept, bool japanese, const std::string& lineBreak) {
-    const std::string reason = kept.error != 0 ? lineBreak + ReasonText(kept.error, japanese) : std::string();
+    const std::string reason = ReasonOnNewLine(kept.error, japanese, lineBreak);
     if (japanese)
         return "<" + kept.path + ">" + lineBreak + "を元に戻せません．" + reason + lineBreak + "元のﾌｧｲﾙは <" +
                kept.keptAs + "> にあります．";

@@ -228,7 +228,7 @@ std::string OutputWriteErrorText(const std::string& path, bool japanese, const s
 std::string JournalFailedText(const std::string& path, bool japanese, int error) {
     return (japanese ? "変換の記録を書き込めません：\r<" + path + ">"
                      : "The journal of the conversion can't be written:\r<" + path + ">") +
-           "\r" + ReasonText(error, japanese);
+           ReasonOnNewLine(error, japanese);
 }
 
 std::string InputChangedText(const std::string& path, bool japanese) {
