@@ -241,7 +241,7 @@ TEST_F(OutputsTest, AFailedBackupLeavesTheOlderBackupsAlone) {
 // other pixels than step 1 wrote, and leaves the earlier *.cfg as it was.
 TEST_F(OutputsTest, APixelFileCutWhileTheStationWindowIsOpenFailsStepThree) {
     WriteEarlierFiles();
-    onStations = [this](TAmeForm* form) {
+    onStations = [](TAmeForm* form) {
         fs::resize_file("tmp_$$$.loc", main->GrayCount / 2 * sizeof(strova::PixelRecord));
         form->BBtnOk->click();
     };
