@@ -136,7 +136,7 @@ TEST(BmpCore, MatchesThePlainScanByteForByte) {
         std::bernoulli_distribution coin(0.4);
         std::vector<bool> land(static_cast<std::size_t>(w) * h);
         for (std::size_t i = 0; i < land.size(); ++i) land[i] = coin(random);
-        const std::string bitmap = MakeBitmap(w, h, [&](int x, int y) { return land[std::size_t(y) * w + x]; });
+        const std::string bitmap = MakeBitmap(w, h, [&land, w = w](int x, int y) { return land[std::size_t(y) * w + x]; });
         WriteFile(dir.file("map.bmp"), bitmap);
         std::uint32_t plainGray = 0;
         ASSERT_TRUE(plain::ScanGrayPixels(dir.file("map.bmp"), dir.file("plain.loc"), plainGray));
@@ -301,7 +301,7 @@ TEST(BmpCore, TopDownAndOffsetRowsScanAsThePlainFile) {
         std::vector<bool> land(static_cast<std::size_t>(w) * h);
         for (std::size_t i = 0; i < land.size(); ++i) land[i] = coin(random);
         const std::string bitmap =
-            testing_support::MakeGrayBitmap(w, h, [&](int x, int y) { return land[std::size_t(y) * w + x]; });
+            testing_support::MakeGrayBitmap(w, h, [&land, w = w](int x, int y) { return land[std::size_t(y) * w + x]; });
         const ScanResult plain = Scan(dir, bitmap);
         ASSERT_EQ(plain.error, BmpError::None);
         const std::string table(256 * 4, '\xC0');  // gray bytes: a shifted grid would find them

@@ -252,7 +252,7 @@ TEST_F(MapDialog, RegionAndDistrictChangesDisableOkButResizeDoesNot) {
 }
 
 TEST_F(MapDialog, InsetStringsPlaceTheirStations) {
-    OnShow([this](TFmPrefect& d) {
+    OnShow([](TFmPrefect& d) {
         vorbel::MapInfo own = Info(3005), a = Info(3051), b = Info(3052), c = Info(3053);
         for (int id = 358; id <= 364; ++id) ExpectPlacedBy(d, id - 358, id, own);
         for (int id = 365; id <= 367; ++id) ExpectPlacedBy(d, id - 358, id, a);
