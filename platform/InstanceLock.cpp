@@ -30,6 +30,9 @@ bool IsOwnWritableFolder(const std::string& folder) {
 // one session; the settings store's folder is the one place every start of
 // the user shares, with or without a runtime folder and whatever its temp
 // folder, and, being the user's own, nobody else can fill it.
+// The settings folder is made when it is missing, as the store would make
+// it: one that root (sudo) makes for a user's settings is the user's, and so
+// takes no lock file of root's.
 std::vector<std::string> Places(const std::string& name) {
     std::vector<std::string> places;
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
@@ -37,7 +40,9 @@ std::vector<std::string> Places(const std::string& name) {
     std::error_code error;
     std::filesystem::path temp = std::filesystem::temp_directory_path(error);
     if (!error) places.push_back((temp / (name + "-" + std::to_string(geteuid()))).string());
-    places.push_back((std::filesystem::path(RegistryStorePath()).parent_path() / name).string());
+    const std::filesystem::path settings = std::filesystem::path(RegistryStorePath()).parent_path();
+    static_cast<void>(MakeSettingsFolder(settings.string()));  // a folder that can't be made is no place
+    places.push_back((settings / name).string());
     return places;
 }
 
@@ -84,8 +89,6 @@ public:
     explicit LockFiles(const std::string& name) {
         std::string problem;
         for (const std::string& place : Places(name)) {
-            std::error_code ignored;
-            std::filesystem::create_directories(std::filesystem::path(place).parent_path(), ignored);
             if (int fd = OpenOwnFile(place); fd >= 0)
                 Add(fd, place);
             else
@@ -93,8 +96,6 @@ public:
         }
         if (files_.empty()) throw Exception(problem);
     }
-
-    const std::string& FirstPath() const { return files_.front().second; }
 
     // False when another process holds any of the files; throws when one
     // can't be locked at all.
@@ -137,8 +138,6 @@ private:
 };
 
 }  // namespace
-
-std::string InstanceLockPath(const std::string& name) { return LockFiles(name).FirstPath(); }
 
 bool InstanceRunning(const std::string& name) { return !LockFiles(name).LockAll(LOCK_SH); }
 

@@ -12,18 +12,17 @@
 // its place. A file is used only when it is a regular file of the user's
 // that nobody else can open, so nobody else can hold the lock, in a folder
 // of the user's or a sticky one, so nobody else can take it away (and root
-// leaves nothing of its own in a user's settings folder).
+// leaves nothing of its own in a user's settings folder: when it makes that
+// folder, the folder is the user's).
 #pragma once
 
 #include <string>
 
 namespace platform {
 
-// The first lock file of the marker `name` for this user (the files are
-// created when missing).
-// This and the two below throw Exception "<file>: <the system's reason>" when
-// no lock file can be had, as the check is never skipped.
-std::string InstanceLockPath(const std::string& name);
+// Both create the lock files when missing, and throw Exception "<file>: <the
+// system's reason>" (the last place tried) when no lock file can be had, as
+// the check is never skipped.
 
 // True when another process holds the marker `name`; takes nothing.
 bool InstanceRunning(const std::string& name);

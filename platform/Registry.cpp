@@ -14,7 +14,9 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <system_error>
 #include <unordered_map>
+#include <vector>
 
 #include "Cp932.h"
 #include "Files.h"
@@ -517,15 +519,60 @@ std::string StoreFile() {
     return target;
 }
 
+// The last entry of `path`.
+std::string EntryName(const std::string& path) {
+    const auto cut = path.find_last_of('/');
+    return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+// A folder where everyone may make files and only a file's owner may take it
+// away, such as /tmp: a file made there stays its maker's, as one given to
+// the folder's owner would be that user's without the user having made it.
+bool IsSharedFolder(const struct stat& folder) {
+    constexpr mode_t shared = S_ISVTX | S_IWOTH;
+    return (folder.st_mode & shared) == shared;
+}
+
+// A file or folder that root (sudo) makes among another user's settings
+// would shut that user out of every later change: what this process has just
+// made (`made`, open as `fd`) in the folder `folder` goes to that folder's
+// owner and group, where the process may give it (only root may give a file
+// away), unless the folder is shared. Only a file of this process's own with
+// no other name is given, never a link someone made to another file. False
+// when nothing was given.
+bool GiveToFolderOwner(int fd, const struct stat& made, const struct stat& folder) {
+    if (IsSharedFolder(folder) || made.st_uid != geteuid() || folder.st_uid == made.st_uid) return false;
+    if (!S_ISDIR(made.st_mode) && (!S_ISREG(made.st_mode) || made.st_nlink != 1)) return false;
+    return fchown(fd, folder.st_uid, folder.st_gid) == 0;
+}
+
+// The folder that holds `path`, open for looking up its entries (-1 when it
+// can't be had), and its status in `info`. Entries looked up from it lie in
+// the folder whose owner `info` names, even when someone swaps folders on
+// the path meanwhile.
+int OpenFolderOf(const std::string& path, struct stat& info) {
+    const int folder = open(ContainingFolder(path).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (folder >= 0 && fstat(folder, &info) != 0) {
+        close(folder);
+        return -1;
+    }
+    return folder;
+}
+
 // A lock file that root (sudo) makes beside another user's store would shut
 // that user out of every later change: it goes to the store's owner and
-// group, where the process may (only root may give a file away). Only a file
-// of this process's own with no other name is given, never a link someone
-// made to another file. False when nothing was given.
-bool GiveToStoreOwner(int fd, const struct stat& lock, const std::string& storePath) {
+// group, or, while there is no store yet, to the folder's (as the store will),
+// where the process may. Only a file of this process's own with no other
+// name is given, never a link someone made to another file.
+void GiveLockAway(int fd, const struct stat& lock, int folder, const struct stat& folderInfo,
+                  const std::string& storePath) {
     struct stat store {};
-    return lock.st_uid == geteuid() && lock.st_nlink == 1 && stat(storePath.c_str(), &store) == 0 &&
-           (store.st_uid != lock.st_uid || store.st_gid != lock.st_gid) && fchown(fd, store.st_uid, store.st_gid) == 0;
+    if (fstatat(folder, EntryName(storePath).c_str(), &store, 0) != 0) {
+        if (errno == ENOENT) GiveToFolderOwner(fd, lock, folderInfo);
+        return;
+    }
+    if (lock.st_uid == geteuid() && lock.st_nlink == 1 && (store.st_uid != lock.st_uid || store.st_gid != lock.st_gid))
+        static_cast<void>(fchown(fd, store.st_uid, store.st_gid));
 }
 
 // A flock on a companion file beside the store, which (unlike the store
@@ -537,10 +584,16 @@ class StoreLock {
 public:
     StoreLock(const std::string& storePath, int operation) {
         std::string lockPath = storePath + ".lock";
-        fd_ = open(lockPath.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+        struct stat folderInfo {};
+        const int folder = OpenFolderOf(lockPath, folderInfo);
+        if (folder >= 0) {
+            fd_ = openat(folder, EntryName(lockPath).c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
+                         0600);
+        }
         struct stat info {};
         int error = fd_ < 0 ? errno : fstat(fd_, &info) != 0 ? errno : S_ISREG(info.st_mode) ? 0 : NotRegularFile;
-        if (error == 0) GiveToStoreOwner(fd_, info, storePath);
+        if (error == 0) GiveLockAway(fd_, info, folder, folderInfo, storePath);
+        if (folder >= 0) close(folder);
         while (error == 0 && flock(fd_, operation) != 0)
             if (errno != EINTR) error = errno;
         if (error != 0) problem_ = SystemError(storePath, "can't lock the registry store", error);
@@ -557,6 +610,23 @@ private:
     int fd_ = -1;
     std::string problem_;
 };
+
+// A store that root (sudo) has just made in the folder of another user's
+// settings goes to that folder's owner and group, as the store's folder and
+// its lock do: left root's, every later change of the user would fail.
+// Called under the store's lock, right after the store was first written.
+void GiveNewStoreAway(const std::string& path) {
+    struct stat folderInfo {};
+    const int folder = OpenFolderOf(path, folderInfo);
+    if (folder < 0) return;
+    if (!IsSharedFolder(folderInfo) && folderInfo.st_uid != geteuid()) {
+        const int fd = openat(folder, EntryName(path).c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        struct stat info {};
+        if (fd >= 0 && fstat(fd, &info) == 0) GiveToFolderOwner(fd, info, folderInfo);
+        if (fd >= 0) close(fd);
+    }
+    close(folder);
+}
 
 // Hands the keys and values of the store file at `path` to `sink`; nothing
 // when the file does not exist. Throws RegistryError naming the file when it
@@ -638,10 +708,14 @@ bool StoreWritable() {
 // old or the new file whole; the temporaries of writers killed midway go with
 // it. Messages name the store: the temporary file means nothing to the user.
 void ReplaceStore(const std::string& path, const std::string& text) {
+    struct stat before {};
+    const bool isNew = lstat(path.c_str(), &before) != 0 && errno == ENOENT;
     SafeFile file(path);
     int error = IsReadOnly(path) ? EACCES : 0;
     if (error == 0 && !(file.Open() && file.Write(text.data(), text.size()) && file.Commit())) error = file.Error();
     if (error != 0) throw RegistryError(SystemError(path, "can't write the registry store", error));
+    // A replaced store keeps its owner and group (SafeFile sees to that).
+    if (isNew) GiveNewStoreAway(path);
 }
 
 // Runs `change` on the current keys under the exclusive lock and writes the
@@ -650,9 +724,8 @@ void ReplaceStore(const std::string& path, const std::string& text) {
 void ChangeStore(const std::function<bool(RegistryKeys&)>& change) {
     // The lock and the store are those of the file a link points to.
     std::string path = StoreFile();
-    std::error_code error;
-    std::filesystem::create_directories(FolderOf(path), error);
-    if (error) throw RegistryError(path + ": can't create the folder: " + error.message());
+    if (const std::error_code error = MakeSettingsFolder(FolderOf(path)))
+        throw RegistryError(path + ": can't create the folder: " + error.message());
     StoreLock lock(path, LOCK_EX);
     if (!lock.Problem().empty()) throw RegistryError(lock.Problem());
     RegistryKeys keys = LoadStore(path);
@@ -706,14 +779,39 @@ std::string RegistryStorePath() {
     return folder + "/vorbel/registry.reg";
 }
 
-std::string RegistryStoreProblem() {
-    try {
-        StoreBuilder store;
-        ParseShared(store);
-        return "";
-    } catch (const RegistryError& error) {
-        return error.what();
+std::error_code MakeSettingsFolder(const std::string& folder) {
+    namespace fs = std::filesystem;
+    const fs::path wanted = folder.empty() ? fs::path(".") : fs::path(folder);
+    // The missing folders, the deepest first.
+    std::vector<fs::path> missing;
+    struct stat info {};
+    for (fs::path at = wanted; !at.empty() && stat(at.c_str(), &info) != 0 && errno == ENOENT;) {
+        missing.push_back(at);
+        fs::path up = at.parent_path();
+        if (up == at) break;
+        at = std::move(up);
     }
+    for (auto at = missing.rbegin(); at != missing.rend(); ++at) {
+        const std::string name = at->filename().string();
+        if (name.empty() || name == "." || name == "..") continue;
+        struct stat parentInfo {};
+        const int parent = OpenFolderOf(at->string(), parentInfo);
+        if (parent < 0) return {errno, std::system_category()};
+        if (mkdirat(parent, name.c_str(), 0777) == 0) {
+            const int made = openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            struct stat madeInfo {};
+            if (made >= 0 && fstat(made, &madeInfo) == 0) GiveToFolderOwner(made, madeInfo, parentInfo);
+            if (made >= 0) close(made);
+        } else if (errno != EEXIST) {
+            const int error = errno;
+            close(parent);
+            return {error, std::system_category()};
+        }
+        close(parent);
+    }
+    if (stat(wanted.c_str(), &info) != 0) return {errno, std::system_category()};
+    if (!S_ISDIR(info.st_mode)) return std::make_error_code(std::errc::not_a_directory);
+    return {};
 }
 
 // ---- the accessor ----------------------------------------------------------

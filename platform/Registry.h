@@ -10,7 +10,9 @@
 //
 // It lives at $VORBEL_REGISTRY when that is set, else at
 // ${XDG_CONFIG_HOME:-~/.config}/vorbel/registry.reg; the folder is made on the
-// first write. Every change rewrites the whole file through a temporary file
+// first write. What root (sudo) makes among a user's settings (the folder,
+// the store, its lock) is the user's, as a store replaced by root stays its
+// owner's. Every change rewrites the whole file through a temporary file
 // beside it, fsync and rename, under an exclusive flock on the companion file
 // "<store>.lock"; reads take a shared lock on it. A writer that dies midway
 // leaves the old store (and its temporary file, which the next change
@@ -35,6 +37,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "Exception.h"
@@ -80,9 +83,15 @@ std::string FormatRegistryText(const RegistryKeys& keys);
 // Path of the store file in use.
 std::string RegistryStorePath();
 
-// Why the store can't be used right now (file and line of a parse error, or
-// the system's error text); empty when it reads fine or does not exist yet.
-std::string RegistryStoreProblem();
+// Makes `folder` (the folder of the store, or of a lock file beside it) and
+// every missing folder above it. A folder made in another user's folder
+// belongs to that folder's owner and group, where the process may give it
+// away (root started with a user's settings), unless the folder it is made in
+// is sticky and open to everyone, such as /tmp: there it stays the maker's.
+// The store file and its lock, when they are made, go to their folder's owner
+// in the same way, so that root leaves a user's settings the user's. Returns
+// the system's error, or an empty code when the folder is there.
+std::error_code MakeSettingsFolder(const std::string& folder);
 
 // An accessor in the manner of the form framework's registry object: open one
 // key at a time under HKEY_CURRENT_USER, read or write its values, close it.
@@ -106,9 +115,6 @@ public:
     // RegistryError when the store can't be read or changed.
     bool OpenOrCreateKey(const std::string& key, const RegistryValue& value);
     void CloseKey();
-    // The open key's full path (without the hive), empty when none is open.
-    const std::string& CurrentPath() const { return current_; }
-
     bool ValueExists(const std::string& name) const;
 
     // Readers throw RegistryError ("Invalid data type for '<name>'") when the

@@ -17,6 +17,7 @@
 #include "TestSupport.h"
 #include "core/StepJournal.h"
 #include "platform/InstanceLock.h"
+#include "platform/Module.h"
 #include "platform/ModuleNames.h"
 #include "platform/SafeFile.h"
 
@@ -76,22 +77,7 @@ protected:
 const std::string InvokedAlready = "Strova - Error\t0x10\t\"Strova\" has been invoked already.\n";
 
 // Whether `pid` holds the exclusive flock of the file at `path`.
-bool HoldsLock(pid_t pid, const std::string& path) {
-    struct stat file {};
-    if (stat(path.c_str(), &file) != 0) return false;
-    std::ifstream locks("/proc/locks");
-    std::string line;
-    while (std::getline(locks, line)) {
-        std::istringstream words(line);
-        std::string number, kind, mode, access, device;
-        pid_t holder = 0;
-        words >> number >> kind >> mode >> access >> holder >> device;
-        std::string inode = device.substr(device.rfind(':') + 1);
-        if (kind == "FLOCK" && access == "WRITE" && holder == pid && inode == std::to_string(file.st_ino))
-            return true;
-    }
-    return false;
-}
+bool HoldsLock(pid_t pid, const std::string& path) { return testing_support::HoldsExclusiveLock(pid, path); }
 
 // A started instance, stopped when the test leaves it, however it leaves.
 class Instance {
@@ -231,8 +217,58 @@ TEST_F(StartupTest, DamagedStoreIsReportedAndLeftAsItWas) {
     WriteFile(store, "this is not a registry export\n[HKEY_CURRENT_USER\\Software\n");
     EXPECT_EQ(RunToEnd(), 0);
     EXPECT_EQ(Boxes().rfind("strova\t0x10\t", 0), 0u) << Boxes();
-    EXPECT_NE(Boxes().find(store), std::string::npos) << Boxes();
+    EXPECT_NE(Boxes().find(store + ", line 1: "), std::string::npos) << Boxes();
     EXPECT_EQ(ReadFile(store), "this is not a registry export\n[HKEY_CURRENT_USER\\Software\n");
+}
+
+// Root's first start (sudo) with a user's settings that are not there yet:
+// the settings folder, the store and its lock are the user's, root leaves no
+// lock file of its own beside them, and the user's own settings functions
+// (through the loaded library) go on storing and reading back.
+TEST_F(StartupTest, FirstStartAsRootLeavesTheUsersNewSettingsTheUsers) {
+    if (OrdinaryUserId() == geteuid()) GTEST_SKIP() << "needs root to start with another user's settings";
+    TempDir config;  // the user's configuration folder, empty
+    testing_support::MakeOrdinaryUsersFolder(config.path());
+    const std::string settings = config.file("vorbel"), userStore = settings + "/registry.reg";
+    {
+        Instance strova(Start({{"VORBEL_REGISTRY", std::nullopt}, {"XDG_CONFIG_HOME", config.path().string()}}));
+        ASSERT_TRUE(WaitUntilRunning(strova, dir.file(platform::StrovaInstanceLockName)));
+        // Its last change of the store, UseJP in the converter's own key (made
+        // by the change before), is whole before it is ended.
+        for (int i = 0; i < 600 && !(fs::exists(userStore) && ReadFile(userStore).find("\\Strova]\n\"UseJP\"") !=
+                                                                    std::string::npos);
+             ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    ASSERT_TRUE(fs::exists(userStore));
+    EXPECT_NE(ReadFile(userStore).find("\"DllPath\"=\"" + BinDir() + "/\""), std::string::npos) << ReadFile(userStore);
+    for (const std::string& made : {settings, userStore, userStore + ".lock"}) {
+        struct stat info {};
+        ASSERT_EQ(stat(made.c_str(), &info), 0) << made;
+        EXPECT_EQ(info.st_uid, OrdinaryUserId()) << made;
+        EXPECT_EQ(info.st_gid, testing_support::OrdinaryGroupId()) << made;
+    }
+    EXPECT_EQ(testing_support::FilesIn(settings), (std::vector<std::string>{"registry.reg", "registry.reg.lock"}));
+
+    ScopedEnv noStore("VORBEL_REGISTRY", std::nullopt);
+    ScopedEnv userConfig("XDG_CONFIG_HOME", config.path().string());
+    using SetStr = void (*)(const char*, const char*, const char*);
+    using GetStr = void (*)(const char*, const char*, char*);
+    EXPECT_EQ(testing_support::AsOrdinaryUser([&] {
+                  platform::ModuleHandle vorbel = platform::LoadModule(BinDir() + "/" + platform::LibraryFileName);
+                  auto set = platform::Resolve<SetStr>(vorbel, "SetStrRegistry");
+                  auto get = platform::Resolve<GetStr>(vorbel, "GetStrRegistry");
+                  if (!set || !get) return 1;
+                  set("Tessadyn", "AmePath", "/home/user/ame/");
+                  char buffer[64];
+                  get("Tessadyn", "AmePath", buffer);
+                  if (std::string(buffer) != "/home/user/ame/") return 2;
+                  get("", "DllPath", buffer);
+                  return std::string(buffer) == BinDir() + "/" ? 0 : 3;
+              }),
+              0);
+    const std::string stored = "[HKEY_CURRENT_USER\\Software\\Vorbel\\Tessadyn]\n\"AmePath\"=\"/home/user/ame/\"";
+    EXPECT_NE(ReadFile(userStore).find(stored), std::string::npos) << ReadFile(userStore);
 }
 
 // A second start while the first one runs, whatever the folders are like:
@@ -364,7 +400,9 @@ TEST_F(StartupTest, AnInstanceShowingWhyItCantStartBlocksNobody) {
     // the pipe is read.
     std::string pipePath = dir.file("box.pipe");
     ASSERT_EQ(mkfifo(pipePath.c_str(), 0600), 0);
-    int pipe = open(pipePath.c_str(), O_RDWR | O_NONBLOCK);
+    // Not inherited by the starts: the box is seen as shown once the failing
+    // start has opened the pipe itself.
+    int pipe = open(pipePath.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
     ASSERT_GE(pipe, 0);
     std::string filler(4096, '.');
     while (write(pipe, filler.data(), filler.size()) > 0) {
@@ -471,10 +509,10 @@ TEST_F(StartupTest, FirstStartCutShortLeavesNoKeyWithoutDllPath) {
     {
         Instance strova(Start());
         EXPECT_TRUE(WaitUntilRunning(strova, dir.file(platform::StrovaInstanceLockName)));
-        // Its last change of the store, the converter's own key, is whole
-        // before it is ended: a start killed while writing would leave its
-        // own temporary file.
-        for (int i = 0; i < 600 && ReadFile(store).find("\\Strova]") == std::string::npos; ++i)
+        // Its last change of the store, UseJP in the converter's own key (made
+        // by the change before), is whole before it is ended: a start killed
+        // while writing would leave its own temporary file.
+        for (int i = 0; i < 600 && ReadFile(store).find("\\Strova]\n\"UseJP\"") == std::string::npos; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     EXPECT_EQ(ReadFile(store).rfind(withDllPath, 0), 0u) << ReadFile(store);

@@ -2,7 +2,12 @@
 #include <signal.h>
 #include <sys/stat.h>
 
+#include <QCoreApplication>
+#include <QGuiApplication>
+
 #include <cerrno>
+#include <cstdlib>
+#include <optional>
 
 #include <filesystem>
 
@@ -137,4 +142,34 @@ TEST(Launch, ExportsUseTheLibraryFolder) {
     EXPECT_EQ(RunMorak(), 0);
     ASSERT_EQ(boxes.calls.size(), 1u);
     EXPECT_EQ(boxes.calls[0].text, "morakを起動できませんでした．");
+}
+
+// Started by the next test with no display and no QT_QPA_PLATFORM: once the
+// library has made its application object (offscreen, for the box of a
+// failed start), a program it starts finds the environment as the caller
+// left it, without the offscreen platform.
+TEST(Launch, DISABLED_AfterTheLibrarysApplicationWithoutADisplay) {
+    ASSERT_EQ(std::getenv("QT_QPA_PLATFORM"), nullptr);
+    ASSERT_EQ(std::getenv("DISPLAY"), nullptr);
+    ASSERT_EQ(QCoreApplication::instance(), nullptr);
+    TempDir library, work;
+    WriteScript(library.path() / "quillsen", "echo \"${QT_QPA_PLATFORM-unset}\" > platform.txt\n");
+    MessageBoxRecorder boxes;
+    InFolder cwd(work.path());
+    EXPECT_EQ(vorbel::RunSibling(library.path().string() + "/", "morak"), 0);
+    ASSERT_EQ(boxes.calls.size(), 1u);
+    ASSERT_NE(QCoreApplication::instance(), nullptr);
+    EXPECT_EQ(QGuiApplication::platformName(), "offscreen");
+    EXPECT_EQ(std::getenv("QT_QPA_PLATFORM"), nullptr);
+    EXPECT_EQ(vorbel::RunSibling(library.path().string() + "/", "quillsen"), 1);
+    EXPECT_EQ(ReadFile(work.path() / "platform.txt"), "unset\n");
+}
+
+TEST(Launch, ProgramsStartedAfterTheLibrarysApplicationInheritNoPlatform) {
+    const pid_t child = testing_support::StartProcess(
+        testing_support::SelfPath(),
+        {"--gtest_also_run_disabled_tests",
+         "--gtest_filter=Launch.DISABLED_AfterTheLibrarysApplicationWithoutADisplay"},
+        {{"QT_QPA_PLATFORM", std::nullopt}, {"DISPLAY", std::nullopt}, {"WAYLAND_DISPLAY", std::nullopt}});
+    EXPECT_EQ(testing_support::WaitForExit(child, 60), 0);
 }

@@ -27,6 +27,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <vector>
 
 #include "ScreenProbes.h"
@@ -360,6 +361,44 @@ TEST(HelpOnAScreen, InsideTheDisplay) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return std::filesystem::exists(opened); }, 20000));
     EXPECT_EQ(ReadFile(opened), QUrl::fromLocalFile(app.HelpFile).toString().toStdString() + "\n");
     EXPECT_EQ(failures.size(), 3u);
+}
+
+// The application object made for a caller: offscreen with no display, and
+// the caller's environment left as it was, so that a program the caller
+// starts afterwards does not inherit the offscreen platform. Each case runs in
+// a process of its own, as a process makes its application object once.
+TEST(ApplicationEnvironment, DISABLED_NoDisplayLeavesNoPlatformBehind) {
+    ASSERT_EQ(std::getenv("QT_QPA_PLATFORM"), nullptr);
+    ASSERT_EQ(std::getenv("DISPLAY"), nullptr);
+    ASSERT_EQ(std::getenv("WAYLAND_DISPLAY"), nullptr);
+    ASSERT_TRUE(EnsureQApplication());
+    EXPECT_EQ(QGuiApplication::platformName(), "offscreen");
+    EXPECT_EQ(std::getenv("QT_QPA_PLATFORM"), nullptr);
+    // What a program started now finds.
+    const pid_t child = testing_support::StartProcess(
+        "/bin/sh", {"-c", "test \"${QT_QPA_PLATFORM-unset}\" = unset"}, {});
+    EXPECT_EQ(testing_support::WaitForExit(child, 30), 0);
+    EXPECT_FALSE(EnsureQApplication()) << "made once";
+    EXPECT_EQ(std::getenv("QT_QPA_PLATFORM"), nullptr);
+}
+
+TEST(ApplicationEnvironment, DISABLED_TheCallersPlatformStays) {
+    ASSERT_STREQ(std::getenv("QT_QPA_PLATFORM"), "minimal");
+    ASSERT_TRUE(EnsureQApplication());
+    EXPECT_EQ(QGuiApplication::platformName(), "minimal");
+    EXPECT_STREQ(std::getenv("QT_QPA_PLATFORM"), "minimal");
+}
+
+TEST(ApplicationEnvironment, LeftAsTheCallerHadIt) {
+    const auto run = [](const std::string& test, const std::optional<std::string>& platform) {
+        const pid_t child = testing_support::StartProcess(
+            testing_support::SelfPath(),
+            {"--gtest_also_run_disabled_tests", "--gtest_filter=ApplicationEnvironment.DISABLED_" + test},
+            {{"QT_QPA_PLATFORM", platform}, {"DISPLAY", std::nullopt}, {"WAYLAND_DISPLAY", std::nullopt}});
+        return testing_support::WaitForExit(child, 60);
+    };
+    EXPECT_EQ(run("NoDisplayLeavesNoPlatformBehind", std::nullopt), 0);
+    EXPECT_EQ(run("TheCallersPlatformStays", "minimal"), 0);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <vector>
 
 #include "TestSupport.h"
 #include "platform/Exception.h"
@@ -29,14 +30,27 @@ bool OtherProcessCanTake(const std::string& name) {
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-// Takes the marker and checks that nobody else can have it meanwhile; 0 when
-// all holds (for a child's exit code).
-int TakeAndHold(const std::string& name, const std::string& expectedPath) {
-    if (platform::InstanceLockPath(name) != expectedPath) return 1;
+// Takes the marker and checks that nobody else can have it meanwhile, and
+// which files the lock has landed on: this process holds every one of `held`
+// and none of `notHeld`. 0 when all holds (for a child's exit code).
+int TakeAndHold(const std::string& name, const std::vector<std::string>& held,
+                const std::vector<std::string>& notHeld = {}) {
     if (platform::InstanceRunning(name) || !OtherProcessCanTake(name)) return 2;
     if (!platform::TakeInstanceLock(name)) return 3;
     if (!platform::InstanceRunning(name) || OtherProcessCanTake(name)) return 4;
+    for (const auto& path : held)
+        if (!testing_support::HoldsExclusiveLock(getpid(), path)) return 5;
+    for (const auto& path : notHeld)
+        if (testing_support::HoldsExclusiveLock(getpid(), path)) return 6;
     return 0;
+}
+
+// A lock file of the ordinary user's: a regular file of that user's that
+// nobody else may open.
+bool IsUsersLockFile(const std::string& path) {
+    struct stat info {};
+    return lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == OrdinaryUserId() &&
+           (info.st_mode & 077) == 0;
 }
 
 // Settings store and temp folder of the ordinary user.
@@ -56,7 +70,7 @@ TEST(InstanceLockTest, MarkerLivesInTheRuntimeFolderAndExcludesOthers) {
     TempDir dir;
     ScopedEnv runtime("XDG_RUNTIME_DIR", dir.path().string());
     ScopedEnv tmp("TMPDIR", dir.path().string());
-    EXPECT_EQ(TakeAndHold("Marker", dir.file("Marker")), 0);
+    EXPECT_EQ(TakeAndHold("Marker", {dir.file("Marker"), dir.file("Marker-" + std::to_string(geteuid()))}), 0);
     EXPECT_TRUE(OtherProcessCanTake("OtherMarker"));
 }
 
@@ -71,7 +85,8 @@ TEST_F(InstanceLockAsUser, UnusableRuntimeFolderFallsBackToTheTempFolder) {
     for (const std::string& runtime : {std::string("/nonexistent/folder"), foreign.file("file"),
                                       foreign.path().string(), closed.path().string()}) {
         ScopedEnv env("XDG_RUNTIME_DIR", runtime);
-        EXPECT_EQ(AsOrdinaryUser([&] { return TakeAndHold("Marker", tempLock); }), 0) << runtime;
+        EXPECT_EQ(AsOrdinaryUser([&] { return TakeAndHold("Marker", {tempLock, home.file("Marker")}); }), 0)
+            << runtime;
         EXPECT_FALSE(fs::exists(fs::path(runtime) / "Marker")) << runtime;
     }
 }
@@ -83,14 +98,19 @@ TEST(InstanceLockTest, RuntimeFolderThatIsAlsoTheSettingsFolder) {
     ScopedEnv runtime("XDG_RUNTIME_DIR", dir.path().string());
     ScopedEnv tmp("TMPDIR", "/nonexistent/temp");
     ScopedEnv store("VORBEL_REGISTRY", dir.file("registry.reg"));
-    EXPECT_EQ(TakeAndHold("Marker", dir.file("Marker")), 0);
+    EXPECT_EQ(TakeAndHold("Marker", {dir.file("Marker")}), 0);
+    EXPECT_EQ(testing_support::FilesIn(dir.path()), std::vector<std::string>{"Marker"});
 }
 
+// Without a runtime folder the lock lands in the temp folder, under the
+// marker's name and the user id, and beside the settings.
 TEST(InstanceLockTest, TempFolderNameCarriesTheUserId) {
-    TempDir temp;
+    TempDir temp, settings;
     ScopedEnv runtime("XDG_RUNTIME_DIR", std::nullopt);
     ScopedEnv tmp("TMPDIR", temp.path().string());
-    EXPECT_EQ(platform::InstanceLockPath("Marker"), temp.file("Marker-" + std::to_string(geteuid())));
+    ScopedEnv store("VORBEL_REGISTRY", settings.file("registry.reg"));
+    EXPECT_EQ(TakeAndHold("Marker", {temp.file("Marker-" + std::to_string(geteuid())), settings.file("Marker")}), 0);
+    EXPECT_EQ(testing_support::FilesIn(temp.path()), std::vector<std::string>{"Marker-" + std::to_string(geteuid())});
 }
 
 // A file of that name made by someone else (a plain file, a link to a file of
@@ -102,7 +122,7 @@ TEST_F(InstanceLockAsUser, SquattedTempNameFallsBackToTheUsersOwnFolder) {
     std::string fallback = home.file("Marker");
     testing_support::WriteFile(tempLock, "");
     fs::permissions(tempLock, fs::perms::all);
-    EXPECT_EQ(AsOrdinaryUser([&] { return TakeAndHold("Marker", fallback); }), 0);
+    EXPECT_EQ(AsOrdinaryUser([&] { return TakeAndHold("Marker", {fallback}, {tempLock}); }), 0);
 
     fs::remove(tempLock);
     fs::remove(fallback);
@@ -111,7 +131,7 @@ TEST_F(InstanceLockAsUser, SquattedTempNameFallsBackToTheUsersOwnFolder) {
     GiveToOrdinaryUser(bait);
     fs::permissions(bait, fs::perms::owner_read | fs::perms::owner_write);
     fs::create_symlink(bait, tempLock);
-    EXPECT_EQ(AsOrdinaryUser([&] { return TakeAndHold("Marker", fallback); }), 0);
+    EXPECT_EQ(AsOrdinaryUser([&] { return TakeAndHold("Marker", {fallback}, {bait}); }), 0);
     EXPECT_TRUE(fs::is_symlink(tempLock));
 
     // The user's own file that others may open would let them hold the lock.
@@ -120,7 +140,7 @@ TEST_F(InstanceLockAsUser, SquattedTempNameFallsBackToTheUsersOwnFolder) {
     testing_support::WriteFile(tempLock, "");
     GiveToOrdinaryUser(tempLock);
     fs::permissions(tempLock, fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read);
-    EXPECT_EQ(AsOrdinaryUser([&] { return TakeAndHold("Marker", fallback); }), 0);
+    EXPECT_EQ(AsOrdinaryUser([&] { return TakeAndHold("Marker", {fallback}, {tempLock}); }), 0);
 }
 
 // A pipe under the user's name would hold every start in open() until
@@ -131,7 +151,7 @@ TEST_F(InstanceLockAsUser, PipeUnderTheTempNameNeverHoldsTheStart) {
     chmod(tempLock.c_str(), 0666);
     EXPECT_EQ(AsOrdinaryUser([&] {
                   alarm(20);  // a start held in open() ends here, as a failure
-                  return TakeAndHold("Marker", home.file("Marker"));
+                  return TakeAndHold("Marker", {home.file("Marker")});
               }),
               0);
 }
@@ -146,14 +166,61 @@ TEST_F(InstanceLockAsUser, RootLeavesTheUsersSettingsFolderToTheUser) {
     {
         ScopedEnv tmp("TMPDIR", rootTemp.path().string());
         const pid_t root = fork();
-        if (root == 0) _exit(TakeAndHold("Marker", rootTemp.file("Marker-0")));
+        if (root == 0) _exit(TakeAndHold("Marker", {rootTemp.file("Marker-0")}));
         int status = 0;
         waitpid(root, &status, 0);
         EXPECT_EQ(status, 0);
         EXPECT_FALSE(fs::exists(home.file("Marker")));
     }
     ScopedEnv noTemp("TMPDIR", "/nonexistent/temp");
-    EXPECT_EQ(AsOrdinaryUser([&] { return TakeAndHold("Marker", home.file("Marker")); }), 0);
+    EXPECT_EQ(AsOrdinaryUser([&] { return TakeAndHold("Marker", {home.file("Marker")}); }), 0);
+}
+
+// Root's first start with a user's settings whose folder is not there yet
+// (sudo with the user's XDG_CONFIG_HOME) makes that folder the user's: root
+// puts no lock file into it, and the user's next start holds its lock there.
+TEST_F(InstanceLockAsUser, RootMakesTheUsersNewSettingsFolderTheUsers) {
+    if (OrdinaryUserId() == geteuid()) GTEST_SKIP() << "needs root to start as another user";
+    TempDir rootTemp;
+    ScopedEnv runtime("XDG_RUNTIME_DIR", std::nullopt);
+    ScopedEnv noStore("VORBEL_REGISTRY", std::nullopt);
+    ScopedEnv config("XDG_CONFIG_HOME", home.file("config"));
+    const std::string settings = home.file("config/vorbel");
+    {
+        ScopedEnv tmp("TMPDIR", rootTemp.path().string());
+        const pid_t root = fork();
+        if (root == 0) _exit(TakeAndHold("Marker", {rootTemp.file("Marker-0")}));
+        int status = 0;
+        waitpid(root, &status, 0);
+        EXPECT_EQ(status, 0);
+    }
+    for (const std::string& folder : {home.file("config"), settings}) {
+        struct stat info {};
+        ASSERT_EQ(stat(folder.c_str(), &info), 0) << folder;
+        EXPECT_TRUE(S_ISDIR(info.st_mode)) << folder;
+        EXPECT_EQ(info.st_uid, OrdinaryUserId()) << folder;
+        EXPECT_EQ(info.st_gid, testing_support::OrdinaryGroupId()) << folder;
+    }
+    EXPECT_EQ(testing_support::FilesIn(settings), std::vector<std::string>{});
+    ScopedEnv noTemp("TMPDIR", "/nonexistent/temp");
+    EXPECT_EQ(AsOrdinaryUser([&] { return TakeAndHold("Marker", {settings + "/Marker"}); }), 0);
+    EXPECT_TRUE(IsUsersLockFile(settings + "/Marker"));
+}
+
+// In a sticky folder open to everyone a settings folder that root makes stays
+// root's, as would a file: there root holds its lock beside the settings.
+TEST(InstanceLockTest, ASettingsFolderMadeInASharedFolderStaysTheMakers) {
+    if (OrdinaryUserId() == geteuid()) GTEST_SKIP() << "needs root to make another user's folder";
+    TempDir shared, temp;
+    GiveToOrdinaryUser(shared.path());
+    fs::permissions(shared.path(), fs::perms::all | fs::perms::sticky_bit);
+    ScopedEnv runtime("XDG_RUNTIME_DIR", std::nullopt);
+    ScopedEnv tmp("TMPDIR", temp.path().string());
+    ScopedEnv store("VORBEL_REGISTRY", shared.file("vorbel/registry.reg"));
+    EXPECT_EQ(TakeAndHold("Marker", {temp.file("Marker-0"), shared.file("vorbel/Marker")}), 0);
+    struct stat info {};
+    ASSERT_EQ(stat(shared.file("vorbel").c_str(), &info), 0);
+    EXPECT_EQ(info.st_uid, 0u);
 }
 
 TEST(InstanceLockTest, NoLockFileAnywhereIsAnErrorWithTheReason) {

@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <ostream>
+#include <system_error>
 #include <string>
 #include <vector>
 
@@ -27,6 +29,63 @@ const std::string KanaA = "\x83\x41"; // ア
 const std::string KanaDi = "\x83\x61"; // ヂ
 
 bool KeyExists(const std::string& key) { return Registry().OpenKey(key, false); }
+
+// Gives each key of `paths` (full paths below the hive) a value "Key" that
+// holds its path, so that a read of "Key" tells which key an accessor has open.
+void NameKeys(const std::vector<std::string>& paths) {
+    for (const auto& path : paths) {
+        Registry r;
+        ASSERT_TRUE(r.OpenKey("\\" + path, true)) << path;
+        r.WriteString("Key", path);
+    }
+}
+
+// The key that reads of `r` land in, as NameKeys named it.
+std::string OpenKeyOf(const Registry& r) {
+    try {
+        return r.ReadString("Key");
+    } catch (const RegistryError&) {
+        return "(none)";
+    }
+}
+
+// The message of a write of `name` into the existing key Software\Vorbel;
+// "written" when the write did not fail.
+std::string FailedWrite(const std::string& name) {
+    try {
+        Registry r;
+        if (!r.OpenKey("\\Software\\Vorbel", false)) return "no key";
+        r.WriteString(name, "x");
+        return "written";
+    } catch (const RegistryError& error) {
+        return error.what();
+    }
+}
+
+// What making a key with its first value says when the store can't take it:
+// the message a first start of the converter shows.
+std::string FailedCreate() {
+    try {
+        Registry().OpenOrCreateKey("\\Software\\Vorbel", {"DllPath", platform::RegSz, "/opt/"});
+        return "created";
+    } catch (const RegistryError& error) {
+        return error.what();
+    }
+}
+
+struct Owner {
+    uid_t uid;
+    gid_t gid;
+    bool operator==(const Owner&) const = default;
+};
+std::ostream& operator<<(std::ostream& out, const Owner& owner) {
+    return out << owner.uid << ":" << owner.gid;
+}
+Owner OwnerOf(const std::string& path) {
+    struct stat info {};
+    if (lstat(path.c_str(), &info) != 0) return {static_cast<uid_t>(-1), static_cast<gid_t>(-1)};
+    return {info.st_uid, info.st_gid};
+}
 
 class RegistryStore : public ::testing::Test {
 protected:
@@ -52,7 +111,6 @@ TEST_F(RegistryStore, WritesTheExportFormatByteForByte) {
     r.WriteInteger("Neg", -2);
     r.WriteString("Lines", "a\nb");
     r.WriteString("", "default");
-    EXPECT_EQ(r.CurrentPath(), "Software\\Vorbel\\Strova");
 
     EXPECT_EQ(ReadFile(store),
               "Windows Registry Editor Version 5.00\n"
@@ -137,14 +195,20 @@ TEST_F(RegistryStore, OpensAndCreatesKeysAsTheFormFrameworkDid) {
     ASSERT_TRUE(r.OpenKey("\\Software\\Vorbel\\Strova\\", true));
     EXPECT_TRUE(KeyExists("\\Software"));
     EXPECT_TRUE(KeyExists("\\Software\\Vorbel"));
+    NameKeys({"Software", "Software\\Vorbel", "Software\\Vorbel\\Strova"});
+    EXPECT_EQ(OpenKeyOf(r), "Software\\Vorbel\\Strova");
     EXPECT_TRUE(r.OpenKey("\\Software\\Vorbel\\", false)) << "a trailing separator names the same key";
-    EXPECT_EQ(r.CurrentPath(), "Software\\Vorbel");
+    EXPECT_EQ(OpenKeyOf(r), "Software\\Vorbel");
     EXPECT_TRUE(r.OpenKey("Strova", false)) << "relative to the open key";
+    EXPECT_EQ(OpenKeyOf(r), "Software\\Vorbel\\Strova");
     EXPECT_FALSE(r.OpenKey("Software", false)) << "relative, so below Strova";
-    EXPECT_EQ(r.CurrentPath(), "Software\\Vorbel\\Strova") << "a failed open keeps the key open";
+    EXPECT_EQ(OpenKeyOf(r), "Software\\Vorbel\\Strova") << "a failed open keeps the key open";
     r.CloseKey();
+    EXPECT_EQ(OpenKeyOf(r), "(none)") << "no key is open";
     EXPECT_TRUE(r.OpenKey("Software", false)) << "relative to the hive once closed";
+    EXPECT_EQ(OpenKeyOf(r), "Software");
     EXPECT_TRUE(r.OpenKey("\\", false)) << "the hive itself";
+    EXPECT_EQ(OpenKeyOf(r), "(none)");
     EXPECT_FALSE(r.OpenKey("\\bad\nname", true));
 
     ASSERT_TRUE(r.OpenKey("\\Software\\Vorbel", false));
@@ -200,7 +264,7 @@ TEST_F(RegistryStore, LivesWhereTheEnvironmentSays) {
     Registry r;
     ASSERT_TRUE(r.OpenKey("\\Software", true));
     EXPECT_TRUE(std::filesystem::exists(nested));
-    EXPECT_EQ(platform::RegistryStoreProblem(), "");
+    EXPECT_TRUE(KeyExists("\\Software")) << "the new store reads back";
 }
 
 TEST(RegistryText, ReadsWhatPeopleAndTheRegistryEditorWrite) {
@@ -297,7 +361,7 @@ TEST_F(RegistryStore, NeverOverwritesAStoreThatDoesNotParse) {
     } catch (const RegistryError& error) {
         EXPECT_EQ(std::string(error.what()).rfind(store + ", line 4: ", 0), 0u) << error.what();
     }
-    EXPECT_EQ(platform::RegistryStoreProblem().rfind(store + ", line 4: ", 0), 0u);
+    EXPECT_EQ(FailedCreate().rfind(store + ", line 4: ", 0), 0u) << "the message a first start shows";
     EXPECT_FALSE(writer.ValueExists("Kept")) << "reads see an empty store";
     Registry other;
     EXPECT_FALSE(other.OpenKey("\\Software", false));
@@ -388,7 +452,7 @@ TEST_F(RegistryStore, AWriterKilledMidWriteLeavesAWholeStore) {
         close(reports[w]);
     }
 
-    EXPECT_EQ(platform::RegistryStoreProblem(), "");
+    EXPECT_NO_THROW(platform::ParseRegistryText(ReadFile(store))) << "the store is whole";
     Registry r;
     ASSERT_TRUE(r.OpenKey("\\Software\\Vorbel\\Race", false));
     for (int w = 0; w < Writers; ++w)
@@ -396,29 +460,6 @@ TEST_F(RegistryStore, AWriterKilledMidWriteLeavesAWholeStore) {
     // And the store still takes writes.
     r.WriteString("after", "ok");
     EXPECT_EQ(r.ReadString("after"), "ok");
-}
-
-// The message of a write of `name` into the existing key Software\Vorbel;
-// "written" when the write did not fail.
-std::string FailedWrite(const std::string& name) {
-    try {
-        Registry r;
-        if (!r.OpenKey("\\Software\\Vorbel", false)) return "no key";
-        r.WriteString(name, "x");
-        return "written";
-    } catch (const RegistryError& error) {
-        return error.what();
-    }
-}
-
-// What making a key with its first value says when the store can't take it.
-std::string FailedCreate() {
-    try {
-        Registry().OpenOrCreateKey("\\Software\\Vorbel", {"DllPath", platform::RegSz, "/opt/"});
-        return "created";
-    } catch (const RegistryError& error) {
-        return error.what();
-    }
 }
 
 // As the ordinary user, a store in a folder closed to writing: the messages
@@ -473,6 +514,89 @@ TEST_F(RegistryStore, RootWritingAUsersStoreLeavesItTheUsers) {
     for (const char* name : {"User", "Root", "Later"}) EXPECT_EQ(r.ReadString(name), "x") << name;
 }
 
+// Root (sudo) making a user's store that is not there yet (a first start
+// with the user's XDG_CONFIG_HOME) makes the folder, the store and its lock
+// the user's, in the owner and group of the user's folder: the user's later
+// changes are stored and read back.
+TEST(RegistryNewStore, RootMakingAUsersStoreMakesItTheUsers) {
+    if (geteuid() != 0) GTEST_SKIP() << "only root can make a store in another user's folder";
+    testing_support::TempDir config;  // the user's, empty
+    testing_support::MakeOrdinaryUsersFolder(config.path());
+    testing_support::ScopedEnv noStore("VORBEL_REGISTRY", std::nullopt);
+    testing_support::ScopedEnv home("XDG_CONFIG_HOME", config.path().string());
+    const std::string folder = config.file("vorbel"), store = folder + "/registry.reg";
+    ASSERT_EQ(platform::RegistryStorePath(), store);
+    {
+        Registry r;
+        ASSERT_TRUE(r.OpenKey("\\Software\\Vorbel", true));
+        r.WriteString("Root", "x");
+    }
+    const Owner user{testing_support::OrdinaryUserId(), testing_support::OrdinaryGroupId()};
+    for (const std::string& made : {folder, store, store + ".lock"}) EXPECT_EQ(OwnerOf(made), user) << made;
+    EXPECT_EQ(testing_support::FilesIn(folder), (std::vector<std::string>{"registry.reg", "registry.reg.lock"}));
+
+    EXPECT_EQ(testing_support::AsOrdinaryUser([] {
+                  Registry r;
+                  if (!r.OpenKey("\\Software\\Vorbel\\Strova", true)) return 1;
+                  r.WriteString("User", "y");
+                  Registry again;
+                  if (!again.OpenKey("\\Software\\Vorbel\\Strova", false)) return 2;
+                  if (again.ReadString("User") != "y") return 3;
+                  if (!again.OpenKey("\\Software\\Vorbel", false) || again.ReadString("Root") != "x") return 4;
+                  return 0;
+              }),
+              0);
+    Registry r;
+    ASSERT_TRUE(r.OpenKey("\\Software\\Vorbel\\Strova", false));
+    EXPECT_EQ(r.ReadString("User"), "y");
+    for (const std::string& made : {folder, store, store + ".lock"}) EXPECT_EQ(OwnerOf(made), user) << made;
+
+    // A folder that is missing further up is made the user's all the way down.
+    testing_support::ScopedEnv deeper("XDG_CONFIG_HOME", config.file("a/b"));
+    EXPECT_FALSE(KeyExists("\\Software"));
+    EXPECT_FALSE(std::filesystem::exists(config.file("a"))) << "a read makes nothing";
+    ASSERT_TRUE(Registry().OpenKey("\\Software", true));
+    for (const char* made : {"a", "a/b", "a/b/vorbel", "a/b/vorbel/registry.reg", "a/b/vorbel/registry.reg.lock"})
+        EXPECT_EQ(OwnerOf(config.file(made)), user) << made;
+}
+
+// In a sticky folder open to everyone (such as /tmp) a store, a lock or a
+// folder that root makes stays root's, as there a file given away would be
+// another user's without that user having made it.
+TEST(RegistryNewStore, InASharedFolderTheMakerKeepsWhatItMakes) {
+    if (geteuid() != 0) GTEST_SKIP() << "only root can make a store in another user's folder";
+    testing_support::TempDir shared;
+    testing_support::GiveToOrdinaryUser(shared.path());
+    std::filesystem::permissions(shared.path(), std::filesystem::perms::all | std::filesystem::perms::sticky_bit);
+    const Owner root{0, 0};
+    for (const std::string& store : {shared.file("registry.reg"), shared.file("vorbel/registry.reg")}) {
+        testing_support::ScopedEnv env("VORBEL_REGISTRY", store);
+        Registry r;
+        ASSERT_TRUE(r.OpenKey("\\Software\\Vorbel", true)) << store;
+        r.WriteString("Root", "x");
+        for (const std::string& made : {store, store + ".lock", std::filesystem::path(store).parent_path().string()}) {
+            if (made == shared.path().string()) continue;
+            EXPECT_EQ(OwnerOf(made), root) << made;
+        }
+    }
+}
+
+// The folder of the store is made as the store needs it, and a folder that
+// can't be made says why.
+TEST(RegistryNewStore, MakeSettingsFolderMakesEveryMissingFolder) {
+    testing_support::TempDir dir;
+    EXPECT_FALSE(platform::MakeSettingsFolder(dir.file("a/b/c")));
+    EXPECT_TRUE(std::filesystem::is_directory(dir.file("a/b/c")));
+    EXPECT_FALSE(platform::MakeSettingsFolder(dir.file("a/b/c"))) << "a folder that is there";
+    EXPECT_FALSE(platform::MakeSettingsFolder(dir.file("a/../d")));
+    EXPECT_TRUE(std::filesystem::is_directory(dir.file("d")));
+    EXPECT_FALSE(platform::MakeSettingsFolder(""));
+    testing_support::WriteFile(dir.file("file"), "");
+    EXPECT_EQ(platform::MakeSettingsFolder(dir.file("file")), std::make_error_code(std::errc::not_a_directory));
+    EXPECT_EQ(platform::MakeSettingsFolder(dir.file("file/sub")).value(), ENOTDIR);
+    EXPECT_TRUE(platform::MakeSettingsFolder("/proc/nonexistent/sub"));
+}
+
 // A store that is a symbolic link stays one: the change goes to its target,
 // which is locked and replaced in its own folder.
 TEST_F(RegistryStore, ALinkedStoreIsWrittenThroughToItsTarget) {
@@ -503,7 +627,6 @@ TEST_F(RegistryStore, PipesAndOtherUsersLinksNeitherHoldNorRedirectIt) {
     testing_support::HangGuard guard(20);
     ASSERT_EQ(mkfifo(store.c_str(), 0600), 0);
     EXPECT_FALSE(KeyExists("\\Software"));
-    EXPECT_EQ(platform::RegistryStoreProblem(), store + ": can't read the registry store: Not a regular file");
     EXPECT_FALSE(Registry().OpenKey("\\Software\\Vorbel", true));
     EXPECT_EQ(FailedCreate(), store + ": can't read the registry store: Not a regular file");
     std::filesystem::remove(store);
@@ -524,8 +647,6 @@ TEST_F(RegistryStore, PipesAndOtherUsersLinksNeitherHoldNorRedirectIt) {
     std::filesystem::create_symlink(secret, store);
     ASSERT_EQ(lchown(store.c_str(), 4242, 4242), 0);
     EXPECT_FALSE(KeyExists("\\Software"));
-    EXPECT_EQ(platform::RegistryStoreProblem(),
-              store + ": can't use the registry store: A link of another user in a shared folder");
     EXPECT_FALSE(Registry().OpenKey("\\Software\\Vorbel", true));
     EXPECT_EQ(FailedCreate(), store + ": can't use the registry store: A link of another user in a shared folder");
     EXPECT_EQ(ReadFile(secret), "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software]\n\n");
@@ -535,9 +656,9 @@ TEST_F(RegistryStore, PipesAndOtherUsersLinksNeitherHoldNorRedirectIt) {
 TEST_F(RegistryStore, AKeyAndItsFirstValueAreMadeInOneChange) {
     Registry r;
     EXPECT_TRUE(r.OpenOrCreateKey("Software\\Vorbel", {"DllPath", platform::RegSz, "/opt/"}));
-    EXPECT_EQ(r.CurrentPath(), "Software\\Vorbel");
     EXPECT_EQ(ReadFile(store), "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software]\n\n"
                                "[HKEY_CURRENT_USER\\Software\\Vorbel]\n\"DllPath\"=\"/opt/\"\n\n");
+    EXPECT_EQ(r.ReadString("DllPath"), "/opt/") << "the new key is the open one";
     // An existing key is opened as it is.
     Registry again;
     EXPECT_FALSE(again.OpenOrCreateKey("\\Software\\Vorbel", {"DllPath", platform::RegSz, "/elsewhere/"}));

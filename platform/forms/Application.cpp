@@ -211,9 +211,16 @@ bool EnsureQApplication() {
 
 bool EnsureQApplication(int& argc, char** argv) {
     if (QCoreApplication::instance()) return false;
-    if (!std::getenv("QT_QPA_PLATFORM") && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY"))
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // With no display Qt is told to draw offscreen, through the environment
+    // that it reads while the application object is made. Then the caller's
+    // environment is as it was again: every program that the caller (or a
+    // launcher of the library) starts would otherwise inherit the setting and
+    // draw offscreen too, whatever display it is given.
+    const bool offscreen =
+        !std::getenv("QT_QPA_PLATFORM") && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY");
+    if (offscreen) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     new GuardedApplication(argc, argv);  // lives as long as the process
+    if (offscreen) unsetenv("QT_QPA_PLATFORM");
     QApplication::setFont(ProportionalUiFont(QApplication::font()));
     return true;
 }

@@ -86,7 +86,8 @@ using HelpViewerHook = std::function<bool(const QString& path)>;
 void SetHelpViewerHook(HelpViewerHook hook);
 
 // Creates the QApplication when the process has none (offscreen when there is
-// no display). Returns true when it created one.
+// no display, without leaving QT_QPA_PLATFORM set in the process's
+// environment). Returns true when it created one.
 bool EnsureQApplication();
 // The same for a program's entry, with its command line (both must outlive
 // the QApplication).

@@ -3,9 +3,11 @@
 #include <grp.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -54,6 +56,13 @@ std::string ReadFile(const std::filesystem::path& path) {
     std::ostringstream bytes;
     bytes << in.rdbuf();
     return bytes.str();
+}
+
+std::vector<std::string> FilesIn(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
@@ -133,6 +142,7 @@ bool IsRoot() { return geteuid() == 0; }
 }  // namespace
 
 uid_t OrdinaryUserId() { return IsRoot() ? Nobody : geteuid(); }
+gid_t OrdinaryGroupId() { return IsRoot() ? NoGroup : getegid(); }
 
 void GiveToOrdinaryUser(const std::filesystem::path& path) {
     if (IsRoot() && lchown(path.c_str(), Nobody, NoGroup) != 0)
@@ -171,6 +181,35 @@ void OpenToOrdinaryUser(const std::filesystem::path& folder) {
     fs::permissions(folder, fs::perms::all);
     for (fs::path up = folder.parent_path(); !up.empty() && up != up.root_path(); up = up.parent_path())
         fs::permissions(up, fs::perms::others_exec, fs::perm_options::add);
+}
+
+bool HoldsExclusiveLock(pid_t pid, const std::string& path) {
+    struct stat file {};
+    if (stat(path.c_str(), &file) != 0) return false;
+    // "1: FLOCK  ADVISORY  WRITE 1234 08:01:5678 0 EOF", the inode last of the
+    // device field; a waiting lock ("1: -> FLOCK ...") is not held. Only the
+    // inode is compared: on an overlay file system the lock names the device
+    // below, not the one stat gives.
+    std::ifstream locks("/proc/locks");
+    std::string line;
+    while (std::getline(locks, line)) {
+        std::istringstream words(line);
+        std::string number, kind, mode, access, device;
+        pid_t holder = 0;
+        words >> number >> kind >> mode >> access >> holder >> device;
+        const std::string inode = device.substr(device.rfind(':') + 1);
+        if (kind == "FLOCK" && access == "WRITE" && holder == pid && inode == std::to_string(file.st_ino))
+            return true;
+    }
+    return false;
+}
+
+void MakeOrdinaryUsersFolder(const std::filesystem::path& folder) {
+    namespace fs = std::filesystem;
+    OpenToOrdinaryUser(folder);
+    fs::permissions(folder, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                fs::perms::others_read | fs::perms::others_exec);
+    GiveToOrdinaryUser(folder);
 }
 
 std::string FindOnPath(const std::string& name) {

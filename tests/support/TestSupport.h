@@ -45,6 +45,8 @@ private:
 };
 
 std::string ReadFile(const std::filesystem::path& path);
+// The names of the entries of `folder`, sorted.
+std::vector<std::string> FilesIn(const std::filesystem::path& folder);
 void WriteFile(const std::filesystem::path& path, const std::string& bytes);
 // The regular files of a folder by name, with their contents.
 std::map<std::string, std::string> FilesIn(const std::filesystem::path& folder);
@@ -86,6 +88,8 @@ int WaitForExit(pid_t pid, int limitSeconds);
 // don't bind root: as nobody when the tests run as root (as in CI), else as
 // the user running them.
 uid_t OrdinaryUserId();
+// That user's group: nogroup when the tests run as root, else this process's.
+gid_t OrdinaryGroupId();
 // Hands `path` to that user (when the tests run as root).
 void GiveToOrdinaryUser(const std::filesystem::path& path);
 // Runs `body` in a child process as that user; its result is the child's
@@ -100,6 +104,14 @@ pid_t StartAsOrdinaryUser(const std::string& program, const std::vector<std::str
 std::string SelfPath();
 // Lets the ordinary user write to `folder` (and pass through its parents).
 void OpenToOrdinaryUser(const std::filesystem::path& folder);
+// Makes `folder` a folder of the ordinary user's own, as a home or
+// configuration folder is: that user's and group's, writable by that user
+// alone (rwxr-xr-x), its parents passable.
+void MakeOrdinaryUsersFolder(const std::filesystem::path& folder);
+
+// Whether process `pid` holds an exclusive flock on the file at `path`, as
+// /proc/locks tells (a lock that a process took, not one it inherited).
+bool HoldsExclusiveLock(pid_t pid, const std::string& path);
 
 // The program `name` as the search path finds it; empty when it is nowhere.
 std::string FindOnPath(const std::string& name);
