@@ -621,8 +621,7 @@ void GiveNewStoreAway(const std::string& path) {
     if (folder < 0) return;
     if (!IsSharedFolder(folderInfo) && folderInfo.st_uid != geteuid()) {
         const int fd = openat(folder, EntryName(path).c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-        struct stat info {};
-        if (fd >= 0 && fstat(fd, &info) == 0) GiveToFolderOwner(fd, info, folderInfo);
+        if (fd >= 0) GiveToSettingsOwner(fd, path);
         if (fd >= 0) close(fd);
     }
     close(folder);
@@ -751,6 +750,14 @@ RegistryError InvalidType(const std::string& name) {
 }
 
 }  // namespace
+
+void GiveToSettingsOwner(int fd, const std::string& path) {
+    struct stat folderInfo {}, info {};
+    const int folder = OpenFolderOf(path, folderInfo);
+    if (folder < 0) return;
+    if (fstat(fd, &info) == 0) GiveToFolderOwner(fd, info, folderInfo);
+    close(folder);
+}
 
 RegistryKeys ParseRegistryText(std::string_view text) {
     StoreBuilder store;

@@ -92,6 +92,9 @@ std::string RegistryStorePath();
 // in the same way, so that root leaves a user's settings the user's. Returns
 // the system's error, or an empty code when the folder is there.
 std::error_code MakeSettingsFolder(const std::string& folder);
+// A file this process has just made at `path` beside the settings (open as
+// `fd`) goes to its folder's owner and group in the same way.
+void GiveToSettingsOwner(int fd, const std::string& path);
 
 // An accessor in the manner of the form framework's registry object: open one
 // key at a time under HKEY_CURRENT_USER, read or write its values, close it.

@@ -72,7 +72,7 @@ TEST_F(StepJournalTest, AStepCutShortIsTakenBackWhereverItStopped) {
         std::map<std::string, std::string> expected{{"m.cfg", "another file"},
                                                     {".m.cfg.Zz9Zz9.tmp", "another file's temporary"}};
         if (c.earlier) expected["m.bak"] = "older";
-        EXPECT_EQ(testing_support::FilesIn(dir.path()), expected);
+        EXPECT_EQ(testing_support::ContentsOf(dir.path()), expected);
         EXPECT_TRUE(fs::is_empty(journals));
         fs::remove(dir.file("m.bak"));
     }
@@ -84,12 +84,12 @@ TEST_F(StepJournalTest, AWholeStepIsFinishedAndACutRecordIsNotRead) {
     WriteFile(dir.file("m.bak"), "older");
     CutShort("m.bak", "new", true)->MarkCommitted();
     EXPECT_TRUE(RecoverSteps(journals).empty());
-    EXPECT_EQ(testing_support::FilesIn(dir.path()), (std::map<std::string, std::string>{{"m.bak", "new"}}));
+    EXPECT_EQ(testing_support::ContentsOf(dir.path()), (std::map<std::string, std::string>{{"m.bak", "new"}}));
 
     const std::string path = CutShort("n.bak", "newer", false)->Path();
     fs::resize_file(path, fs::file_size(path) - 3);  // into the inode of the last record
     EXPECT_TRUE(RecoverSteps(journals).empty());
-    EXPECT_EQ(testing_support::FilesIn(dir.path()), (std::map<std::string, std::string>{{"m.bak", "new"}}));
+    EXPECT_EQ(testing_support::ContentsOf(dir.path()), (std::map<std::string, std::string>{{"m.bak", "new"}}));
     EXPECT_TRUE(fs::is_empty(journals));
 }
 
@@ -110,7 +110,20 @@ TEST_F(StepJournalTest, AnEarlierFileThatCantGoBackIsKeptForALaterStart) {
     EXPECT_FALSE(fs::is_empty(journals));
     fs::remove_all(dir.file("m.bak"));
     EXPECT_TRUE(RecoverSteps(journals).empty());
-    EXPECT_EQ(testing_support::FilesIn(dir.path()), (std::map<std::string, std::string>{{"m.bak", "older"}}));
+    EXPECT_EQ(testing_support::ContentsOf(dir.path()), (std::map<std::string, std::string>{{"m.bak", "older"}}));
+}
+
+// A step that root runs with a user's settings leaves its journal the
+// user's, so that the user's next start can settle it.
+TEST_F(StepJournalTest, AJournalBesideAUsersSettingsIsTheUsers) {
+    if (geteuid() != 0) GTEST_SKIP() << "only root can make a file another user's";
+    testing_support::GiveToOrdinaryUser(journals);
+    int error = 0;
+    const auto journal = StepJournal::Create(journals, {dir.file("m.bak")}, error);
+    ASSERT_TRUE(journal) << error;
+    struct stat made {};
+    ASSERT_EQ(::stat(journal->Path().c_str(), &made), 0);
+    EXPECT_EQ(made.st_uid, testing_support::OrdinaryUserId());
 }
 
 }  // namespace

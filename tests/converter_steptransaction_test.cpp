@@ -67,7 +67,7 @@ protected:
     }
 
     // The files of the folder (the journals lie in a folder of their own).
-    std::map<std::string, std::string> Outputs() { return testing_support::FilesIn(dir.path()); }
+    std::map<std::string, std::string> Outputs() { return testing_support::ContentsOf(dir.path()); }
 
     TempDir dir;
     std::string ame = dir.file("m.ame"), dat = dir.file("m_a.dat"), journals = dir.file("journal");

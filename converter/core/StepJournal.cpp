@@ -96,6 +96,7 @@ std::unique_ptr<StepJournal> StepJournal::Create(const std::string& folder, cons
         error = errno;
         return nullptr;
     }
+    platform::GiveToSettingsOwner(fd, path);  // a start as the user must settle what root's run left
     std::unique_ptr<StepJournal> journal(new StepJournal(path, fd));
     std::string bytes = Field(kHeader);
     for (const std::string& name : names) {

@@ -71,7 +71,7 @@ void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
     out << bytes;
 }
 
-std::map<std::string, std::string> FilesIn(const std::filesystem::path& folder) {
+std::map<std::string, std::string> ContentsOf(const std::filesystem::path& folder) {
     std::map<std::string, std::string> files;
     for (const auto& entry : std::filesystem::directory_iterator(folder))
         if (entry.is_regular_file()) files[entry.path().filename().string()] = ReadFile(entry.path());

@@ -49,7 +49,7 @@ std::string ReadFile(const std::filesystem::path& path);
 std::vector<std::string> FilesIn(const std::filesystem::path& folder);
 void WriteFile(const std::filesystem::path& path, const std::string& bytes);
 // The regular files of a folder by name, with their contents.
-std::map<std::string, std::string> FilesIn(const std::filesystem::path& folder);
+std::map<std::string, std::string> ContentsOf(const std::filesystem::path& folder);
 
 // The disk is full while the object lives: a file can't grow beyond `bytes`,
 // and a write past that fails with EFBIG ("File too large").
