@@ -1,7 +1,5 @@
 // The settings exports over the registry store, and the language test.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
@@ -164,39 +162,6 @@ TEST_F(Settings, ADamagedStoreAnswersAsMissingAndStaysAsItIs) {
         EXPECT_EQ(std::string(error.what()).rfind(store + ", line ", 0), 0u) << error.what();
     }
     EXPECT_EQ(ReadFile(store), damaged);
-}
-
-// Root (sudo) storing the first setting of a user whose settings are not
-// there yet leaves them the user's: the user's own Set functions go on
-// storing, and the Get functions read what they stored.
-TEST(SettingsOfAUser, RootsFirstSettingLeavesTheStoreTheUsers) {
-    if (geteuid() != 0) GTEST_SKIP() << "only root can store another user's settings";
-    testing_support::TempDir config;  // the user's, empty
-    testing_support::MakeOrdinaryUsersFolder(config.path());
-    ScopedEnv noStore("VORBEL_REGISTRY", std::nullopt);
-    ScopedEnv home("XDG_CONFIG_HOME", config.path().string());
-    SetStrRegistry("", "DllPath", "/opt/vorbel/");
-    const std::string store = config.file("vorbel/registry.reg");
-    for (const std::string& made : {config.file("vorbel"), store, store + ".lock"}) {
-        struct stat info {};
-        ASSERT_EQ(stat(made.c_str(), &info), 0) << made;
-        EXPECT_EQ(info.st_uid, testing_support::OrdinaryUserId()) << made;
-        EXPECT_EQ(info.st_gid, testing_support::OrdinaryGroupId()) << made;
-    }
-    EXPECT_EQ(testing_support::AsOrdinaryUser([] {
-                  SetStrRegistry("Tessadyn", "AmePath", "/home/user/ame/");
-                  SetIntRegistry("Strova", "Count", 7);
-                  char buffer[64];
-                  GetStrRegistry("Tessadyn", "AmePath", buffer);
-                  if (std::string(buffer) != "/home/user/ame/") return 1;
-                  GetBinRegistry(buffer);
-                  if (std::string(buffer) != "/opt/vorbel/") return 2;
-                  return GetIntRegistry("Strova", "Count") == 7 ? 0 : 3;
-              }),
-              0);
-    char buffer[64];
-    GetStrRegistry("Tessadyn", "AmePath", buffer);
-    EXPECT_STREQ(buffer, "/home/user/ame/");
 }
 
 // A store the user made read-only: the Set functions store nothing, new keys
