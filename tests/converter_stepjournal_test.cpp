@@ -114,16 +114,22 @@ TEST_F(StepJournalTest, AnEarlierFileThatCantGoBackIsKeptForALaterStart) {
 }
 
 // A step that root runs with a user's settings leaves its journal the
-// user's, so that the user's next start can settle it.
-TEST_F(StepJournalTest, AJournalBesideAUsersSettingsIsTheUsers) {
+// user's, so that the user's next start can settle it; a journal another
+// user planted in a shared folder is never followed.
+TEST_F(StepJournalTest, OnlyTheUsersOwnJournalsAreSettled) {
     if (geteuid() != 0) GTEST_SKIP() << "only root can make a file another user's";
     testing_support::GiveToOrdinaryUser(journals);
-    int error = 0;
-    const auto journal = StepJournal::Create(journals, {dir.file("m.bak")}, error);
-    ASSERT_TRUE(journal) << error;
+    WriteFile(dir.file("m.bak"), "older");
+    const std::string path = CutShort("m.bak", "new", false)->Path();
     struct stat made {};
-    ASSERT_EQ(::stat(journal->Path().c_str(), &made), 0);
+    ASSERT_EQ(::stat(path.c_str(), &made), 0);
     EXPECT_EQ(made.st_uid, testing_support::OrdinaryUserId());
+
+    fs::permissions(journals, fs::perms::all | fs::perms::sticky_bit);
+    ASSERT_EQ(::chown(path.c_str(), 4242, 4242), 0);
+    EXPECT_TRUE(RecoverSteps(journals).empty());
+    EXPECT_TRUE(fs::exists(path));
+    EXPECT_EQ(testing_support::ContentsOf(dir.path()).size(), 3u);  // m.bak, its kept name, the temporary
 }
 
 }  // namespace

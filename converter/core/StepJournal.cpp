@@ -80,6 +80,15 @@ int PutBack(const Replacement& r) {
     return EEXIST;  // another file took the name meanwhile: the earlier one stays where it is kept
 }
 
+// A journal tells a start which files to rename and remove: only one the
+// user or the owner of the settings folder wrote is followed, never one
+// another user put into a folder open to others.
+bool Trusted(int fd, const std::string& path) {
+    struct stat journal {}, folder {};
+    return ::fstat(fd, &journal) == 0 && ::stat(platform::ContainingFolder(path).c_str(), &folder) == 0 &&
+           (journal.st_uid == ::geteuid() || journal.st_uid == folder.st_uid);
+}
+
 }  // namespace
 
 StepJournal::StepJournal(std::string path, int fd) : path_(std::move(path)), fd_(fd) {}
@@ -115,6 +124,10 @@ std::unique_ptr<StepJournal> StepJournal::Read(const std::string& path) {
     int error = 0;
     const int fd = platform::OpenRegularFile(path, error);
     if (fd < 0) return nullptr;
+    if (!Trusted(fd, path)) {
+        ::close(fd);
+        return nullptr;
+    }
     std::string bytes;
     char buffer[1 << 12];
     for (ssize_t got; (got = ::read(fd, buffer, sizeof buffer)) > 0;) bytes.append(buffer, static_cast<std::size_t>(got));
