@@ -517,8 +517,10 @@ TEST_F(OutputsTest, AKilledRunIsTakenBackOrFinishedByTheNextStart) {
         ASSERT_TRUE(StoppedOrEnded(pid, status)) << "point " << n;
         kill(pid, SIGKILL);
         waitpid(pid, &status, 0);
-        // The next start.
+        // The next start, from another folder.
+        fs::current_path(home);
         EXPECT_TRUE(strova::RecoverSteps(strova::StepJournalFolder()).empty()) << "point " << n;
+        fs::current_path(dir.path());
         const Generation now2 = FilesOf(kStepTwoFiles), now3 = FilesOf(kStepThreeFiles);
         EXPECT_TRUE(now2 == before2 || now2 == after2) << "step 2 mixed at point " << n;
         EXPECT_TRUE(now3 == before3 || (now3 == after3 && now2 == after2)) << "step 3 mixed at point " << n;
