@@ -245,7 +245,15 @@ bool SafeFile::Sync() {
     return true;
 }
 
-bool SafeFile::Commit(const std::string& keepAs) {
+bool SafeFile::Commit() {
+    if (!Rename({})) return false;
+    SyncFolderOf(target_);
+    return true;
+}
+
+bool SafeFile::CommitKeeping(const std::string& keepAs) { return Rename(keepAs); }
+
+bool SafeFile::Rename(const std::string& keepAs) {
     if (!Sync()) return false;
     bool kept = false, moved = false;
     if (!keepAs.empty() && !KeepReplaced(keepAs, kept, moved)) return Fail();
@@ -262,7 +270,6 @@ bool SafeFile::Commit(const std::string& keepAs) {
     }
     temp_.clear();
     Checkpoint();
-    if (keepAs.empty()) SyncFolderOf(target_);
     std::fclose(stream_);
     stream_ = nullptr;
     sink_ = nullptr;

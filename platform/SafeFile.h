@@ -41,16 +41,18 @@ public:
     // (Commit does it when it has not been done). False, with the temporary
     // removed, when a write to it failed.
     bool Sync();
-    // Renames the temporary over the final name and syncs the folder. Given
-    // `keepAs` (a name from NewKeptName beside the final name), the file the
-    // final name held stays under that name too, until the caller removes
-    // it: a second link where the folder takes one, else the file itself is
-    // moved there first; the caller then syncs the folder (SyncFolderOf)
-    // once all its files are in place. False, with the temporary removed,
-    // when any part fails; the final name then holds what it held before,
-    // but where a file moved to `keepAs` could not be moved back, which then
-    // holds it.
-    bool Commit(const std::string& keepAs = {});
+    // Renames the temporary over the final name and syncs the folder. False,
+    // with the temporary removed and the final name untouched, when any part
+    // fails.
+    bool Commit();
+    // As Commit, for one of several files that are put in place together:
+    // the file the final name held, if any, stays under `keepAs` too (a name
+    // from NewKeptName beside it) until the caller removes it; a second link
+    // where the folder takes one, else the file itself is moved there first.
+    // The caller syncs the folder (SyncFolderOf) once all its files are in
+    // place. On a failure the final name holds what it held before, but where
+    // a file moved to `keepAs` could not be moved back, which then holds it.
+    bool CommitKeeping(const std::string& keepAs);
     // Removes the temporary file; the final name stays as it was.
     void Discard();
 
@@ -72,6 +74,7 @@ private:
     int OpenTemp(int like);
     std::FILE* StreamOn(int fd);
     bool KeepReplaced(const std::string& keepAs, bool& kept, bool& moved);
+    bool Rename(const std::string& keepAs);
 
     std::string path_;
     std::string target_;  // path_ with its permitted links followed
@@ -93,15 +96,15 @@ int ReplaceError(const std::string& path);
 
 // Removes the temporaries of `path` that no live writer holds, such as those
 // of a killed run. A temporary never holds the only copy of a file: a file
-// kept by Commit(keepAs) has a name of another form, which this leaves alone.
+// kept by CommitKeeping has a name of another form, which this leaves alone.
 void RemoveStaleTemporaries(const std::string& path);
 
 // Syncs the folder that `path` lies in, so that what was renamed or made in
 // it is on the disk: 0 or the error number.
 int SyncFolderOf(const std::string& path);
 
-// A new hidden name beside `target` under which Commit may keep the file it
-// replaces; no file has it yet.
+// A new hidden name beside `target` under which CommitKeeping may keep the
+// file it replaces; no file has it yet.
 std::string NewKeptName(const std::string& target);
 
 // Calls SafeFileCheckpoint when it is set: for writers of other files whose

@@ -243,7 +243,7 @@ TEST(SafeFile, ACommitKeepsTheReplacedFileWhereItIsTold) {
     EXPECT_EQ(platform::ContainingFolder(keepAs), dir.path().string());
     {
         SafeFile file(path);
-        ASSERT_TRUE(file.Open() && file.Write("new", 3) && file.Commit(keepAs));
+        ASSERT_TRUE(file.Open() && file.Write("new", 3) && file.CommitKeeping(keepAs));
     }
     platform::RemoveStaleTemporaries(path);
     EXPECT_EQ(ReadFile(path), "new");
@@ -252,12 +252,12 @@ TEST(SafeFile, ACommitKeepsTheReplacedFileWhereItIsTold) {
     EXPECT_EQ(Entries(dir.path()).size(), 2u);
     // Nothing to keep where there was no file; a commit that fails keeps nothing.
     SafeFile made(dir.file("n.bak"));
-    ASSERT_TRUE(made.Open() && made.Commit(platform::NewKeptName(dir.file("n.bak"))));
+    ASSERT_TRUE(made.Open() && made.CommitKeeping(platform::NewKeptName(dir.file("n.bak"))));
     SafeFile failing(dir.file("m.bak"));
     ASSERT_TRUE(failing.Open());
     fs::remove(dir.file("m.bak"));
     fs::create_directory(dir.file("m.bak"));
-    EXPECT_FALSE(failing.Commit(platform::NewKeptName(dir.file("m.bak"))));
+    EXPECT_FALSE(failing.CommitKeeping(platform::NewKeptName(dir.file("m.bak"))));
     EXPECT_EQ(Entries(dir.path()), (std::set<std::string>{"m.bak", "n.bak", fs::path(keepAs).filename().string()}));
 }
 
@@ -351,7 +351,7 @@ TEST(SafeFile, DISABLED_AsOrdinaryUser) {
     struct stat before {}, after {};
     ASSERT_EQ(stat(blind.c_str(), &before), 0);
     SafeFile file(blind);
-    EXPECT_TRUE(file.Open() && file.Write("new", 3) && file.Commit(keepAs));
+    EXPECT_TRUE(file.Open() && file.Write("new", 3) && file.CommitKeeping(keepAs));
     ASSERT_EQ(stat(keepAs.c_str(), &after), 0);
     EXPECT_EQ(after.st_ino, before.st_ino);
     EXPECT_EQ(after.st_nlink, 1u);

@@ -171,7 +171,7 @@ StepFailure StepTransaction::Replace() {
     if (const int error = journal_->Record(replacements); error != 0)
         return {StepFault::JournalFailed, journal_->Path(), {}, error};
     for (std::size_t i = 0; i < steps.size(); ++i) {
-        if (steps[i].file->Commit(replacements[i].kept)) continue;
+        if (steps[i].file->CommitKeeping(replacements[i].kept)) continue;
         StepFailure failure = steps[i].failure;
         failure.error = steps[i].file->Error();
         unrestored_ = journal_->RollBack();
