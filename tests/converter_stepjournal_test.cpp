@@ -113,6 +113,29 @@ TEST_F(StepJournalTest, AnEarlierFileThatCantGoBackIsKeptForALaterStart) {
     EXPECT_EQ(testing_support::ContentsOf(dir.path()), (std::map<std::string, std::string>{{"m.bak", "older"}}));
 }
 
+// A start follows no journal but the user's own that no live step holds: a
+// step of root's or of another start runs on, and a journal another user
+// planted beside shared settings removes nothing of the user's.
+TEST_F(StepJournalTest, AStartLeavesLiveAndForeignJournalsAlone) {
+    for (const bool planted : {false, true}) {
+        if (planted && geteuid() != 0) GTEST_SKIP() << "only root can make a file another user's";
+        WriteFile(dir.file("m.bak"), "older");
+        std::unique_ptr<StepJournal> live = CutShort("m.bak", "new", true);
+        live->MarkCommitted();
+        const std::string path = live->Path();
+        if (planted) {
+            live.reset();
+            ASSERT_EQ(::chown(path.c_str(), 4242, 4242), 0);
+        }
+        const auto before = testing_support::ContentsOf(dir.path());
+        EXPECT_TRUE(RecoverSteps(journals).empty());
+        EXPECT_EQ(testing_support::ContentsOf(dir.path()), before) << planted;
+        EXPECT_TRUE(fs::exists(path)) << planted;
+        fs::remove_all(dir.path());
+        fs::create_directories(journals);
+    }
+}
+
 // A step that root runs with a user's settings leaves its journal the
 // user's, so that the user's next start can settle it.
 TEST_F(StepJournalTest, AJournalBesideAUsersSettingsIsTheUsers) {

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -80,6 +81,15 @@ int PutBack(const Replacement& r) {
     return EEXIST;  // another file took the name meanwhile: the earlier one stays where it is kept
 }
 
+// A journal names files to put back and to remove: only one the user made
+// is followed, never one another user planted beside the settings (the
+// folder may be shared), and only once no live step holds it.
+bool MaySettle(int fd) {
+    struct stat info {};
+    return ::fstat(fd, &info) == 0 && info.st_uid == ::geteuid() &&
+           ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+}
+
 }  // namespace
 
 StepJournal::StepJournal(std::string path, int fd) : path_(std::move(path)), fd_(fd) {}
@@ -96,6 +106,7 @@ std::unique_ptr<StepJournal> StepJournal::Create(const std::string& folder, cons
         error = errno;
         return nullptr;
     }
+    ::flock(fd, LOCK_EX);  // a start of another user of the same settings leaves a live step alone
     platform::GiveToSettingsOwner(fd, path);  // a start as the user must settle what root's run left
     std::unique_ptr<StepJournal> journal(new StepJournal(path, fd));
     std::string bytes = Field(kHeader);
@@ -115,11 +126,14 @@ std::unique_ptr<StepJournal> StepJournal::Read(const std::string& path) {
     int error = 0;
     const int fd = platform::OpenRegularFile(path, error);
     if (fd < 0) return nullptr;
+    if (!MaySettle(fd)) {
+        ::close(fd);
+        return nullptr;
+    }
     std::string bytes;
     char buffer[1 << 12];
     for (ssize_t got; (got = ::read(fd, buffer, sizeof buffer)) > 0;) bytes.append(buffer, static_cast<std::size_t>(got));
-    ::close(fd);
-    std::unique_ptr<StepJournal> journal(new StepJournal(path, -1));
+    std::unique_ptr<StepJournal> journal(new StepJournal(path, fd));
     const std::vector<std::string> fields = Fields(bytes);
     for (std::size_t i = 1; i < fields.size(); ++i) {
         const std::size_t left = fields.size() - i - 1;
@@ -194,10 +208,11 @@ void StepJournal::RemoveTemporaries() const {
     for (const std::string& name : names_) platform::RemoveStaleTemporaries(name);
 }
 
+// Removed while its lock still keeps other starts off it.
 void StepJournal::Remove() {
+    RemoveFile(path_);
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
-    RemoveFile(path_);
 }
 
 std::string StepJournalFolder() { return platform::ContainingFolder(platform::RegistryStorePath()); }

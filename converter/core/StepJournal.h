@@ -35,7 +35,8 @@ public:
     // temporaries of; made and synced, or null with the reason in `error`.
     static std::unique_ptr<StepJournal> Create(const std::string& folder, const std::vector<std::string>& names,
                                                int& error);
-    // The journal at `path` as a run left it.
+    // The journal at `path` as a run left it; null when it is not this
+    // user's own or a live step holds it.
     static std::unique_ptr<StepJournal> Read(const std::string& path);
     ~StepJournal();
     StepJournal(const StepJournal&) = delete;
@@ -64,7 +65,7 @@ private:
     void Remove();
 
     std::string path_;
-    int fd_ = -1;  // open for appending; -1 for a journal read back
+    int fd_ = -1;  // holds the journal's lock; open for appending while its step runs
     std::vector<std::string> names_;
     std::vector<Replacement> replacements_;
     bool committed_ = false;
