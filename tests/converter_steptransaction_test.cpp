@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -132,6 +133,19 @@ TEST_F(StepTransactionTest, AStepThatFailsLeavesEveryFileAsItWas) {
     failed.Abandon();
     EXPECT_EQ(Outputs(), before);
     EXPECT_TRUE(fs::is_empty(journals));
+
+    // Every file is in place when the journal can't be marked whole (the
+    // disk is full): all go back, and the message names the journal.
+    StepTransaction unmarked(outputs, {}, journals);
+    ASSERT_FALSE(unmarked.Begin().Failed());
+    const std::string journal = fs::directory_iterator(journals)->path();
+    std::optional<testing_support::FileSizeLimit> full;
+    Meanwhile([&] { return ReadFile(dat) == "new list"; }, [&] { full.emplace(fs::file_size(journal)); });
+    const StepFailure notMarked = WriteBoth(unmarked);
+    full.reset();
+    EXPECT_EQ(unmarked.FailureText(notMarked, false), "The journal of the conversion can't be written:\r<" + journal +
+                                                          ">\rFile too large\rNothing was changed.");
+    EXPECT_EQ(Outputs(), before);
 }
 
 // A backup that can't be put in place after another was takes that one back:

@@ -183,9 +183,10 @@ StepFailure StepTransaction::Replace() {
     for (const Replacement& replacement : replacements)
         if (synced.insert(platform::ContainingFolder(replacement.target)).second) platform::SyncFolderOf(replacement.target);
     if (const int error = journal_->MarkCommitted(); error != 0) {
+        const StepFailure failure{StepFault::JournalFailed, journal_->Path(), {}, error};
         unrestored_ = journal_->RollBack();
         journal_.reset();
-        return {StepFault::JournalFailed, replacements.front().target, {}, error};
+        return failure;
     }
     journal_->Finish();
     journal_.reset();
