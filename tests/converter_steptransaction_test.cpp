@@ -262,20 +262,22 @@ TEST_F(StepTransactionTest, LinksAnotherUserPlantedInASharedFolderAreRefused) {
     if (geteuid() != 0) GTEST_SKIP() << "only root can plant another user's link";
     constexpr uid_t kPlanter = 4242;
     const fs::path home = dir.path() / "victim", shared = dir.path() / "shared";
-    fs::create_directories(home);
+    fs::create_directories(home / "settings");
     fs::create_directories(shared);
     testing_support::OpenToOrdinaryUser(shared);
     fs::permissions(shared, fs::perms::all | fs::perms::sticky_bit);
     WriteFile(home / "secret.txt", "secret");
     fs::permissions(home / "secret.txt", fs::perms::owner_read | fs::perms::owner_write);
     for (const fs::path& path : {home, home / "secret.txt"}) testing_support::GiveToOrdinaryUser(path);
+    testing_support::MakeOrdinaryUsersFolder(home / "settings");
     for (const auto& [name, target] : {std::pair{"map.cfg", home / "secret.txt"}, std::pair{"map.ame", home / "new"}}) {
         fs::create_symlink(target, shared / name);
         ASSERT_EQ(lchown((shared / name).c_str(), kPlanter, kPlanter), 0);
     }
     const int result = testing_support::AsOrdinaryUser([&] {
         for (const char* name : {"map.ame", "map.cfg"}) {
-            StepTransaction files({{(shared / name).string(), (shared / name).string() + ".bak"}}, {}, "/nonexistent");
+            StepTransaction files({{(shared / name).string(), (shared / name).string() + ".bak"}}, {},
+                                  (home / "settings").string());
             const StepFailure failure = files.Begin();
             if (files.FailureText(failure, false) != "Output File :\r<" + (shared / name).string() +
                                                          "> can't be written.\rA link of another user in a shared "

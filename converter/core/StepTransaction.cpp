@@ -69,9 +69,8 @@ StepFailure StepTransaction::CheckInputs() const {
 
 StepFailure StepTransaction::Begin() {
     if (StepFailure failure = CheckInputs(); failure.Failed()) return failure;
-    for (const Entry& entry : entries_)
-        if (const int error = ReplaceableError(entry.names.path); error != 0)
-            return {StepFault::Unreplaceable, entry.names.path, {}, error};
+    // The journal comes first: checking that an output can be replaced
+    // makes a temporary of it too, which a kill must not leave behind.
     std::vector<std::string> names;
     for (const Entry& entry : entries_)
         for (const std::string& name : {entry.names.path, entry.names.backup})
@@ -79,6 +78,9 @@ StepFailure StepTransaction::Begin() {
     int error = 0;
     journal_ = StepJournal::Create(journalFolder_, names, error);
     if (!journal_) return {StepFault::JournalFailed, journalFolder_, {}, error};
+    for (const Entry& entry : entries_)
+        if (const int error = ReplaceableError(entry.names.path); error != 0)
+            return {StepFault::Unreplaceable, entry.names.path, {}, error};
     for (Entry& entry : entries_)
         if (StepFailure failure = CopyEarlier(entry); failure.Failed()) return failure;
     return {};
