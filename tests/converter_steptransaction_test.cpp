@@ -146,6 +146,25 @@ TEST_F(StepTransactionTest, AStepThatFailsLeavesEveryFileAsItWas) {
     EXPECT_EQ(unmarked.FailureText(notMarked, false), "The journal of the conversion can't be written:\r<" + journal +
                                                           ">\rFile too large\rNothing was changed.");
     EXPECT_EQ(Outputs(), before);
+
+    // Another program removed the *.ame after the step recorded it: taken
+    // back, it is gone again, and the journal with it.
+    StepTransaction removed(outputs, {}, journals);
+    ASSERT_FALSE(removed.Begin().Failed());
+    Meanwhile([&] { return fs::exists(dir.file("m.bak")) && ReadFile(dir.file("m.bak")) == "earlier ame"; },
+              [&] {
+                  fs::remove(ame);
+                  fs::remove(dat);
+                  fs::create_directory(dat);
+              });
+    EXPECT_EQ(WriteBoth(removed).fault, StepFault::WriteFailed);
+    EXPECT_EQ(removed.OutcomeText(false), "Nothing was changed.");
+    fs::remove(dat);
+    WriteFile(dat, "earlier list");
+    auto withoutAme = before;
+    withoutAme.erase("m.ame");
+    EXPECT_EQ(Outputs(), withoutAme);
+    EXPECT_TRUE(fs::is_empty(journals));
 }
 
 // A backup that can't be put in place after another was takes that one back:

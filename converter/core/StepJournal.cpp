@@ -70,10 +70,9 @@ int PutBack(const Replacement& r) {
     struct stat now {}, kept {};
     const bool present = ::lstat(r.target.c_str(), &now) == 0;
     const bool hasKept = !r.kept.empty() && ::lstat(r.kept.c_str(), &kept) == 0;
-    if (present && S_ISREG(now.st_mode) && now.st_dev == r.device && now.st_ino == r.inode) {  // the new file is in place
-        if (r.kept.empty()) return RemoveFile(r.target);                 // where there was none before
-        return hasKept ? Rename(r.kept, r.target) : ENOENT;
-    }
+    if (present && S_ISREG(now.st_mode) && now.st_dev == r.device && now.st_ino == r.inode)  // the new file is in place
+        // where there was none before, or none once another program removed it
+        return hasKept ? Rename(r.kept, r.target) : RemoveFile(r.target);
     RemoveFile(r.temp);  // one that can't go holds nothing of the user's
     if (!hasKept) return 0;
     if (!present) return Rename(r.kept, r.target);  // it had been moved aside
