@@ -316,6 +316,7 @@ int ReplaceError(const std::string& path) {
     std::string temp;
     const int fd = CreateTemp(target, temp);
     if (fd < 0) return errno;
+    Checkpoint();
     unlink(temp.c_str());
     close(fd);
     return 0;

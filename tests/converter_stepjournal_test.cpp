@@ -41,7 +41,7 @@ protected:
         struct stat made {};
         ::stat(temp.c_str(), &made);
         const std::string kept = fs::exists(target) ? platform::NewKeptName(target) : std::string();
-        EXPECT_EQ(journal->Record({{target, kept, temp, made.st_dev, made.st_ino}}), 0);
+        EXPECT_EQ(journal->Record({strova::ReplacementOf(target, kept, temp)}), 0);
         if (!kept.empty()) {
             EXPECT_EQ(moved ? ::rename(target.c_str(), kept.c_str()) : ::link(target.c_str(), kept.c_str()), 0);
         }
@@ -87,7 +87,7 @@ TEST_F(StepJournalTest, AWholeStepIsFinishedAndACutRecordIsNotRead) {
     EXPECT_EQ(testing_support::ContentsOf(dir.path()), (std::map<std::string, std::string>{{"m.bak", "new"}}));
 
     const std::string path = CutShort("n.bak", "newer", false)->Path();
-    fs::resize_file(path, fs::file_size(path) - 3);  // into the inode of the last record
+    fs::resize_file(path, fs::file_size(path) - 3);  // into the last field of the record
     EXPECT_TRUE(RecoverSteps(journals).empty());
     EXPECT_EQ(testing_support::ContentsOf(dir.path()), (std::map<std::string, std::string>{{"m.bak", "new"}}));
     EXPECT_TRUE(fs::is_empty(journals));
@@ -113,23 +113,50 @@ TEST_F(StepJournalTest, AnEarlierFileThatCantGoBackIsKeptForALaterStart) {
     EXPECT_EQ(testing_support::ContentsOf(dir.path()), (std::map<std::string, std::string>{{"m.bak", "older"}}));
 }
 
+// A start follows no journal but the user's own that no live step holds: a
+// step of root's or of another start runs on, and a journal another user
+// planted beside shared settings removes nothing of the user's.
+TEST_F(StepJournalTest, AStartLeavesLiveAndForeignJournalsAlone) {
+    for (const bool planted : {false, true}) {
+        if (planted && geteuid() != 0) GTEST_SKIP() << "only root can make a file another user's";
+        WriteFile(dir.file("m.bak"), "older");
+        std::unique_ptr<StepJournal> live = CutShort("m.bak", "new", true);
+        live->MarkCommitted();
+        const std::string path = live->Path();
+        if (planted) {
+            live.reset();
+            ASSERT_EQ(::chown(path.c_str(), 4242, 4242), 0);
+        }
+        const auto before = testing_support::ContentsOf(dir.path());
+        EXPECT_TRUE(RecoverSteps(journals).empty());
+        EXPECT_EQ(testing_support::ContentsOf(dir.path()), before) << planted;
+        EXPECT_TRUE(fs::exists(path)) << planted;
+        fs::remove_all(dir.path());
+        fs::create_directories(journals);
+    }
+}
+
+// A file another program put under the name since is not the step's, even
+// where it has the inode number of the step's file (a number the system gave
+// again): a start leaves it alone.
+TEST_F(StepJournalTest, AnotherProgramsFileUnderTheNameStays) {
+    CutShort("n.bak", "new", true);
+    WriteFile(dir.file("n.bak"), "another program's");  // the same inode, other bytes and times
+    EXPECT_TRUE(RecoverSteps(journals).empty());
+    EXPECT_EQ(ReadFile(dir.file("n.bak")), "another program's");
+}
+
 // A step that root runs with a user's settings leaves its journal the
-// user's, so that the user's next start can settle it; a journal another
-// user planted in a shared folder is never followed.
-TEST_F(StepJournalTest, OnlyTheUsersOwnJournalsAreSettled) {
+// user's, so that the user's next start can settle it.
+TEST_F(StepJournalTest, AJournalBesideAUsersSettingsIsTheUsers) {
     if (geteuid() != 0) GTEST_SKIP() << "only root can make a file another user's";
     testing_support::GiveToOrdinaryUser(journals);
-    WriteFile(dir.file("m.bak"), "older");
-    const std::string path = CutShort("m.bak", "new", false)->Path();
+    int error = 0;
+    const auto journal = StepJournal::Create(journals, {dir.file("m.bak")}, error);
+    ASSERT_TRUE(journal) << error;
     struct stat made {};
-    ASSERT_EQ(::stat(path.c_str(), &made), 0);
+    ASSERT_EQ(::stat(journal->Path().c_str(), &made), 0);
     EXPECT_EQ(made.st_uid, testing_support::OrdinaryUserId());
-
-    fs::permissions(journals, fs::perms::all | fs::perms::sticky_bit);
-    ASSERT_EQ(::chown(path.c_str(), 4242, 4242), 0);
-    EXPECT_TRUE(RecoverSteps(journals).empty());
-    EXPECT_TRUE(fs::exists(path));
-    EXPECT_EQ(testing_support::ContentsOf(dir.path()).size(), 3u);  // m.bak, its kept name, the temporary
 }
 
 }  // namespace

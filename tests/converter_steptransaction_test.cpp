@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -132,6 +133,38 @@ TEST_F(StepTransactionTest, AStepThatFailsLeavesEveryFileAsItWas) {
     failed.Abandon();
     EXPECT_EQ(Outputs(), before);
     EXPECT_TRUE(fs::is_empty(journals));
+
+    // Every file is in place when the journal can't be marked whole (the
+    // disk is full): all go back, and the message names the journal.
+    StepTransaction unmarked(outputs, {}, journals);
+    ASSERT_FALSE(unmarked.Begin().Failed());
+    const std::string journal = fs::directory_iterator(journals)->path();
+    std::optional<testing_support::FileSizeLimit> full;
+    Meanwhile([&] { return ReadFile(dat) == "new list"; }, [&] { full.emplace(fs::file_size(journal)); });
+    const StepFailure notMarked = WriteBoth(unmarked);
+    full.reset();
+    EXPECT_EQ(unmarked.FailureText(notMarked, false), "The journal of the conversion can't be written:\r<" + journal +
+                                                          ">\rFile too large\rNothing was changed.");
+    EXPECT_EQ(Outputs(), before);
+
+    // Another program removed the *.ame after the step recorded it: taken
+    // back, it is gone again, and the journal with it.
+    StepTransaction removed(outputs, {}, journals);
+    ASSERT_FALSE(removed.Begin().Failed());
+    Meanwhile([&] { return fs::exists(dir.file("m.bak")) && ReadFile(dir.file("m.bak")) == "earlier ame"; },
+              [&] {
+                  fs::remove(ame);
+                  fs::remove(dat);
+                  fs::create_directory(dat);
+              });
+    EXPECT_EQ(WriteBoth(removed).fault, StepFault::WriteFailed);
+    EXPECT_EQ(removed.OutcomeText(false), "Nothing was changed.");
+    fs::remove(dat);
+    WriteFile(dat, "earlier list");
+    auto withoutAme = before;
+    withoutAme.erase("m.ame");
+    EXPECT_EQ(Outputs(), withoutAme);
+    EXPECT_TRUE(fs::is_empty(journals));
 }
 
 // A backup that can't be put in place after another was takes that one back:
@@ -248,20 +281,22 @@ TEST_F(StepTransactionTest, LinksAnotherUserPlantedInASharedFolderAreRefused) {
     if (geteuid() != 0) GTEST_SKIP() << "only root can plant another user's link";
     constexpr uid_t kPlanter = 4242;
     const fs::path home = dir.path() / "victim", shared = dir.path() / "shared";
-    fs::create_directories(home);
+    fs::create_directories(home / "settings");
     fs::create_directories(shared);
     testing_support::OpenToOrdinaryUser(shared);
     fs::permissions(shared, fs::perms::all | fs::perms::sticky_bit);
     WriteFile(home / "secret.txt", "secret");
     fs::permissions(home / "secret.txt", fs::perms::owner_read | fs::perms::owner_write);
     for (const fs::path& path : {home, home / "secret.txt"}) testing_support::GiveToOrdinaryUser(path);
+    testing_support::MakeOrdinaryUsersFolder(home / "settings");
     for (const auto& [name, target] : {std::pair{"map.cfg", home / "secret.txt"}, std::pair{"map.ame", home / "new"}}) {
         fs::create_symlink(target, shared / name);
         ASSERT_EQ(lchown((shared / name).c_str(), kPlanter, kPlanter), 0);
     }
     const int result = testing_support::AsOrdinaryUser([&] {
         for (const char* name : {"map.ame", "map.cfg"}) {
-            StepTransaction files({{(shared / name).string(), (shared / name).string() + ".bak"}}, {}, "/nonexistent");
+            StepTransaction files({{(shared / name).string(), (shared / name).string() + ".bak"}}, {},
+                                  (home / "settings").string());
             const StepFailure failure = files.Begin();
             if (files.FailureText(failure, false) != "Output File :\r<" + (shared / name).string() +
                                                          "> can't be written.\rA link of another user in a shared "

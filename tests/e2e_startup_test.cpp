@@ -572,7 +572,7 @@ TEST_F(StartupTest, AStartTakesBackTheStepsAKilledRunLeft) {
         WriteFile(temp, "new");
         struct stat made {};
         ASSERT_EQ(stat(temp.c_str(), &made), 0);
-        ASSERT_EQ(journal->Record({{target, kept, temp, made.st_dev, made.st_ino}}), 0);
+        ASSERT_EQ(journal->Record({strova::ReplacementOf(target, kept, temp)}), 0);
         ASSERT_EQ(link(target.c_str(), kept.c_str()), 0);
         ASSERT_EQ(rename(temp.c_str(), target.c_str()), 0);
     }

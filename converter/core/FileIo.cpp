@@ -44,21 +44,22 @@ std::int64_t Nanoseconds(const struct timespec& time) {
     return static_cast<std::int64_t>(time.tv_sec) * 1000000000 + time.tv_nsec;
 }
 
-FileIdentity IdentityFrom(const struct stat& info) {
+
+}  // namespace
+
+FileIdentity IdentityOf(const struct stat& info) {
     return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
             static_cast<std::uint64_t>(info.st_size), Nanoseconds(info.st_mtim), Nanoseconds(info.st_ctim)};
 }
 
-}  // namespace
-
 FileIdentity IdentityOf(int fd) {
     struct stat info {};
-    return ::fstat(fd, &info) == 0 ? IdentityFrom(info) : FileIdentity{};
+    return ::fstat(fd, &info) == 0 ? IdentityOf(info) : FileIdentity{};
 }
 
 FileIdentity IdentityOf(const std::string& path) {
     struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 ? IdentityFrom(info) : FileIdentity{};
+    return ::stat(path.c_str(), &info) == 0 ? IdentityOf(info) : FileIdentity{};
 }
 
 std::string ReasonText(int error, bool japanese) {

@@ -2,6 +2,8 @@
 // offset, which file stands under a name, and the reasons messages give.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -41,6 +43,7 @@ struct FileIdentity {
     std::int64_t changed = 0;   // nanoseconds
     bool operator==(const FileIdentity&) const = default;
 };
+FileIdentity IdentityOf(const struct stat& info);
 FileIdentity IdentityOf(int fd);
 // The identity of the file at `path`, links followed (all 0 when there is none).
 FileIdentity IdentityOf(const std::string& path);

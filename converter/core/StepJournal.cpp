@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,7 +21,8 @@ namespace {
 
 // A journal is a run of fields, each ended by a NUL, so that any path can be
 // one: the header, then "name" records (a path), "replace" records (target,
-// kept, temp, device, inode) and at last "committed". A record cut short by a
+// kept, temp, device, inode, size, modification time) and at last
+// "committed". A record cut short by a
 // power cut is not read.
 constexpr const char* kHeader = "strova step journal 1";
 constexpr const char* kPrefix = "strova.";
@@ -32,7 +34,7 @@ std::string NameRecord(const std::string& path) { return Field("name") + Field(p
 
 std::string ReplaceRecord(const Replacement& r) {
     return Field("replace") + Field(r.target) + Field(r.kept) + Field(r.temp) + Field(std::to_string(r.device)) +
-           Field(std::to_string(r.inode));
+           Field(std::to_string(r.inode)) + Field(std::to_string(r.size)) + Field(std::to_string(r.modified));
 }
 
 std::vector<std::string> Fields(const std::string& bytes) {
@@ -63,16 +65,21 @@ int Rename(const std::string& from, const std::string& to) {
     return error;
 }
 
+bool IsMade(const struct stat& file, const Replacement& r) {
+    const FileIdentity identity = IdentityOf(file);
+    return S_ISREG(file.st_mode) && identity.device == r.device && identity.inode == r.inode &&
+           identity.size == r.size && identity.modified == r.modified;
+}
+
 // Puts the earlier file of one replacement back under its name, wherever
 // the step was cut: 0, or the reason it could not.
 int PutBack(const Replacement& r) {
     struct stat now {}, kept {};
     const bool present = ::lstat(r.target.c_str(), &now) == 0;
     const bool hasKept = !r.kept.empty() && ::lstat(r.kept.c_str(), &kept) == 0;
-    if (present && S_ISREG(now.st_mode) && now.st_dev == r.device && now.st_ino == r.inode) {  // the new file is in place
-        if (r.kept.empty()) return RemoveFile(r.target);                 // where there was none before
-        return hasKept ? Rename(r.kept, r.target) : ENOENT;
-    }
+    if (present && IsMade(now, r))  // the new file is in place
+        // where there was none before, or none once another program removed it
+        return hasKept ? Rename(r.kept, r.target) : RemoveFile(r.target);
     RemoveFile(r.temp);  // one that can't go holds nothing of the user's
     if (!hasKept) return 0;
     if (!present) return Rename(r.kept, r.target);  // it had been moved aside
@@ -80,13 +87,13 @@ int PutBack(const Replacement& r) {
     return EEXIST;  // another file took the name meanwhile: the earlier one stays where it is kept
 }
 
-// A journal tells a start which files to rename and remove: only one the
-// user or the owner of the settings folder wrote is followed, never one
-// another user put into a folder open to others.
-bool Trusted(int fd, const std::string& path) {
-    struct stat journal {}, folder {};
-    return ::fstat(fd, &journal) == 0 && ::stat(platform::ContainingFolder(path).c_str(), &folder) == 0 &&
-           (journal.st_uid == ::geteuid() || journal.st_uid == folder.st_uid);
+// A journal names files to put back and to remove: only one the user made
+// is followed, never one another user planted beside the settings (the
+// folder may be shared), and only once no live step holds it.
+bool MaySettle(int fd) {
+    struct stat info {};
+    return ::fstat(fd, &info) == 0 && info.st_uid == ::geteuid() &&
+           ::flock(fd, LOCK_EX | LOCK_NB) == 0;
 }
 
 }  // namespace
@@ -105,6 +112,7 @@ std::unique_ptr<StepJournal> StepJournal::Create(const std::string& folder, cons
         error = errno;
         return nullptr;
     }
+    ::flock(fd, LOCK_EX);  // a start of another user of the same settings leaves a live step alone
     platform::GiveToSettingsOwner(fd, path);  // a start as the user must settle what root's run left
     std::unique_ptr<StepJournal> journal(new StepJournal(path, fd));
     std::string bytes = Field(kHeader);
@@ -124,25 +132,24 @@ std::unique_ptr<StepJournal> StepJournal::Read(const std::string& path) {
     int error = 0;
     const int fd = platform::OpenRegularFile(path, error);
     if (fd < 0) return nullptr;
-    if (!Trusted(fd, path)) {
+    if (!MaySettle(fd)) {
         ::close(fd);
         return nullptr;
     }
     std::string bytes;
     char buffer[1 << 12];
     for (ssize_t got; (got = ::read(fd, buffer, sizeof buffer)) > 0;) bytes.append(buffer, static_cast<std::size_t>(got));
-    ::close(fd);
-    std::unique_ptr<StepJournal> journal(new StepJournal(path, -1));
+    std::unique_ptr<StepJournal> journal(new StepJournal(path, fd));
     const std::vector<std::string> fields = Fields(bytes);
     for (std::size_t i = 1; i < fields.size(); ++i) {
         const std::size_t left = fields.size() - i - 1;
         if (fields[i] == "name" && left >= 1) {
             journal->names_.push_back(fields[++i]);
-        } else if (fields[i] == "replace" && left >= 5) {
-            Replacement r{fields[i + 1], fields[i + 2], fields[i + 3], std::strtoull(fields[i + 4].c_str(), nullptr, 10),
-                          std::strtoull(fields[i + 5].c_str(), nullptr, 10)};
-            journal->replacements_.push_back(std::move(r));
-            i += 5;
+        } else if (fields[i] == "replace" && left >= 7) {
+            const auto number = [&](std::size_t k) { return std::strtoull(fields[i + k].c_str(), nullptr, 10); };
+            journal->replacements_.push_back({fields[i + 1], fields[i + 2], fields[i + 3], number(4), number(5),
+                                              number(6), static_cast<std::int64_t>(std::strtoll(fields[i + 7].c_str(), nullptr, 10))});
+            i += 7;
         } else if (fields[i] == "committed") {
             journal->committed_ = true;
         }
@@ -207,10 +214,16 @@ void StepJournal::RemoveTemporaries() const {
     for (const std::string& name : names_) platform::RemoveStaleTemporaries(name);
 }
 
+// Removed while its lock still keeps other starts off it.
 void StepJournal::Remove() {
+    RemoveFile(path_);
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
-    RemoveFile(path_);
+}
+
+Replacement ReplacementOf(const std::string& target, const std::string& kept, const std::string& temp) {
+    const FileIdentity made = IdentityOf(temp);
+    return {target, kept, temp, made.device, made.inode, made.size, made.modified};
 }
 
 std::string StepJournalFolder() { return platform::ContainingFolder(platform::RegistryStorePath()); }

@@ -15,12 +15,17 @@
 namespace strova {
 
 // A file a step puts in place of another: `target` gets the file made at
-// `temp` (whose device and inode are recorded), and the file `target` held,
-// if any, keeps the name `kept` until the step is whole (empty: none).
+// `temp`, and the file `target` held, if any, keeps the name `kept` until the
+// step is whole (empty: none). The made file is told by its device, inode,
+// size and modification time, so that a file another program made later
+// under a reused inode number is not taken for it.
 struct Replacement {
     std::string target, kept, temp;
-    std::uint64_t device = 0, inode = 0;
+    std::uint64_t device = 0, inode = 0, size = 0;
+    std::int64_t modified = 0;  // nanoseconds
 };
+// The replacement of `target` by the file now at `temp`.
+Replacement ReplacementOf(const std::string& target, const std::string& kept, const std::string& temp);
 
 // An earlier file that could not be put back under its name: where it is
 // kept, and the system's reason.
@@ -35,7 +40,8 @@ public:
     // temporaries of; made and synced, or null with the reason in `error`.
     static std::unique_ptr<StepJournal> Create(const std::string& folder, const std::vector<std::string>& names,
                                                int& error);
-    // The journal at `path` as a run left it.
+    // The journal at `path` as a run left it; null when it is not this
+    // user's own or a live step holds it.
     static std::unique_ptr<StepJournal> Read(const std::string& path);
     ~StepJournal();
     StepJournal(const StepJournal&) = delete;
@@ -64,7 +70,7 @@ private:
     void Remove();
 
     std::string path_;
-    int fd_ = -1;  // open for appending; -1 for a journal read back
+    int fd_ = -1;  // holds the journal's lock; open for appending while its step runs
     std::vector<std::string> names_;
     std::vector<Replacement> replacements_;
     bool committed_ = false;

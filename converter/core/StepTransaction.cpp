@@ -39,12 +39,10 @@ bool Exists(const std::string& path) {
 
 // The replacement a written file makes, as the journal records it.
 Replacement ReplacementOf(const platform::SafeFile& file) {
-    struct stat temp {};
-    ::stat(file.Temp().c_str(), &temp);
     struct stat target {};
     const bool replaces = ::lstat(file.Target().c_str(), &target) == 0;
-    return {file.Target(), replaces ? platform::NewKeptName(file.Target()) : std::string(), file.Temp(),
-            static_cast<std::uint64_t>(temp.st_dev), static_cast<std::uint64_t>(temp.st_ino)};
+    return strova::ReplacementOf(file.Target(), replaces ? platform::NewKeptName(file.Target()) : std::string(),
+                                 file.Temp());
 }
 
 }  // namespace
@@ -69,9 +67,8 @@ StepFailure StepTransaction::CheckInputs() const {
 
 StepFailure StepTransaction::Begin() {
     if (StepFailure failure = CheckInputs(); failure.Failed()) return failure;
-    for (const Entry& entry : entries_)
-        if (const int error = ReplaceableError(entry.names.path); error != 0)
-            return {StepFault::Unreplaceable, entry.names.path, {}, error};
+    // The journal comes first: checking that an output can be replaced
+    // makes a temporary of it too, which a kill must not leave behind.
     std::vector<std::string> names;
     for (const Entry& entry : entries_)
         for (const std::string& name : {entry.names.path, entry.names.backup})
@@ -79,6 +76,9 @@ StepFailure StepTransaction::Begin() {
     int error = 0;
     journal_ = StepJournal::Create(journalFolder_, names, error);
     if (!journal_) return {StepFault::JournalFailed, journalFolder_, {}, error};
+    for (const Entry& entry : entries_)
+        if (const int error = ReplaceableError(entry.names.path); error != 0)
+            return {StepFault::Unreplaceable, entry.names.path, {}, error};
     for (Entry& entry : entries_)
         if (StepFailure failure = CopyEarlier(entry); failure.Failed()) return failure;
     return {};
@@ -183,9 +183,10 @@ StepFailure StepTransaction::Replace() {
     for (const Replacement& replacement : replacements)
         if (synced.insert(platform::ContainingFolder(replacement.target)).second) platform::SyncFolderOf(replacement.target);
     if (const int error = journal_->MarkCommitted(); error != 0) {
+        const StepFailure failure{StepFault::JournalFailed, journal_->Path(), {}, error};
         unrestored_ = journal_->RollBack();
         journal_.reset();
-        return {StepFault::JournalFailed, replacements.front().target, {}, error};
+        return failure;
     }
     journal_->Finish();
     journal_.reset();
