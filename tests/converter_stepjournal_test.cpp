@@ -88,9 +88,12 @@ TEST_F(StepJournalTest, AWholeStepIsFinishedAndACutRecordIsNotRead) {
 
     const std::string path = CutShort("n.bak", "newer", false)->Path();
     fs::resize_file(path, fs::file_size(path) - 3);  // into the last field of the record
+    WriteFile(journals + "/strova.notes.journal", "the user's own notes");
+    WriteFile(journals + "/strova.empty.journal", "");  // cut before its first line
     EXPECT_TRUE(RecoverSteps(journals).empty());
     EXPECT_EQ(testing_support::ContentsOf(dir.path()), (std::map<std::string, std::string>{{"m.bak", "new"}}));
-    EXPECT_TRUE(fs::is_empty(journals));
+    EXPECT_EQ(testing_support::ContentsOf(journals),
+              (std::map<std::string, std::string>{{"strova.notes.journal", "the user's own notes"}}));
 }
 
 // Another file took the name after the step replaced it: the earlier file

@@ -141,6 +141,9 @@ std::unique_ptr<StepJournal> StepJournal::Read(const std::string& path) {
     for (ssize_t got; (got = ::read(fd, buffer, sizeof buffer)) > 0;) bytes.append(buffer, static_cast<std::size_t>(got));
     std::unique_ptr<StepJournal> journal(new StepJournal(path, fd));
     const std::vector<std::string> fields = Fields(bytes);
+    // An empty one is a journal a kill cut before its first line; a file of
+    // other bytes is someone else's.
+    if (!bytes.empty() && (fields.empty() || fields.front() != kHeader)) return nullptr;
     for (std::size_t i = 1; i < fields.size(); ++i) {
         const std::size_t left = fields.size() - i - 1;
         if (fields[i] == "name" && left >= 1) {
