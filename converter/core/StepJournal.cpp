@@ -150,8 +150,9 @@ std::unique_ptr<StepJournal> StepJournal::Read(const std::string& path) {
             journal->names_.push_back(fields[++i]);
         } else if (fields[i] == "replace" && left >= 7) {
             const auto number = [&](std::size_t k) { return std::strtoull(fields[i + k].c_str(), nullptr, 10); };
-            journal->replacements_.push_back({fields[i + 1], fields[i + 2], fields[i + 3], number(4), number(5),
-                                              number(6), static_cast<std::int64_t>(std::strtoll(fields[i + 7].c_str(), nullptr, 10))});
+            const auto time = static_cast<std::int64_t>(std::strtoll(fields[i + 7].c_str(), nullptr, 10));
+            journal->replacements_.push_back(
+                {fields[i + 1], fields[i + 2], fields[i + 3], number(4), number(5), number(6), time});
             i += 7;
         } else if (fields[i] == "committed") {
             journal->committed_ = true;
