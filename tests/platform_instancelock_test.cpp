@@ -156,6 +156,17 @@ TEST_F(InstanceLockAsUser, PipeUnderTheTempNameNeverHoldsTheStart) {
               0);
 }
 
+// A start of root's, with its temp folder in `rootTemp`, takes the marker
+// and holds it there, in a process of its own.
+void RootTakesAndHolds(const TempDir& rootTemp) {
+    ScopedEnv tmp("TMPDIR", rootTemp.path().string());
+    const pid_t root = fork();
+    if (root == 0) _exit(TakeAndHold("Marker", {rootTemp.file("Marker-0")}));
+    int status = 0;
+    waitpid(root, &status, 0);
+    EXPECT_EQ(status, 0);
+}
+
 // Root (sudo) started with the user's settings holds its marker elsewhere
 // and leaves no file of its own in the user's folder, where the user's
 // starts could then never lock: the user's next start holds it there.
@@ -163,15 +174,8 @@ TEST_F(InstanceLockAsUser, RootLeavesTheUsersSettingsFolderToTheUser) {
     if (OrdinaryUserId() == geteuid()) GTEST_SKIP() << "needs root to start as another user";
     TempDir rootTemp;
     ScopedEnv runtime("XDG_RUNTIME_DIR", std::nullopt);
-    {
-        ScopedEnv tmp("TMPDIR", rootTemp.path().string());
-        const pid_t root = fork();
-        if (root == 0) _exit(TakeAndHold("Marker", {rootTemp.file("Marker-0")}));
-        int status = 0;
-        waitpid(root, &status, 0);
-        EXPECT_EQ(status, 0);
-        EXPECT_FALSE(fs::exists(home.file("Marker")));
-    }
+    RootTakesAndHolds(rootTemp);
+    EXPECT_FALSE(fs::exists(home.file("Marker")));
     ScopedEnv noTemp("TMPDIR", "/nonexistent/temp");
     EXPECT_EQ(AsOrdinaryUser([&] { return TakeAndHold("Marker", {home.file("Marker")}); }), 0);
 }
@@ -186,14 +190,7 @@ TEST_F(InstanceLockAsUser, RootMakesTheUsersNewSettingsFolderTheUsers) {
     ScopedEnv noStore("VORBEL_REGISTRY", std::nullopt);
     ScopedEnv config("XDG_CONFIG_HOME", home.file("config"));
     const std::string settings = home.file("config/vorbel");
-    {
-        ScopedEnv tmp("TMPDIR", rootTemp.path().string());
-        const pid_t root = fork();
-        if (root == 0) _exit(TakeAndHold("Marker", {rootTemp.file("Marker-0")}));
-        int status = 0;
-        waitpid(root, &status, 0);
-        EXPECT_EQ(status, 0);
-    }
+    RootTakesAndHolds(rootTemp);
     for (const std::string& folder : {home.file("config"), settings}) {
         struct stat info {};
         ASSERT_EQ(stat(folder.c_str(), &info), 0) << folder;

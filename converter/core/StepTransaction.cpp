@@ -38,11 +38,10 @@ bool Exists(const std::string& path) {
 }
 
 // The replacement a written file makes, as the journal records it.
-Replacement ReplacementOf(const platform::SafeFile& file) {
+Replacement ReplacementBy(const platform::SafeFile& file) {
     struct stat target {};
     const bool replaces = ::lstat(file.Target().c_str(), &target) == 0;
-    return strova::ReplacementOf(file.Target(), replaces ? platform::NewKeptName(file.Target()) : std::string(),
-                                 file.Temp());
+    return ReplacementOf(file.Target(), replaces ? platform::NewKeptName(file.Target()) : std::string(), file.Temp());
 }
 
 }  // namespace
@@ -167,30 +166,32 @@ StepFailure StepTransaction::Replace() {
                              {StepFault::BackupFailed, entry.names.path, entry.names.backup, 0}});
     for (Entry& entry : entries_) steps.push_back({entry.file.get(), {StepFault::WriteFailed, entry.names.path, {}, 0}});
     std::vector<Replacement> replacements;
-    for (const Step& step : steps) replacements.push_back(ReplacementOf(*step.file));
+    for (const Step& step : steps) replacements.push_back(ReplacementBy(*step.file));
     if (const int error = journal_->Record(replacements); error != 0)
         return {StepFault::JournalFailed, journal_->Path(), {}, error};
     for (std::size_t i = 0; i < steps.size(); ++i) {
         if (steps[i].file->CommitKeeping(replacements[i].kept)) continue;
         StepFailure failure = steps[i].failure;
         failure.error = steps[i].file->Error();
-        unrestored_ = journal_->RollBack();
-        journal_.reset();  // gone, or kept for the next start where a file is not back
-        return failure;
+        return TakeBack(failure);
     }
     // The renames are on the disk before the step is marked whole.
     std::set<std::string> synced;
     for (const Replacement& replacement : replacements)
         if (synced.insert(platform::ContainingFolder(replacement.target)).second) platform::SyncFolderOf(replacement.target);
-    if (const int error = journal_->MarkCommitted(); error != 0) {
-        const StepFailure failure{StepFault::JournalFailed, journal_->Path(), {}, error};
-        unrestored_ = journal_->RollBack();
-        journal_.reset();
-        return failure;
-    }
+    if (const int error = journal_->MarkCommitted(); error != 0)
+        return TakeBack({StepFault::JournalFailed, journal_->Path(), {}, error});
     journal_->Finish();
     journal_.reset();
     return {};
+}
+
+// The files already replaced are put back; the journal goes, or stays for
+// the next start where a file is not back.
+StepFailure StepTransaction::TakeBack(const StepFailure& failure) {
+    unrestored_ = journal_->RollBack();
+    journal_.reset();
+    return failure;
 }
 
 void StepTransaction::Abandon() {

@@ -95,6 +95,7 @@ private:
     StepFailure CopyEarlier(Entry& entry);
     StepFailure RefreshBackups();
     StepFailure Replace();
+    StepFailure TakeBack(const StepFailure& failure);
 
     std::vector<Entry> entries_;
     std::vector<std::string> earlierStep_;
